@@ -1,0 +1,22 @@
+# Turns the compiled support classes into a C++ source file, so that xoqpack
+# carries them and needs nothing beside itself. Run as
+#   cmake -DCLASSES=<dir> -DOUTPUT=<file.cc> -P embed_classes.cmake
+file(GLOB_RECURSE class_files RELATIVE "${CLASSES}" "${CLASSES}/*.class")
+list(SORT class_files)
+set(body "// Generated from the compiled support classes; do not edit.\n#include \"support_classes.h\"\n\nnamespace xoq {\n\nnamespace {\n\n")
+set(table "")
+set(index 0)
+foreach(class_file IN LISTS class_files)
+  file(READ "${CLASSES}/${class_file}" hex HEX)
+  string(LENGTH "${hex}" hex_length)
+  math(EXPR size "${hex_length} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(REGEX REPLACE "((0x..,){24})" "\\1\n    " bytes "${bytes}")
+  string(APPEND body "const unsigned char class${index}[] = {\n    ${bytes}};\n\n")
+  string(APPEND table "    {\"${class_file}\", class${index}, ${size}},\n")
+  math(EXPR index "${index} + 1")
+endforeach()
+string(APPEND body "}  // namespace\n\nconst SupportClass kSupportClasses[] = {\n${table}};\n\nconst size_t kSupportClassCount = ${index};\n\n}  // namespace xoq\n")
+file(WRITE "${OUTPUT}.tmp" "${body}")
+file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)
+file(REMOVE "${OUTPUT}.tmp")

@@ -1,0 +1,64 @@
+# The Linux half: launcher, xoqpack, support classes, tests, benchmarks, and
+# the Windows build as an external project.
+include(ExternalProject)
+enable_testing()
+
+# --- Launcher --------------------------------------------------------------
+xoq_core_library(xoq_core)
+add_executable(xoq-launcher "${CMAKE_SOURCE_DIR}/src/launcher/main.cc")
+target_link_libraries(xoq-launcher PRIVATE xoq_core)
+target_compile_options(xoq-launcher PRIVATE ${XOQ_WARNINGS})
+set_target_properties(xoq-launcher PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${XOQ_BIN_DIR}")
+
+# --- Java support classes, embedded into xoqpack ---------------------------
+find_program(JAVAC_PROGRAM javac REQUIRED)
+find_program(JAR_PROGRAM jar REQUIRED)
+file(GLOB_RECURSE XOQ_JAVA_SOURCES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/java/*.java")
+set(support_classes_dir "${CMAKE_BINARY_DIR}/java-classes")
+set(support_classes_cc "${CMAKE_BINARY_DIR}/generated/support_classes.cc")
+add_custom_command(
+  OUTPUT "${support_classes_cc}"
+  COMMAND "${CMAKE_COMMAND}" -E rm -rf "${support_classes_dir}"
+  COMMAND "${JAVAC_PROGRAM}" --release 8 -Xlint:all -Xlint:-options -Werror -encoding UTF-8 -d "${support_classes_dir}"
+          ${XOQ_JAVA_SOURCES}
+  COMMAND "${CMAKE_COMMAND}" -DCLASSES=${support_classes_dir} -DOUTPUT=${support_classes_cc}
+          -P "${CMAKE_SOURCE_DIR}/cmake/embed_classes.cmake"
+  DEPENDS ${XOQ_JAVA_SOURCES} "${CMAKE_SOURCE_DIR}/cmake/embed_classes.cmake"
+  COMMENT "Compiling the Java support classes")
+
+# --- xoqpack ---------------------------------------------------------------
+file(GLOB XOQPACK_SOURCES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/xoqpack/*.cc")
+list(FILTER XOQPACK_SOURCES EXCLUDE REGEX "(_test|xoqpack_main)\\.cc$")
+add_library(xoqpack_lib STATIC ${XOQPACK_SOURCES} "${support_classes_cc}")
+target_include_directories(xoqpack_lib PUBLIC "${CMAKE_SOURCE_DIR}/xoqpack")
+target_link_libraries(xoqpack_lib PUBLIC xoq_core)
+target_compile_options(xoqpack_lib PRIVATE ${XOQ_WARNINGS})
+add_executable(xoqpack "${CMAKE_SOURCE_DIR}/xoqpack/xoqpack_main.cc")
+target_link_libraries(xoqpack PRIVATE xoqpack_lib)
+target_compile_options(xoqpack PRIVATE ${XOQ_WARNINGS})
+set_target_properties(xoqpack PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${XOQ_BIN_DIR}")
+
+# --- Windows, cross-compiled -----------------------------------------------
+option(XOQ_WINDOWS "Also build the Windows launcher with mingw-w64" ON)
+if(XOQ_WINDOWS)
+  ExternalProject_Add(xoq_windows
+    SOURCE_DIR "${CMAKE_SOURCE_DIR}"
+    BINARY_DIR "${CMAKE_BINARY_DIR}/windows"
+    CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-w64.cmake
+               -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
+               -DXOQ_BIN_DIR=${XOQ_BIN_DIR}
+               -DXOQ_JNI_INCLUDE=${XOQ_JNI_INCLUDE}
+               -DGOOGLETEST_SOURCE=${GOOGLETEST_SOURCE}
+    BUILD_ALWAYS ON
+    INSTALL_COMMAND ""
+    USES_TERMINAL_BUILD ON)
+endif()
+
+# --- Example application ---------------------------------------------------
+include("${CMAKE_SOURCE_DIR}/examples/examples.cmake")
+
+# --- Tests -----------------------------------------------------------------
+include("${CMAKE_SOURCE_DIR}/tests/tests.cmake")
+
+# --- Benchmarks ------------------------------------------------------------
+include("${CMAKE_SOURCE_DIR}/bench/bench.cmake")

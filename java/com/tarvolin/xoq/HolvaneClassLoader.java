@@ -1,0 +1,119 @@
+package com.tarvolin.xoq;
+
+import java.io.File;
+import java.io.IOException;
+import java.io.InputStream;
+import java.net.MalformedURLException;
+import java.net.URL;
+import java.net.URLClassLoader;
+import java.util.ArrayList;
+import java.util.Enumeration;
+import java.util.List;
+import java.util.jar.Manifest;
+
+/**
+ * The class loader of an application packaged with xoq: classes and resources
+ * come straight out of the executable's payload archive, through natives that
+ * the executable itself provides. What the payload does not hold is looked
+ * for on the loader's own class path, the system property "xoq.class.path".
+ */
+public class HolvaneClassLoader extends URLClassLoader {
+    static {
+        NativeLibrary.load();
+    }
+
+    public HolvaneClassLoader() {
+        super(getXoqClassPath());
+    }
+
+    /** The constructor the runtime uses when this class is the system class loader. */
+    public HolvaneClassLoader(ClassLoader parent) {
+        super(getXoqClassPath(), parent);
+    }
+
+    /** The URLs of "xoq.class.path", split at the path separator; empty pieces add nothing. */
+    protected static URL[] getXoqClassPath() {
+        String path = System.getProperty("xoq.class.path", "");
+        List<URL> urls = new ArrayList<URL>();
+        int position = 0;
+        while (position < path.length()) {
+            int separator = path.indexOf(File.pathSeparator, position);
+            if (separator < 0) {
+                separator = path.length();
+            }
+            if (separator > position) {
+                try {
+                    urls.add(new File(path.substring(position, separator)).toURI().toURL());
+                } catch (MalformedURLException e) {
+                    // an entry that makes no URL is skipped
+                }
+            }
+            position = separator + File.pathSeparator.length();
+        }
+        return urls.toArray(new URL[urls.size()]);
+    }
+
+    @Override
+    protected Class<?> findClass(String name) throws ClassNotFoundException {
+        int dot = name.lastIndexOf('.');
+        if (dot > 0) {
+            String packageName = name.substring(0, dot);
+            if (getPackage(packageName) == null) {
+                definePackageFromManifest(packageName, name);
+            }
+        }
+        Class<?> found;
+        try {
+            found = defineClass(name);
+        } catch (Throwable thrown) {
+            throw new ClassNotFoundException(name, thrown);
+        }
+        if (found != null) {
+            return found;
+        }
+        return super.findClass(name);
+    }
+
+    // Packages get their attributes from the manifest of the archive that
+    // holds the class, read through an "xoq:" URL next to the class entry.
+    private void definePackageFromManifest(String packageName, String className) {
+        URL classUrl = findResource(className.replace('.', '/') + ".class");
+        if (classUrl == null || !"xoq".equals(classUrl.getProtocol())) {
+            return;
+        }
+        String text = classUrl.toString();
+        int cut = Math.max(text.lastIndexOf(':'), text.lastIndexOf('!'));
+        String manifestUrl = text.substring(0, cut + 1) + "META-INF/MANIFEST.MF";
+        Manifest manifest = null;
+        try {
+            InputStream in = new URL(manifestUrl).openStream();
+            if (in != null) {
+                try {
+                    manifest = new Manifest(in);
+                } finally {
+                    in.close();
+                }
+            }
+        } catch (IOException e) {
+            manifest = null;
+        }
+        try {
+            if (manifest != null) {
+                definePackage(packageName, manifest, null);
+            } else {
+                definePackage(packageName, null, null, null, null, null, null, null);
+            }
+        } catch (IllegalArgumentException alreadyDefined) {
+            // another thread defined the package meanwhile
+        }
+    }
+
+    /** Defines the class from the payload archive; null when the payload does not hold it. */
+    protected native Class<?> defineClass(String name);
+
+    @Override
+    public native URL findResource(String name);
+
+    @Override
+    public native Enumeration<URL> findResources(String name) throws IOException;
+}

@@ -1,0 +1,30 @@
+// SHA-256 (FIPS 180-4), for the integrity value of a packaged executable.
+#ifndef XOQ_ARCHIVE_SHA256_H_
+#define XOQ_ARCHIVE_SHA256_H_
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace xoq {
+
+class Sha256 {
+ public:
+  using Digest = std::array<uint8_t, 32>;
+
+  Sha256();
+  void update(const uint8_t* data, size_t length);
+  Digest finish();
+
+ private:
+  void compress(const uint8_t* block);
+
+  uint32_t state_[8];
+  uint8_t buffer_[64];
+  size_t buffered_ = 0;
+  uint64_t totalBytes_ = 0;
+};
+
+}  // namespace xoq
+
+#endif  // XOQ_ARCHIVE_SHA256_H_

@@ -1,0 +1,128 @@
+#include "config/text_encoding.h"
+
+#include <climits>
+#include <cstdlib>
+#include <cwchar>
+
+namespace xoq {
+
+void appendUnitAsUtf8(std::string& out, uint32_t unit) {
+  if (unit < 0x80) {
+    out += static_cast<char>(unit);
+  } else if (unit < 0x800) {
+    out += static_cast<char>(0xC0 | (unit >> 6));
+    out += static_cast<char>(0x80 | (unit & 0x3F));
+  } else if (unit < 0x10000) {
+    out += static_cast<char>(0xE0 | (unit >> 12));
+    out += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (unit & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | ((unit >> 18) & 0x07));
+    out += static_cast<char>(0x80 | ((unit >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (unit & 0x3F));
+  }
+}
+
+std::wstring narrowToWide(const char* text, size_t length) {
+  std::wstring result;
+  result.reserve(length);
+  std::mbstate_t state{};
+  size_t position = 0;
+  while (position < length && text[position] != '\0') {
+    wchar_t unit = 0;
+    const size_t used = std::mbrtowc(&unit, text + position, length - position, &state);
+    // (size_t)-1: invalid sequence, (size_t)-2: incomplete at the end.
+    if (used == static_cast<size_t>(-1) || used == static_cast<size_t>(-2) || used == 0) break;
+    result += unit;
+    position += used;
+  }
+  return result;
+}
+
+std::string wideToNarrow(const wchar_t* text, size_t length) {
+  std::string result;
+  result.reserve(length);
+  std::mbstate_t state{};
+  char bytes[MB_LEN_MAX];
+  for (size_t i = 0; i < length && text[i] != 0; ++i) {
+    const size_t used = std::wcrtomb(bytes, text[i], &state);
+    if (used == static_cast<size_t>(-1)) break;
+    result.append(bytes, used);
+  }
+  return result;
+}
+
+std::string narrowToUtf8(const char* text, size_t length) {
+  const std::wstring wide = narrowToWide(text, length);
+  std::string result;
+  result.reserve(wide.size());
+  for (wchar_t unit : wide) appendUnitAsUtf8(result, static_cast<uint32_t>(unit));
+  return result;
+}
+
+namespace {
+
+bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+}  // namespace
+
+std::wstring utf8ToWide(const char* text, size_t length) {
+  std::wstring result;
+  result.reserve(length);
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
+  size_t i = 0;
+  while (i < length) {
+    const unsigned char lead = bytes[i];
+    if (lead < 0x80) {
+      result += static_cast<wchar_t>(lead);
+      ++i;
+      continue;
+    }
+    size_t sequence = 0;
+    uint32_t unit = 0;
+    if ((lead & 0xE0) == 0xC0) {
+      sequence = 2;
+      unit = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+      sequence = 3;
+      unit = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0 && sizeof(wchar_t) == 4) {
+      // Linux only: a wide character holds a whole code point there.
+      sequence = 4;
+      unit = lead & 0x07;
+    } else {
+      result += L'?';
+      ++i;
+      continue;
+    }
+    if (i + sequence > length) break;  // the last character is cut short
+    size_t k = 1;
+    for (; k < sequence; ++k) {
+      if (!isContinuation(bytes[i + k])) break;
+      unit = (unit << 6) | (bytes[i + k] & 0x3F);
+    }
+    if (k < sequence) {
+      result += L'?';
+      i += k;  // resume at the byte that was not a continuation
+      continue;
+    }
+    result += static_cast<wchar_t>(unit);
+    i += sequence;
+  }
+  return result;
+}
+
+bool hasHighBytes(const std::string& text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return true;
+  }
+  return false;
+}
+
+std::string utf8ToNarrow(const std::string& text) {
+  if (!hasHighBytes(text)) return text;
+  return wideToNarrow(utf8ToWide(text));
+}
+
+}  // namespace xoq

@@ -1,0 +1,19 @@
+// The launcher's trace: with the environment variable XOQ_TRACE set and not
+// empty, every decision the launcher makes is printed to standard error, one
+// line each, with the milliseconds since the process started. It answers
+// "why did it do that" without a debugger.
+#ifndef XOQ_LAUNCHER_TRACE_H_
+#define XOQ_LAUNCHER_TRACE_H_
+
+namespace xoq {
+
+/// True when XOQ_TRACE is set and not empty (read once).
+bool traceEnabled();
+
+/// Prints one trace line when tracing is on; `format` is a printf format
+/// and the line break is added.
+void trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace xoq
+
+#endif  // XOQ_LAUNCHER_TRACE_H_

@@ -1,0 +1,231 @@
+// Windows side of the OS seam: the narrow ("A") functions throughout.
+#include "platform/platform.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <io.h>
+#include <process.h>
+
+#include <clocale>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+
+namespace xoq {
+namespace platform {
+
+const size_t kMaxPath = MAX_PATH;
+
+void selectUserLocale() { setlocale(LC_ALL, ""); }
+
+std::string modulePath() {
+  char buffer[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return std::string();
+  return std::string(buffer, length);
+}
+
+std::string currentDirectory() {
+  char buffer[MAX_PATH];
+  const DWORD length = GetCurrentDirectoryA(MAX_PATH, buffer);
+  if (length == 0 || length >= MAX_PATH) return std::string();
+  return std::string(buffer, length);
+}
+
+bool setCurrentDirectory(const std::string& path) { return SetCurrentDirectoryA(path.c_str()) != 0; }
+
+std::string fullPathName(const std::string& path) {
+  if (path.empty()) return std::string();
+  std::string buffer(MAX_PATH, '\0');
+  DWORD length = GetFullPathNameA(path.c_str(), static_cast<DWORD>(buffer.size()), &buffer[0], nullptr);
+  if (length >= buffer.size()) {
+    buffer.assign(length + 1, '\0');
+    length = GetFullPathNameA(path.c_str(), static_cast<DWORD>(buffer.size()), &buffer[0], nullptr);
+  }
+  if (length == 0 || length >= buffer.size()) return std::string();
+  buffer.resize(length);
+  return buffer;
+}
+
+bool isReadable(const std::string& path) { return _access(path.c_str(), 4) == 0; }
+
+bool exists(const std::string& path) { return _access(path.c_str(), 0) == 0; }
+
+bool isDirectory(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+namespace {
+
+// Every file the launcher reads is opened the same way: for reading, with
+// others allowed to read and write it meanwhile.
+HANDLE openForReading(const std::string& path) {
+  return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+bool readWholeFile(const std::string& path, std::string& out) {
+  out.clear();
+  HANDLE file = openForReading(path);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const DWORD size = GetFileSize(file, nullptr);
+  if (size == INVALID_FILE_SIZE) {
+    CloseHandle(file);
+    return false;
+  }
+  out.resize(size);
+  DWORD done = 0;
+  const BOOL ok = size == 0 || ReadFile(file, &out[0], size, &done, nullptr);
+  CloseHandle(file);
+  out.resize(ok ? done : 0);
+  return ok != 0;
+}
+
+bool getEnvironment(const std::string& name, std::string& value) {
+  const char* found = getenv(name.c_str());
+  if (found == nullptr) return false;
+  value = found;
+  return true;
+}
+
+bool putEnvironment(const std::string& assignment) { return _putenv(assignment.c_str()) == 0; }
+
+uint64_t monotonicMillis() { return GetTickCount64(); }
+
+// ---------------------------------------------------------------------------
+// MappedFile
+
+MappedFile::~MappedFile() { close(); }
+
+MappedFile::MappedFile(MappedFile&& other) noexcept
+    : data_(other.data_), size_(other.size_), open_(other.open_), file_(other.file_), mapping_(other.mapping_) {
+  other.data_ = nullptr;
+  other.size_ = 0;
+  other.open_ = false;
+  other.file_ = nullptr;
+  other.mapping_ = nullptr;
+}
+
+MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
+  if (this != &other) {
+    close();
+    data_ = other.data_;
+    size_ = other.size_;
+    open_ = other.open_;
+    file_ = other.file_;
+    mapping_ = other.mapping_;
+    other.data_ = nullptr;
+    other.size_ = 0;
+    other.open_ = false;
+    other.file_ = nullptr;
+    other.mapping_ = nullptr;
+  }
+  return *this;
+}
+
+bool MappedFile::open(const std::string& path) {
+  close();
+  HANDLE file = openForReading(path);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const DWORD size = GetFileSize(file, nullptr);
+  if (size == INVALID_FILE_SIZE) {
+    CloseHandle(file);
+    return false;
+  }
+  file_ = file;
+  open_ = true;
+  if (size == 0) return true;  // an empty file cannot be mapped, but is valid
+  HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  if (mapping == nullptr) {
+    close();
+    return false;
+  }
+  mapping_ = mapping;
+  const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, size);
+  if (view == nullptr) {
+    close();
+    return false;
+  }
+  data_ = static_cast<const uint8_t*>(view);
+  size_ = size;
+  return true;
+}
+
+void MappedFile::close() {
+  if (data_ != nullptr) UnmapViewOfFile(data_);
+  if (mapping_ != nullptr) CloseHandle(static_cast<HANDLE>(mapping_));
+  if (file_ != nullptr) CloseHandle(static_cast<HANDLE>(file_));
+  data_ = nullptr;
+  mapping_ = nullptr;
+  file_ = nullptr;
+  size_ = 0;
+  open_ = false;
+}
+
+// ---------------------------------------------------------------------------
+// Thread
+
+Thread::~Thread() {
+  if (handle_ != nullptr) CloseHandle(static_cast<HANDLE>(handle_));
+}
+
+bool Thread::start(Procedure procedure, void* argument, bool reserveStack) {
+  if (started_) return false;
+  const unsigned flags = reserveStack ? STACK_SIZE_PARAM_IS_A_RESERVATION : 0;
+  const uintptr_t handle = _beginthreadex(nullptr, 0, procedure, argument, flags, nullptr);
+  if (handle == 0) return false;
+  handle_ = reinterpret_cast<void*>(handle);
+  started_ = true;
+  return true;
+}
+
+unsigned Thread::join() {
+  if (!started_) return 0;
+  HANDLE handle = static_cast<HANDLE>(handle_);
+  WaitForSingleObject(handle, INFINITE);
+  DWORD code = 0;
+  GetExitCodeThread(handle, &code);
+  CloseHandle(handle);
+  handle_ = nullptr;
+  started_ = false;
+  return code;
+}
+
+void initCommonControls() {
+  INITCOMMONCONTROLSEX controls;
+  controls.dwSize = 8;
+  controls.dwICC = 0;
+  InitCommonControlsEx(&controls);
+}
+
+// ---------------------------------------------------------------------------
+// Console signals: the C runtime delivers SIGINT and SIGTERM on the console
+// control thread, an ordinary thread, so the handler is installed as is.
+
+namespace {
+
+void (*previousInterrupt)(int) = nullptr;
+void (*previousTerminate)(int) = nullptr;
+
+}  // namespace
+
+void installConsoleSignalHandler(ConsoleSignalHandler handler) {
+  previousInterrupt = signal(SIGINT, handler);
+  previousTerminate = signal(SIGTERM, handler);
+}
+
+void callPreviousSignalHandler(int signalNumber) {
+  void (*previous)(int) = nullptr;
+  if (signalNumber == SIGINT) previous = previousInterrupt;
+  if (signalNumber == SIGTERM) previous = previousTerminate;
+  const intptr_t value = reinterpret_cast<intptr_t>(previous);
+  // SIG_DFL, SIG_IGN, SIG_GET, SIG_SGE, SIG_ACK and SIG_ERR are markers.
+  if (value == 0 || value == 1 || value == 2 || value == 3 || value == 4 || value == -1) return;
+  previous(signalNumber);
+}
+
+}  // namespace platform
+}  // namespace xoq

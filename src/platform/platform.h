@@ -1,0 +1,140 @@
+// The OS seam. Everything above this header is portable C++17; everything
+// that touches the operating system goes through these functions, with one
+// implementation per OS (platform-win32.cc, platform-posix.cc).
+//
+// Paths and texts here are narrow strings: the process's ANSI code page on
+// Windows, the locale's multibyte encoding (UTF-8 in practice) on Linux.
+#ifndef XOQ_PLATFORM_PLATFORM_H_
+#define XOQ_PLATFORM_PLATFORM_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace xoq {
+namespace platform {
+
+/// Longest path the launcher hands to the system, terminator included
+/// (MAX_PATH on Windows, PATH_MAX on Linux).
+extern const size_t kMaxPath;
+
+/// Selects the user's default locale for every category, so that the
+/// narrow/wide conversions of the launcher use the user's code page.
+void selectUserLocale();
+
+/// Full path of the running executable; empty when the system cannot tell.
+std::string modulePath();
+
+/// Current directory of the process, as the system reports it; empty on
+/// failure.
+std::string currentDirectory();
+
+/// Makes `path` the current directory; false on failure.
+bool setCurrentDirectory(const std::string& path);
+
+/// The absolute, normalised form of `path` (GetFullPathNameA on Windows),
+/// without requiring it to exist; empty on failure.
+std::string fullPathName(const std::string& path);
+
+/// True when `path` exists (file or directory) and may be read.
+bool isReadable(const std::string& path);
+
+/// True when `path` exists (file or directory).
+bool exists(const std::string& path);
+
+/// True when `path` names an existing directory.
+bool isDirectory(const std::string& path);
+
+/// Reads a whole file into `out`; false when it cannot be opened or read.
+bool readWholeFile(const std::string& path, std::string& out);
+
+/// Value of an environment variable; false when it is not set.
+bool getEnvironment(const std::string& name, std::string& value);
+
+/// Puts "NAME=VALUE" into the process environment ("NAME=" removes it),
+/// the way `_putenv` does; false on failure.
+bool putEnvironment(const std::string& assignment);
+
+/// Milliseconds of a monotonic clock; only differences mean something.
+uint64_t monotonicMillis();
+
+/// Read-only mapping of a whole file. Closed when the object goes away.
+class MappedFile {
+ public:
+  MappedFile() = default;
+  ~MappedFile();
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+  MappedFile(MappedFile&& other) noexcept;
+  MappedFile& operator=(MappedFile&& other) noexcept;
+
+  /// Maps `path`; false when it cannot be opened or mapped. An empty file
+  /// maps successfully with size 0 and a null data pointer.
+  bool open(const std::string& path);
+  void close();
+
+  const uint8_t* data() const { return data_; }
+  size_t size() const { return size_; }
+  bool isOpen() const { return open_; }
+
+ private:
+  const uint8_t* data_ = nullptr;
+  size_t size_ = 0;
+  bool open_ = false;
+#ifdef _WIN32
+  void* file_ = nullptr;     // HANDLE
+  void* mapping_ = nullptr;  // HANDLE
+#endif
+};
+
+/// A joinable thread that returns an unsigned exit code.
+class Thread {
+ public:
+  using Procedure = unsigned (*)(void* argument);
+
+  Thread() = default;
+  ~Thread();
+  Thread(const Thread&) = delete;
+  Thread& operator=(const Thread&) = delete;
+
+  /// Starts `procedure(argument)`. With `reserveStack` the stack size is
+  /// taken as a reservation (STACK_SIZE_PARAM_IS_A_RESERVATION on Windows;
+  /// no difference on Linux). False when the thread could not be created.
+  bool start(Procedure procedure, void* argument, bool reserveStack);
+
+  /// Waits without time limit and returns the thread's exit code.
+  unsigned join();
+
+ private:
+  bool started_ = false;
+#ifdef _WIN32
+  void* handle_ = nullptr;
+#else
+  unsigned long id_ = 0;  // pthread_t
+#endif
+};
+
+/// Initialises the common controls (InitCommonControlsEx with an empty
+/// class set); nothing on Linux.
+void initCommonControls();
+
+/// A handler for SIGINT/SIGTERM that runs on an ordinary thread, where it
+/// may attach to the virtual machine.
+using ConsoleSignalHandler = void (*)(int signalNumber);
+
+/// Installs `handler` for SIGINT and then SIGTERM and keeps each previous
+/// disposition. On Windows the C runtime already calls `signal` handlers on
+/// a thread of their own; on Linux the async handler only forwards the
+/// signal number to a watcher thread, which calls `handler`.
+void installConsoleSignalHandler(ConsoleSignalHandler handler);
+
+/// Calls the disposition that was in force for SIGINT or SIGTERM before
+/// `installConsoleSignalHandler`, when it is a function (not SIG_DFL,
+/// SIG_IGN, SIG_ERR or another reserved value). Other numbers do nothing.
+void callPreviousSignalHandler(int signalNumber);
+
+}  // namespace platform
+}  // namespace xoq
+
+#endif  // XOQ_PLATFORM_PLATFORM_H_

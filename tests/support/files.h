@@ -1,0 +1,35 @@
+// Scratch files for tests, on both targets.
+#ifndef XOQ_TESTS_SUPPORT_FILES_H_
+#define XOQ_TESTS_SUPPORT_FILES_H_
+
+#include <string>
+
+namespace xoq {
+namespace testing {
+
+/// A fresh directory under the system's temporary folder, removed with
+/// everything in it when the object goes away.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  /// The directory, without a trailing separator.
+  const std::string& path() const { return path_; }
+  /// path() + "/" + name
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+/// Writes `content` to `path`, creating missing parent directories.
+void writeFile(const std::string& path, const std::string& content);
+/// The content of `path`; empty when it cannot be read.
+std::string readFile(const std::string& path);
+
+}  // namespace testing
+}  // namespace xoq
+
+#endif  // XOQ_TESTS_SUPPORT_FILES_H_

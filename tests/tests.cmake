@@ -1,0 +1,75 @@
+# Tests: unit tests for both targets (the Windows ones under Wine) and
+# end-to-end tests that package real executables and run them.
+include(GoogleTest)
+
+find_program(WINE_PROGRAM wine)
+set(XOQ_WINE_PREFIX "${CMAKE_BINARY_DIR}/wine-prefix")
+set(XOQ_WINE_ENVIRONMENT "WINEPREFIX=${XOQ_WINE_PREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=")
+
+# --- Linux unit tests, under AddressSanitizer and UndefinedBehaviorSanitizer -
+set(XOQ_SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+file(GLOB XOQPACK_TEST_SOURCES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/xoqpack/*_test.cc")
+file(GLOB XOQ_TEST_SUPPORT_SOURCES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/support/*.cc")
+add_executable(xoq_unit_tests ${XOQ_TEST_SOURCES} ${XOQPACK_TEST_SOURCES} ${XOQ_CORE_SOURCES} ${XOQPACK_SOURCES}
+                              ${XOQ_TEST_SUPPORT_SOURCES} "${support_classes_cc}")
+target_include_directories(xoq_unit_tests PRIVATE "${CMAKE_SOURCE_DIR}/src" "${CMAKE_SOURCE_DIR}/xoqpack"
+                                                  "${CMAKE_SOURCE_DIR}/tests")
+target_include_directories(xoq_unit_tests SYSTEM PRIVATE "${XOQ_JNI_INCLUDE}" "${XOQ_JNI_INCLUDE}/linux")
+target_compile_options(xoq_unit_tests PRIVATE ${XOQ_WARNINGS} ${XOQ_SANITIZE})
+target_link_options(xoq_unit_tests PRIVATE ${XOQ_SANITIZE})
+target_link_libraries(xoq_unit_tests PRIVATE gtest_main ${ZLIB_STATIC} pthread dl)
+gtest_discover_tests(xoq_unit_tests
+  DISCOVERY_MODE PRE_TEST
+  TEST_PREFIX "linux."
+  PROPERTIES TIMEOUT 120
+             ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1")
+
+# --- Wine prefix, shared by every Windows test -------------------------------
+add_test(NAME wine.prefix COMMAND "${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh" start "${XOQ_WINE_PREFIX}")
+set_tests_properties(wine.prefix PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+add_test(NAME wine.shutdown COMMAND "${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh" stop "${XOQ_WINE_PREFIX}")
+set_tests_properties(wine.shutdown PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
+
+# --- Windows unit tests: one ctest entry per test suite ----------------------
+set(windows_suites "")
+foreach(test_source IN LISTS XOQ_TEST_SOURCES)
+  if(test_source MATCHES "-posix_test\\.cc$")
+    continue()
+  endif()
+  file(STRINGS "${test_source}" lines REGEX "^TEST(_F|_P)?\\(")
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE "^TEST(_F|_P)?\\(([A-Za-z0-9_]+),.*" "\\2" suite "${line}")
+    list(APPEND windows_suites "${suite}")
+  endforeach()
+endforeach()
+list(REMOVE_DUPLICATES windows_suites)
+set(windows_unit_tests "${CMAKE_BINARY_DIR}/windows/xoq_unit_tests.exe")
+foreach(suite IN LISTS windows_suites)
+  add_test(NAME "windows.${suite}"
+           COMMAND "${CMAKE_SOURCE_DIR}/scripts/run-with-timeout.sh" 300 "${WINE_PROGRAM}" "${windows_unit_tests}"
+                   "--gtest_filter=${suite}.*:${suite}/*")
+  set_tests_properties("windows.${suite}" PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 320
+                                                     ENVIRONMENT "${XOQ_WINE_ENVIRONMENT}")
+endforeach()
+
+# --- End-to-end tests ---------------------------------------------------------
+function(xoq_e2e_tests name directory)
+  file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/e2e/${directory}/*.cc")
+  add_executable(${name} ${sources} ${XOQ_TEST_SUPPORT_SOURCES})
+  target_include_directories(${name} PRIVATE "${CMAKE_SOURCE_DIR}/tests")
+  target_link_libraries(${name} PRIVATE gtest_main xoqpack_lib)
+  target_compile_options(${name} PRIVATE ${XOQ_WARNINGS})
+  target_compile_definitions(${name} PRIVATE XOQ_BIN_DIR="${XOQ_BIN_DIR}" XOQ_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+                                             XOQ_BUILD_DIR="${CMAKE_BINARY_DIR}" XOQ_WINE_PROGRAM="${WINE_PROGRAM}")
+  add_dependencies(${name} xoqpack xoq-launcher)
+endfunction()
+
+xoq_e2e_tests(xoq_e2e_linux linux)
+gtest_discover_tests(xoq_e2e_linux DISCOVERY_MODE PRE_TEST TEST_PREFIX "e2e.linux." PROPERTIES TIMEOUT 300)
+
+if(XOQ_WINDOWS)
+  xoq_e2e_tests(xoq_e2e_windows windows)
+  add_dependencies(xoq_e2e_windows xoq_windows)
+  gtest_discover_tests(xoq_e2e_windows DISCOVERY_MODE PRE_TEST TEST_PREFIX "e2e.windows."
+    PROPERTIES TIMEOUT 300 FIXTURES_REQUIRED wine ENVIRONMENT "${XOQ_WINE_ENVIRONMENT}")
+endif()

@@ -1,0 +1,228 @@
+#include "packager.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <set>
+
+#include "archive/byte_order.h"
+#include "archive/integrity.h"
+#include "archive/payload.h"
+#include "config_block.h"
+#include "platform/platform.h"
+#include "support_classes.h"
+#include "zip_writer.h"
+
+namespace xoq {
+
+namespace {
+
+// The layout addresses the file with signed 32-bit positions.
+constexpr uint64_t kLargestExecutable = 0x7FFFFFFF;
+
+bool endsWithIgnoringCase(const std::string& text, const char* suffix) {
+  const size_t length = strlen(suffix);
+  if (text.size() < length) return false;
+  for (size_t i = 0; i < length; ++i) {
+    char c = text[text.size() - length + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != suffix[i]) return false;
+  }
+  return true;
+}
+
+// Finds the archive length field of a template: the 8 bytes before the only
+// occurrence of the marker and its NUL.
+bool findArchiveLengthField(const std::string& image, const std::string& path, size_t& field, std::string& error) {
+  const std::string marker(kArchiveLengthMarker, kArchiveLengthMarkerSize);
+  const size_t found = image.find(marker);
+  if (found == std::string::npos || found < 8) {
+    error = path + " is not a xoq launcher template (it has no archive length marker)";
+    return false;
+  }
+  if (image.find(marker, found + 1) != std::string::npos) {
+    error = path + " holds the archive length marker more than once; it is not a launcher template";
+    return false;
+  }
+  field = found - 8;
+  for (size_t i = 0; i < 8; ++i) {
+    if (image[field + i] != 0) {
+      error = path + " already carries a payload; package from the plain launcher template";
+      return false;
+    }
+  }
+  return true;
+}
+
+struct TemporaryFile {
+  std::string path;
+  std::FILE* file = nullptr;
+  bool keep = false;
+  ~TemporaryFile() {
+    if (file != nullptr) fclose(file);
+    if (!keep && !path.empty()) remove(path.c_str());
+  }
+};
+
+}  // namespace
+
+std::string normaliseEntryName(const std::string& name, std::string& error) {
+  std::string normal = name;
+  for (char& c : normal) {
+    if (c == '\\') c = '/';
+  }
+  if (normal.empty()) {
+    error = "an entry name is empty";
+    return std::string();
+  }
+  if (normal[0] == '/' || (normal.size() >= 2 && normal[1] == ':')) {
+    error = "entry name \"" + name + "\" is absolute; entry names are relative to the archive";
+    return std::string();
+  }
+  size_t position = 0;
+  while (position <= normal.size()) {
+    size_t end = normal.find('/', position);
+    if (end == std::string::npos) end = normal.size();
+    const std::string part = normal.substr(position, end - position);
+    if (part.empty() || part == "." || part == "..") {
+      error = "entry name \"" + name + "\" has an empty, \".\" or \"..\" component";
+      return std::string();
+    }
+    position = end + 1;
+  }
+  return normal;
+}
+
+bool pack(const PackRequest& request, std::string& error) {
+  std::string image;
+  if (!platform::readWholeFile(request.templatePath, image)) {
+    error = "cannot read the launcher template " + request.templatePath;
+    return false;
+  }
+  size_t lengthField = 0;
+  if (!findArchiveLengthField(image, request.templatePath, lengthField, error)) return false;
+
+  std::string block = "\xEF\xBB\xBF";
+  if (!request.configPath.empty()) {
+    std::string file;
+    if (!platform::readWholeFile(request.configPath, file)) {
+      error = "cannot read the configuration file " + request.configPath;
+      return false;
+    }
+    if (!makeConfigurationBlock(file, block, error)) {
+      error = request.configPath + ": " + error;
+      return false;
+    }
+  }
+
+  std::set<std::string> names;
+  names.insert(kSupportPackageDirectory);
+  for (size_t i = 0; i < kSupportClassCount; ++i) names.insert(kSupportClasses[i].name);
+  std::vector<PackEntry> entries;
+  for (const PackEntry& entry : request.entries) {
+    const std::string name = normaliseEntryName(entry.name, error);
+    if (name.empty()) return false;
+    if (!names.insert(name).second) {
+      error = "two entries are named " + name;
+      return false;
+    }
+    if (!platform::isReadable(entry.source) || platform::isDirectory(entry.source)) {
+      error = "cannot read " + entry.source;
+      return false;
+    }
+    entries.push_back({entry.source, name});
+  }
+
+  TemporaryFile output;
+  output.path = request.outputPath + ".xoqpack-" + std::to_string(getpid());
+  output.file = fopen(output.path.c_str(), "w+b");
+  if (output.file == nullptr) {
+    error = "cannot write " + request.outputPath + ": " + strerror(errno);
+    output.path.clear();
+    return false;
+  }
+
+  // Image, block with its NUL and length, and a hole for the integrity value.
+  std::string head = image;
+  head += block;
+  head += '\0';
+  appendLittle32(head, static_cast<uint32_t>(block.size() + 1));
+  const size_t payloadPosition = head.size();
+  head.append(kIntegrityValueSize, '\0');
+  if (fwrite(head.data(), 1, head.size(), output.file) != head.size()) {
+    error = "cannot write " + request.outputPath + ": " + strerror(errno);
+    return false;
+  }
+
+  ZipWriter zip(output.file);
+  bool ok = zip.addDirectory(kSupportPackageDirectory);
+  for (size_t i = 0; ok && i < kSupportClassCount; ++i) {
+    const SupportClass& support = kSupportClasses[i];
+    ok = zip.addBytes(support.name, std::string(reinterpret_cast<const char*>(support.data), support.size), true);
+  }
+  for (size_t i = 0; ok && i < entries.size(); ++i) {
+    const PackEntry& entry = entries[i];
+    // Nested archives are stored, so that the launcher can serve a stored
+    // jar straight from the mapped executable; everything else is deflated.
+    if (endsWithIgnoringCase(entry.name, ".jar") || endsWithIgnoringCase(entry.name, ".zip")) {
+      ok = zip.addFileStored(entry.name, entry.source);
+    } else {
+      std::string data;
+      ok = platform::readWholeFile(entry.source, data);
+      if (!ok) {
+        error = "cannot read " + entry.source;
+        return false;
+      }
+      ok = zip.addBytes(entry.name, data, true);
+    }
+  }
+  uint32_t archiveLength = 0;
+  std::string centralDirectory;
+  std::string endRecord;
+  if (!ok || !zip.finish(request.comment, archiveLength, centralDirectory, endRecord)) {
+    error = zip.error();
+    return false;
+  }
+  if (payloadPosition + kIntegrityValueSize + archiveLength + request.comment.size() > kLargestExecutable) {
+    error = "the executable would be larger than 2 GB, more than the payload layout can address";
+    return false;
+  }
+
+  // Patch the archive length into the image, then seal everything with the
+  // integrity value.
+  for (size_t i = 0; i < 8; ++i) {
+    head[lengthField + i] = static_cast<char>((static_cast<uint64_t>(archiveLength) >> (8 * i)) & 0xFF);
+  }
+  const IntegrityValue value =
+      computeIntegrityValue(reinterpret_cast<const uint8_t*>(head.data()), payloadPosition,
+                            reinterpret_cast<const uint8_t*>(centralDirectory.data()), centralDirectory.size(),
+                            reinterpret_cast<const uint8_t*>(endRecord.data()));
+  if (fseeko(output.file, static_cast<off_t>(lengthField), SEEK_SET) != 0 ||
+      fwrite(head.data() + lengthField, 1, 8, output.file) != 8 ||
+      fseeko(output.file, static_cast<off_t>(payloadPosition), SEEK_SET) != 0 ||
+      fwrite(value.data(), 1, value.size(), output.file) != value.size()) {
+    error = "cannot write " + request.outputPath + ": " + strerror(errno);
+    return false;
+  }
+  const int closed = fclose(output.file);
+  output.file = nullptr;
+  if (closed != 0) {
+    error = "cannot write " + request.outputPath + ": " + strerror(errno);
+    return false;
+  }
+
+  struct stat templateInfo;
+  const mode_t mode = stat(request.templatePath.c_str(), &templateInfo) == 0 ? (templateInfo.st_mode & 0777) : 0755;
+  chmod(output.path.c_str(), mode | 0200);
+  if (rename(output.path.c_str(), request.outputPath.c_str()) != 0) {
+    error = "cannot write " + request.outputPath + ": " + strerror(errno);
+    return false;
+  }
+  output.keep = true;
+  return true;
+}
+
+}  // namespace xoq

@@ -1,0 +1,38 @@
+// Writes a packaged executable: a copy of a launcher template followed by the
+// payload (configuration block, its length, the integrity value, the ZIP
+// archive, an optional comment), with the archive length patched into the
+// copy. The output appears complete or not at all: it is written under a
+// temporary name beside the target and renamed into place at the end.
+#ifndef XOQPACK_PACKAGER_H_
+#define XOQPACK_PACKAGER_H_
+
+#include <string>
+#include <vector>
+
+namespace xoq {
+
+struct PackEntry {
+  std::string source;  // file to read
+  std::string name;    // entry name in the archive
+};
+
+struct PackRequest {
+  std::string templatePath;
+  std::string configPath;  // empty: an empty configuration block
+  std::string outputPath;
+  std::vector<PackEntry> entries;
+  std::string comment;  // archive comment, usually empty
+};
+
+/// Checks an entry name: relative, '/'-separated (a '\' is turned into '/'),
+/// no empty, "." or ".." component. Returns the normalised name, or an
+/// empty string with `error` set.
+std::string normaliseEntryName(const std::string& name, std::string& error);
+
+/// Writes the executable; false with a one-line `error` otherwise, in which
+/// case nothing is written (an existing output file is left as it was).
+bool pack(const PackRequest& request, std::string& error);
+
+}  // namespace xoq
+
+#endif  // XOQPACK_PACKAGER_H_

@@ -1,0 +1,154 @@
+// xoqpack: writes a Java application and its configuration into one
+// executable, a copy of a xoq launcher template with the payload appended.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "packager.h"
+#include "platform/platform.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage: xoqpack [options] --output FILE\n"
+    "Writes a Java application, its configuration and xoq's support classes into\n"
+    "one executable: a copy of a xoq launcher with the payload appended.\n"
+    "\n"
+    "  -o, --output FILE          the executable to write; it appears complete or\n"
+    "                             not at all\n"
+    "  -t, --target NAME          which launcher to copy, from xoqpack's own folder:\n"
+    "                               windows          Windows GUI program (default)\n"
+    "                               windows-console  Windows console program\n"
+    "                               linux            Linux program\n"
+    "      --template FILE        copy this launcher template instead\n"
+    "  -c, --config FILE          the configuration (lines of a key and a value).\n"
+    "                             UTF-8, UTF-16 with its byte-order mark, or\n"
+    "                             Windows-1252; stored as UTF-8 with CR LF line ends.\n"
+    "                             Without it the configuration block is empty.\n"
+    "  -a, --add FILE[=NAME]      put FILE into the archive as entry NAME (default:\n"
+    "                             its file name). Jars and zips are stored as they\n"
+    "                             are, other files deflated. Repeatable.\n"
+    "  -d, --add-tree DIR[=PREFIX]\n"
+    "                             put every file below DIR into the archive, named\n"
+    "                             by its path below DIR, under PREFIX/ when given.\n"
+    "      --comment TEXT         an archive comment after the archive\n"
+    "  -h, --help                 this text\n"
+    "\n"
+    "Entry names are relative, '/'-separated and unique; the names under\n"
+    "com/tarvolin/xoq/ belong to xoq.\n"
+    "\n"
+    "Example:\n"
+    "  xoqpack --target windows --config app.cfg --add build/app.jar=app.jar \\\n"
+    "          --add-tree resources --output App.exe\n";
+
+int fail(const std::string& message) {
+  fprintf(stderr, "xoqpack: %s\n", message.c_str());
+  return 1;
+}
+
+std::string directoryOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string baseName(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// FILE=NAME splits at the last '=', since entry names hold none.
+void splitSourceAndName(const std::string& argument, std::string& source, std::string& name) {
+  const size_t equals = argument.rfind('=');
+  if (equals == std::string::npos) {
+    source = argument;
+    name.clear();
+  } else {
+    source = argument.substr(0, equals);
+    name = argument.substr(equals + 1);
+  }
+}
+
+bool addTree(const std::string& argument, std::vector<xoq::PackEntry>& entries, std::string& error) {
+  std::string directory;
+  std::string prefix;
+  splitSourceAndName(argument, directory, prefix);
+  namespace fs = std::filesystem;
+  std::error_code code;
+  if (!fs::is_directory(directory, code)) {
+    error = "cannot read the directory " + directory;
+    return false;
+  }
+  std::vector<xoq::PackEntry> found;
+  for (fs::recursive_directory_iterator it(directory, code), end; !code && it != end; it.increment(code)) {
+    if (!it->is_regular_file(code)) continue;
+    std::string relative = fs::relative(it->path(), directory, code).generic_string();
+    if (!prefix.empty()) relative = prefix + (prefix.back() == '/' ? "" : "/") + relative;
+    found.push_back({it->path().string(), relative});
+  }
+  if (code) {
+    error = "cannot read the directory " + directory + ": " + code.message();
+    return false;
+  }
+  // Sorted, so that the same tree always gives the same archive.
+  std::sort(found.begin(), found.end(),
+            [](const xoq::PackEntry& a, const xoq::PackEntry& b) { return a.name < b.name; });
+  entries.insert(entries.end(), found.begin(), found.end());
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  xoq::PackRequest request;
+  std::string target;
+  std::string error;
+  for (int i = 1; i < argc; ++i) {
+    const std::string option = argv[i];
+    if (option == "-h" || option == "--help") {
+      fputs(kUsage, stdout);
+      return 0;
+    }
+    const bool takesValue = option == "-o" || option == "--output" || option == "-t" || option == "--target" ||
+                            option == "--template" || option == "-c" || option == "--config" || option == "-a" ||
+                            option == "--add" || option == "-d" || option == "--add-tree" || option == "--comment";
+    if (!takesValue) return fail("unknown option " + option + " (see xoqpack --help)");
+    if (i + 1 >= argc) return fail(option + " needs a value (see xoqpack --help)");
+    const std::string value = argv[++i];
+    if (option == "-o" || option == "--output") {
+      request.outputPath = value;
+    } else if (option == "-t" || option == "--target") {
+      target = value;
+    } else if (option == "--template") {
+      request.templatePath = value;
+    } else if (option == "-c" || option == "--config") {
+      request.configPath = value;
+    } else if (option == "-a" || option == "--add") {
+      xoq::PackEntry entry;
+      splitSourceAndName(value, entry.source, entry.name);
+      if (entry.name.empty()) entry.name = baseName(entry.source);
+      request.entries.push_back(entry);
+    } else if (option == "-d" || option == "--add-tree") {
+      if (!addTree(value, request.entries, error)) return fail(error);
+    } else {
+      request.comment = value;
+    }
+  }
+  if (request.outputPath.empty()) return fail("no --output given (see xoqpack --help)");
+  if (!request.templatePath.empty() && !target.empty()) return fail("give either --target or --template, not both");
+  if (request.templatePath.empty()) {
+    if (target.empty()) target = "windows";
+    const char* file = nullptr;
+    if (target == "windows") file = "xoq-launcher.exe";
+    if (target == "windows-console") file = "xoq-launcher-console.exe";
+    if (target == "linux") file = "xoq-launcher";
+    if (file == nullptr) return fail("unknown target " + target + "; use windows, windows-console or linux");
+    request.templatePath = directoryOf(xoq::platform::modulePath()) + file;
+    if (!xoq::platform::exists(request.templatePath))
+      return fail("the " + target + " launcher template is missing: " + request.templatePath);
+  }
+  if (!xoq::pack(request, error)) return fail(error);
+  return 0;
+}

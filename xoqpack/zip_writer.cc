@@ -1,0 +1,199 @@
+#include "zip_writer.h"
+
+#include <zlib.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "archive/byte_order.h"
+
+namespace xoq {
+
+namespace {
+
+constexpr uint32_t kLocalSignature = 0x04034b50;
+constexpr uint32_t kCentralSignature = 0x02014b50;
+constexpr uint32_t kEndSignature = 0x06054b50;
+constexpr uint16_t kStored = 0;
+constexpr uint16_t kDeflated = 8;
+// Every entry carries the same time stamp, 1980-01-01 00:00, so that the
+// same inputs always give the same file.
+constexpr uint16_t kDosTime = 0;
+constexpr uint16_t kDosDate = (0 << 9) | (1 << 5) | 1;
+constexpr uint64_t kZipLimit = 0xFFFFFFFFu;  // no ZIP64
+
+uint16_t versionNeeded(uint16_t method) { return method == kDeflated ? 20 : 10; }
+
+// Bit 11 says the name is UTF-8, which it is whenever it is not plain ASCII.
+uint16_t generalFlags(const std::string& name) {
+  for (char c : name) {
+    if (static_cast<unsigned char>(c) >= 0x80) return 1u << 11;
+  }
+  return 0;
+}
+
+bool deflateRaw(const std::string& data, std::string& out) {
+  z_stream stream;
+  memset(&stream, 0, sizeof stream);
+  if (deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
+  out.resize(deflateBound(&stream, static_cast<uLong>(data.size())));
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  stream.avail_in = static_cast<uInt>(data.size());
+  stream.next_out = reinterpret_cast<Bytef*>(&out[0]);
+  stream.avail_out = static_cast<uInt>(out.size());
+  const int result = deflate(&stream, Z_FINISH);
+  out.resize(stream.total_out);
+  deflateEnd(&stream);
+  return result == Z_STREAM_END;
+}
+
+}  // namespace
+
+ZipWriter::ZipWriter(std::FILE* out) : out_(out), start_(ftello(out)), written_(0) {}
+
+bool ZipWriter::fail(const std::string& message) {
+  if (error_.empty()) error_ = message;
+  return false;
+}
+
+bool ZipWriter::write(const void* data, size_t length) {
+  if (length > 0 && fwrite(data, 1, length, out_) != length) return fail(std::string("cannot write: ") + strerror(errno));
+  written_ += length;
+  if (written_ > kZipLimit) return fail("the archive would exceed 4 GB, which needs ZIP64");
+  return true;
+}
+
+bool ZipWriter::writeLocalHeader(const std::string& name, uint16_t method, uint32_t crc, uint32_t compressedSize,
+                                 uint32_t size, uint32_t& headerOffset) {
+  if (entries_ == 0xFFFF) return fail("the archive would hold more than 65535 entries");
+  if (name.size() > 0xFFFF) return fail("entry name too long: " + name.substr(0, 80));
+  headerOffset = static_cast<uint32_t>(written_);
+  std::string header;
+  appendLittle32(header, kLocalSignature);
+  appendLittle16(header, versionNeeded(method));
+  appendLittle16(header, generalFlags(name));
+  appendLittle16(header, method);
+  appendLittle16(header, kDosTime);
+  appendLittle16(header, kDosDate);
+  appendLittle32(header, crc);
+  appendLittle32(header, compressedSize);
+  appendLittle32(header, size);
+  appendLittle16(header, static_cast<uint16_t>(name.size()));
+  appendLittle16(header, 0);
+  header += name;
+  return write(header.data(), header.size());
+}
+
+void ZipWriter::addCentralEntry(const std::string& name, uint16_t method, uint32_t crc, uint32_t compressedSize,
+                                uint32_t size, uint32_t headerOffset, bool directory) {
+  appendLittle32(central_, kCentralSignature);
+  appendLittle16(central_, 20);  // made by: MS-DOS attributes, version 2.0
+  appendLittle16(central_, versionNeeded(method));
+  appendLittle16(central_, generalFlags(name));
+  appendLittle16(central_, method);
+  appendLittle16(central_, kDosTime);
+  appendLittle16(central_, kDosDate);
+  appendLittle32(central_, crc);
+  appendLittle32(central_, compressedSize);
+  appendLittle32(central_, size);
+  appendLittle16(central_, static_cast<uint16_t>(name.size()));
+  appendLittle16(central_, 0);  // extra field
+  appendLittle16(central_, 0);  // comment
+  appendLittle16(central_, 0);  // disk
+  appendLittle16(central_, 0);  // internal attributes
+  appendLittle32(central_, directory ? 0x10 : 0);
+  appendLittle32(central_, headerOffset);
+  central_ += name;
+  ++entries_;
+}
+
+bool ZipWriter::addDirectory(const std::string& name) {
+  uint32_t offset = 0;
+  if (!writeLocalHeader(name, kStored, 0, 0, 0, offset)) return false;
+  addCentralEntry(name, kStored, 0, 0, 0, offset, true);
+  return true;
+}
+
+bool ZipWriter::addBytes(const std::string& name, const std::string& data, bool deflate) {
+  if (data.size() > kZipLimit) return fail("entry larger than 4 GB: " + name);
+  const uint32_t crc = static_cast<uint32_t>(
+      crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+  std::string compressed;
+  const bool useDeflate = deflate && deflateRaw(data, compressed) && compressed.size() < data.size();
+  const std::string& body = useDeflate ? compressed : data;
+  const uint16_t method = useDeflate ? kDeflated : kStored;
+  uint32_t offset = 0;
+  if (!writeLocalHeader(name, method, crc, static_cast<uint32_t>(body.size()), static_cast<uint32_t>(data.size()),
+                        offset))
+    return false;
+  if (!write(body.data(), body.size())) return false;
+  addCentralEntry(name, method, crc, static_cast<uint32_t>(body.size()), static_cast<uint32_t>(data.size()), offset,
+                  false);
+  return true;
+}
+
+bool ZipWriter::addFileStored(const std::string& name, const std::string& path) {
+  std::FILE* in = fopen(path.c_str(), "rb");
+  if (in == nullptr) return fail("cannot read " + path + ": " + strerror(errno));
+  // The header goes out with zero CRC and sizes and is patched once the data
+  // has streamed through.
+  uint32_t offset = 0;
+  if (!writeLocalHeader(name, kStored, 0, 0, 0, offset)) {
+    fclose(in);
+    return false;
+  }
+  uLong crc = crc32(0L, Z_NULL, 0);
+  uint64_t size = 0;
+  std::vector<unsigned char> block(1 << 20);
+  for (;;) {
+    const size_t n = fread(block.data(), 1, block.size(), in);
+    if (n == 0) break;
+    crc = crc32(crc, block.data(), static_cast<uInt>(n));
+    size += n;
+    if (!write(block.data(), n)) {
+      fclose(in);
+      return false;
+    }
+  }
+  const bool readError = ferror(in) != 0;
+  fclose(in);
+  if (readError) return fail("cannot read " + path);
+  if (size > kZipLimit) return fail("entry larger than 4 GB: " + name);
+
+  const int64_t end = ftello(out_);
+  std::string fields;
+  appendLittle32(fields, static_cast<uint32_t>(crc));
+  appendLittle32(fields, static_cast<uint32_t>(size));
+  appendLittle32(fields, static_cast<uint32_t>(size));
+  if (fseeko(out_, start_ + offset + 14, SEEK_SET) != 0 || fwrite(fields.data(), 1, fields.size(), out_) != fields.size() ||
+      fseeko(out_, end, SEEK_SET) != 0)
+    return fail(std::string("cannot write: ") + strerror(errno));
+  addCentralEntry(name, kStored, static_cast<uint32_t>(crc), static_cast<uint32_t>(size), static_cast<uint32_t>(size),
+                  offset, false);
+  return true;
+}
+
+bool ZipWriter::finish(const std::string& comment, uint32_t& archiveLength, std::string& centralDirectory,
+                       std::string& endRecord) {
+  if (!error_.empty()) return false;
+  if (comment.size() > 0xFFFF) return fail("the archive comment is longer than 65535 bytes");
+  const uint64_t directoryOffset = written_;
+  if (!write(central_.data(), central_.size())) return false;
+  endRecord.clear();
+  appendLittle32(endRecord, kEndSignature);
+  appendLittle16(endRecord, 0);
+  appendLittle16(endRecord, 0);
+  appendLittle16(endRecord, static_cast<uint16_t>(entries_));
+  appendLittle16(endRecord, static_cast<uint16_t>(entries_));
+  appendLittle32(endRecord, static_cast<uint32_t>(central_.size()));
+  appendLittle32(endRecord, static_cast<uint32_t>(directoryOffset));
+  appendLittle16(endRecord, static_cast<uint16_t>(comment.size()));
+  if (!write(endRecord.data(), endRecord.size())) return false;
+  archiveLength = static_cast<uint32_t>(written_);
+  if (!write(comment.data(), comment.size())) return false;
+  centralDirectory = central_;
+  return true;
+}
+
+}  // namespace xoq

@@ -1,0 +1,58 @@
+// Writes a ZIP archive into an open file, starting wherever the file stands:
+// every offset inside the archive counts from the archive's own first byte,
+// so the archive can follow the launcher image and the configuration block.
+// Entry data is streamed; only the central directory is kept in memory.
+#ifndef XOQPACK_ZIP_WRITER_H_
+#define XOQPACK_ZIP_WRITER_H_
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace xoq {
+
+class ZipWriter {
+ public:
+  /// Writes to `out` from its current position on. `out` stays the
+  /// caller's; the writer only appends and patches its own headers.
+  explicit ZipWriter(std::FILE* out);
+
+  /// A directory entry; `name` ends in '/'.
+  bool addDirectory(const std::string& name);
+
+  /// An entry from memory, deflated when `deflate` is set and deflating makes
+  /// it smaller, stored otherwise.
+  bool addBytes(const std::string& name, const std::string& data, bool deflate);
+
+  /// An entry copied from the file at `path` without compression, streamed
+  /// in blocks, so that jars of any size cost no memory.
+  bool addFileStored(const std::string& name, const std::string& path);
+
+  /// Writes the central directory, the end record and `comment` after it.
+  /// On success `archiveLength` is the archive's size without the comment,
+  /// `centralDirectory` and `endRecord` hold the bytes written for them.
+  bool finish(const std::string& comment, uint32_t& archiveLength, std::string& centralDirectory,
+              std::string& endRecord);
+
+  /// What went wrong, for the one line xoqpack prints.
+  const std::string& error() const { return error_; }
+
+ private:
+  bool writeLocalHeader(const std::string& name, uint16_t method, uint32_t crc, uint32_t compressedSize,
+                        uint32_t size, uint32_t& headerOffset);
+  void addCentralEntry(const std::string& name, uint16_t method, uint32_t crc, uint32_t compressedSize,
+                       uint32_t size, uint32_t headerOffset, bool directory);
+  bool write(const void* data, size_t length);
+  bool fail(const std::string& message);
+
+  std::FILE* out_;
+  int64_t start_;     // file offset of the archive's first byte
+  uint64_t written_;  // bytes of the archive so far
+  uint32_t entries_ = 0;
+  std::string central_;
+  std::string error_;
+};
+
+}  // namespace xoq
+
+#endif  // XOQPACK_ZIP_WRITER_H_
