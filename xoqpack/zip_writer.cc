@@ -58,7 +58,8 @@ bool ZipWriter::fail(const std::string& message) {
 }
 
 bool ZipWriter::write(const void* data, size_t length) {
-  if (length > 0 && fwrite(data, 1, length, out_) != length) return fail(std::string("cannot write: ") + strerror(errno));
+  if (length > 0 && fwrite(data, 1, length, out_) != length)
+    return fail(std::string("cannot write: ") + strerror(errno));
   written_ += length;
   if (written_ > kZipLimit) return fail("the archive would exceed 4 GB, which needs ZIP64");
   return true;
@@ -166,8 +167,8 @@ bool ZipWriter::addFileStored(const std::string& name, const std::string& path) 
   appendLittle32(fields, static_cast<uint32_t>(crc));
   appendLittle32(fields, static_cast<uint32_t>(size));
   appendLittle32(fields, static_cast<uint32_t>(size));
-  if (fseeko(out_, start_ + offset + 14, SEEK_SET) != 0 || fwrite(fields.data(), 1, fields.size(), out_) != fields.size() ||
-      fseeko(out_, end, SEEK_SET) != 0)
+  if (fseeko(out_, start_ + offset + 14, SEEK_SET) != 0 ||
+      fwrite(fields.data(), 1, fields.size(), out_) != fields.size() || fseeko(out_, end, SEEK_SET) != 0)
     return fail(std::string("cannot write: ") + strerror(errno));
   addCentralEntry(name, kStored, static_cast<uint32_t>(crc), static_cast<uint32_t>(size), static_cast<uint32_t>(size),
                   offset, false);

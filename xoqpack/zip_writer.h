@@ -38,10 +38,10 @@ class ZipWriter {
   const std::string& error() const { return error_; }
 
  private:
-  bool writeLocalHeader(const std::string& name, uint16_t method, uint32_t crc, uint32_t compressedSize,
-                        uint32_t size, uint32_t& headerOffset);
-  void addCentralEntry(const std::string& name, uint16_t method, uint32_t crc, uint32_t compressedSize,
-                       uint32_t size, uint32_t headerOffset, bool directory);
+  bool writeLocalHeader(const std::string& name, uint16_t method, uint32_t crc, uint32_t compressedSize, uint32_t size,
+                        uint32_t& headerOffset);
+  void addCentralEntry(const std::string& name, uint16_t method, uint32_t crc, uint32_t compressedSize, uint32_t size,
+                       uint32_t headerOffset, bool directory);
   bool write(const void* data, size_t length);
   bool fail(const std::string& message);
 

@@ -60,9 +60,8 @@ IntegrityValue computeIntegrityValue(const uint8_t* prefix, size_t prefixLength,
 }
 
 IntegrityValue computeIntegrityValue(const uint8_t* file, const PayloadLayout& layout) {
-  return computeIntegrityValue(file, static_cast<size_t>(layout.payloadPosition),
-                               file + layout.centralDirectoryStart, layout.centralDirectorySize,
-                               file + layout.endRecord);
+  return computeIntegrityValue(file, static_cast<size_t>(layout.payloadPosition), file + layout.centralDirectoryStart,
+                               layout.centralDirectorySize, file + layout.endRecord);
 }
 
 bool verifyIntegrity(const uint8_t* file, const PayloadLayout& layout) {

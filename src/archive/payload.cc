@@ -19,8 +19,8 @@ struct ArchiveLengthField {
   char marker[kArchiveLengthMarkerSize];
 };
 
-__attribute__((used)) const volatile ArchiveLengthField archiveLengthField = {{0, 0, 0, 0, 0, 0, 0, 0},
-                                                                               "xoq.archive.1"};
+__attribute__((used))
+const volatile ArchiveLengthField archiveLengthField = {{0, 0, 0, 0, 0, 0, 0, 0}, "xoq.archive.1"};
 static_assert(sizeof(kArchiveLengthMarker) == 14, "the marker has 13 characters and a NUL");
 
 constexpr uint8_t kEndSignature[4] = {'P', 'K', 5, 6};

@@ -30,9 +30,9 @@ constexpr size_t kArchiveLengthMarkerSize = sizeof(kArchiveLengthMarker);  // NU
 
 /// Where the parts of the payload lie in one file.
 struct PayloadLayout {
-  uint32_t fileSize = 0;       // low 32 bits of the file size
-  uint32_t commentLength = 0;  // bytes after the end record (0 when none found)
-  uint32_t archiveLength = 0;  // from the launcher image's patched field
+  uint32_t fileSize = 0;        // low 32 bits of the file size
+  uint32_t commentLength = 0;   // bytes after the end record (0 when none found)
+  uint32_t archiveLength = 0;   // from the launcher image's patched field
   int64_t payloadPosition = 0;  // P = fileSize - comment - archive - 16; may lie outside the file
 
   // Valid when `configFits`: the block and its length field lie inside.

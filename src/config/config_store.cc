@@ -41,8 +41,7 @@ std::vector<std::string> externalConfigCandidates(const std::string& executable)
   size_t nameStart = executable.find_last_of("\\/");
   nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
   const size_t dot = executable.rfind('.');
-  const std::string stem =
-      (dot != std::string::npos && dot >= nameStart) ? executable.substr(0, dot) : executable;
+  const std::string stem = (dot != std::string::npos && dot >= nameStart) ? executable.substr(0, dot) : executable;
   return {executable + ".cfg", executable + ".config", stem + ".cfg", stem + ".config"};
 }
 
@@ -105,8 +104,7 @@ std::string ConfigStore::lookup(const char* key, bool payloadOnly, bool narrow) 
   return found;
 }
 
-void ConfigStore::forEachValue(const char* key, bool payloadOnly, bool narrow, Visitor visitor,
-                               void* context) const {
+void ConfigStore::forEachValue(const char* key, bool payloadOnly, bool narrow, Visitor visitor, void* context) const {
   scan(key, payloadOnly, narrow, [visitor, context](const std::string& value) {
     visitor(context, value.c_str());
     return true;
@@ -127,9 +125,7 @@ void ConfigStore::setPaths(const std::string& executable, const std::string& wor
   workingDirectory_ = withTrailingSeparator(workingDirectory);
 }
 
-void ConfigStore::refreshWorkingDirectory() {
-  workingDirectory_ = withTrailingSeparator(platform::currentDirectory());
-}
+void ConfigStore::refreshWorkingDirectory() { workingDirectory_ = withTrailingSeparator(platform::currentDirectory()); }
 
 void ConfigStore::loadConfiguration() { loadConfiguration(platform::modulePath(), ownArchiveLength()); }
 
@@ -144,8 +140,7 @@ void ConfigStore::loadConfiguration(const std::string& executable, uint32_t arch
   setPaths(executable, platform::currentDirectory());
   trace("executable: %s", executablePath_.c_str());
   trace("payload position: %lld (archive %u bytes, comment %u bytes, file %u bytes)",
-        static_cast<long long>(layout.payloadPosition), layout.archiveLength, layout.commentLength,
-        layout.fileSize);
+        static_cast<long long>(layout.payloadPosition), layout.archiveLength, layout.commentLength, layout.fileSize);
 
   readExternalFile();
   if (!text_.empty()) text_ += "\r\n";

@@ -73,7 +73,7 @@ unsigned launchThreadMain(void* raw) {
   return request.result;
 }
 
-int launchApplication(int32_t /*argumentCount*/, char** /*arguments*/, void (*/*hook*/)(),
+int launchApplication(int32_t /*argumentCount*/, char** /*arguments*/, void (* /*hook*/)(),
                       int32_t /*extraArgumentCount*/, char** /*extraArguments*/) {
   // The runtime search finds nothing until the runtime issue lands.
   const int result = 1;

@@ -9,12 +9,12 @@ namespace xoq {
 
 /// The block handed to the launch thread.
 struct LaunchRequest {
-  int32_t argumentCount = 0;         // program arguments, the program name not counted
-  char** arguments = nullptr;        // borrowed
-  void (*hook)() = nullptr;          // called once the virtual machine exists
-  int32_t extraArgumentCount = 0;    // always 0 here
-  char** extraArguments = nullptr;   // always null here
-  uint32_t result = 0;               // written by the launch thread
+  int32_t argumentCount = 0;        // program arguments, the program name not counted
+  char** arguments = nullptr;       // borrowed
+  void (*hook)() = nullptr;         // called once the virtual machine exists
+  int32_t extraArgumentCount = 0;   // always 0 here
+  char** extraArguments = nullptr;  // always null here
+  uint32_t result = 0;              // written by the launch thread
 };
 
 /// The process entry: runs every start-up step and returns the exit code.

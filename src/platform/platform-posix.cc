@@ -1,6 +1,4 @@
 // Linux side of the OS seam.
-#include "platform/platform.h"
-
 #include <fcntl.h>
 #include <langinfo.h>
 #include <limits.h>
@@ -15,6 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+
+#include "platform/platform.h"
 
 namespace xoq {
 namespace platform {
@@ -143,8 +143,7 @@ uint64_t monotonicMillis() {
 
 MappedFile::~MappedFile() { close(); }
 
-MappedFile::MappedFile(MappedFile&& other) noexcept
-    : data_(other.data_), size_(other.size_), open_(other.open_) {
+MappedFile::MappedFile(MappedFile&& other) noexcept : data_(other.data_), size_(other.size_), open_(other.open_) {
   other.data_ = nullptr;
   other.size_ = 0;
   other.open_ = false;

@@ -1,15 +1,15 @@
 // Windows side of the OS seam: the narrow ("A") functions throughout.
-#include "platform/platform.h"
-
-#include <windows.h>
 #include <commctrl.h>
 #include <io.h>
 #include <process.h>
+#include <windows.h>
 
 #include <clocale>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/platform.h"
 
 namespace xoq {
 namespace platform {

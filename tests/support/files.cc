@@ -16,8 +16,7 @@ TempDir::TempDir() {
   std::error_code code;
   const fs::path base = fs::temp_directory_path(code);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const fs::path candidate =
-        base / ("xoq-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+    const fs::path candidate = base / ("xoq-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
     if (fs::create_directory(candidate, code)) {
       path_ = candidate.generic_string();
       return;

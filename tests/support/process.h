@@ -11,11 +11,11 @@ namespace xoq {
 namespace testing {
 
 struct RunOptions {
-  std::string workingDirectory;                  // empty: the test's own
-  std::map<std::string, std::string> setEnv;     // added to the environment
-  std::vector<std::string> unsetEnv;             // removed from it
-  std::vector<std::string> shellLimits;          // "ulimit" arguments applied in the child first, e.g. "-s 1000"
-  std::string input;                             // written to standard input
+  std::string workingDirectory;               // empty: the test's own
+  std::map<std::string, std::string> setEnv;  // added to the environment
+  std::vector<std::string> unsetEnv;          // removed from it
+  std::vector<std::string> shellLimits;       // "ulimit" arguments applied in the child first, e.g. "-s 1000"
+  std::string input;                          // written to standard input
   int timeoutSeconds = 60;
 };
 
