@@ -24,6 +24,8 @@ class ConfigStore {
   ConfigStore() = default;
   ConfigStore(const ConfigStore&) = delete;
   ConfigStore& operator=(const ConfigStore&) = delete;
+  ConfigStore(ConfigStore&&) = default;
+  ConfigStore& operator=(ConfigStore&&) = default;
 
   /// Loads the configuration of the running executable: its own path and
   /// patched archive length.

@@ -1,8 +1,10 @@
 // Windows side of the OS seam: the narrow ("A") functions throughout.
+// windows.h comes first: the other system headers rely on its types.
+#include <windows.h>
+
 #include <commctrl.h>
 #include <io.h>
 #include <process.h>
-#include <windows.h>
 
 #include <clocale>
 #include <csignal>

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing xoq need, only those
+# that are missing. Safe to run again.
+set -eu
+packages=(
+  cmake ninja-build g++ zlib1g-dev googletest   # Linux launcher, xoqpack, tests
+  openjdk-17-jdk-headless                       # javac and jar for the support classes; a JVM for the tests
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev # Windows launcher
+  binutils-mingw-w64-x86-64                     # windres, objdump for the export table
+  wine wine64                                   # Windows tests
+  xvfb xdotool imagemagick                      # windows and message boxes on a virtual display
+  osslsigncode                                  # signing a packaged .exe in the tests
+)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
