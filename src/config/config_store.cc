@@ -174,10 +174,7 @@ void ConfigStore::readExternalFile() {
 }
 
 void ConfigStore::applyDisableExternal() {
-  const std::string value = lookup("disableexternal", true, true);
-  bool disabled = value.size() == 4;
-  for (size_t i = 0; disabled && i < 4; ++i) disabled = asciiLower(value[i]) == "true"[i];
-  if (!disabled || externalLength_ == 0) return;
+  if (!isConfigWord(lookup("disableexternal", true, true), "true") || externalLength_ == 0) return;
   text_.erase(0, static_cast<size_t>(externalLength_));
   externalLength_ = 0;
   trace("external configuration disabled by the block");

@@ -66,6 +66,77 @@ class ConfigStore {
   /// Re-reads the current directory, after the start-up sequence changed it.
   void refreshWorkingDirectory();
 
+  /// The absolute form of a configured path: unchanged when empty, when it
+  /// begins with '\' or '/' or when its second character is ':'; else the
+  /// application home + path when that exists, the working directory + path
+  /// when that exists, and the application home form when neither does.
+  std::string resolvePath(const std::string& path) const;
+
+  // The typed getters, one per key. An absent or empty key gives the default
+  // named here. Values are in the narrow form unless said otherwise;
+  // "expanded" means references inside are replaced (expandReferences, with
+  // this store's paths), and multi-valued getters append every line's value,
+  // in text order, to `out`. With XOQ_TRACE set, each getter traces what it
+  // hands out.
+
+  /// `mainclass`, from the configuration block only; empty when absent.
+  std::string mainClass() const;
+  /// `argv`, each value expanded; one value may hold several arguments.
+  void argvValues(StringList& out) const;
+  /// `wildcard` as written; callers compare it with isConfigWord.
+  std::string wildcard() const;
+  /// `message`, each value ("number=text") expanded.
+  void messageValues(StringList& out) const;
+  /// `splash`, expanded and resolved; empty when absent.
+  std::string splash() const;
+  /// `splashtitle` as written.
+  std::string splashTitle() const;
+  /// `splashcloseonwindow`: true only for "true" in any letter case.
+  bool splashCloseOnWindow() const;
+  /// `singleinstance` as written; callers compare it with isConfigWord.
+  std::string singleInstance() const;
+  /// `forcecwd`, expanded; empty when the current directory is kept.
+  std::string forceCwd() const;
+  /// `stdout`, expanded; empty when standard output stays as it is.
+  std::string stdoutTarget() const;
+  /// `stderr`, expanded; empty when standard error stays as it is.
+  std::string stderrTarget() const;
+  /// `jre_order` as written; empty when absent (the search has the default).
+  std::string jreOrder() const;
+  /// `jre`, expanded, "./jre/" when that leaves it empty, then resolved.
+  std::string jre() const;
+  /// `jvmdll`, expanded and resolved; empty when absent.
+  std::string jvmDll() const;
+  /// `vm`, expanded, read on the first call and kept; "-" when there is
+  /// none. Callers treat one character or less as no preference.
+  std::string preferredVmName();
+  /// `minjre` as written; empty: no lower bound.
+  std::string minJre() const;
+  /// `maxjre` as written; empty: no upper bound.
+  std::string maxJre() const;
+  /// `java_classpath` lines as written: the class path code splits them at
+  /// ';' and expands each entry itself.
+  void javaClassPathValues(StringList& out) const;
+  /// `classpath` lines as written, for the same reason.
+  void classPathValues(StringList& out) const;
+  /// `java_libs`, each expanded and resolved.
+  void javaLibs(StringList& out) const;
+  /// `libs`, each expanded and resolved.
+  void libs(StringList& out) const;
+  /// `option`, each expanded.
+  void options(StringList& out) const;
+  /// `property`, each kept in UTF-8 and expanded into UTF-8.
+  void properties(StringList& out) const;
+  /// `export`, each expanded.
+  void exports(StringList& out) const;
+  /// `assystemclassloader`: on unless the value is "false" in any letter
+  /// case, exactly.
+  bool asSystemClassLoader() const;
+  /// `compatible`, from the configuration block only; off unless "true".
+  bool compatible() const;
+  /// `disableexternal`, from the configuration block only; off unless "true".
+  bool disableExternal() const;
+
   /// Sets the paths without loading anything; for stores built in memory.
   void setPaths(const std::string& executable, const std::string& workingDirectory);
 
@@ -78,11 +149,15 @@ class ConfigStore {
   void readExternalFile();
   void applyDisableExternal();
 
+  std::string expandedValue(const char* key) const;
+  void expandedValues(const char* key, bool resolve, StringList& out) const;
+
   std::string text_;
   int32_t externalLength_ = 0;
   std::string executablePath_;
   std::string applicationHome_;
   std::string workingDirectory_;
+  std::string preferredVm_;
   int32_t payloadPosition_ = 0;
   std::string externalFile_;
 };
@@ -94,6 +169,11 @@ std::vector<std::string> externalConfigCandidates(const std::string& executable)
 
 /// `path` with a "/" appended unless it already ends in '\' or '/'.
 std::string withTrailingSeparator(const std::string& path);
+
+/// True when `value` is `word` (lower-case ASCII) without regard to ASCII
+/// case, with nothing before or after it: how boolean and word-valued keys
+/// compare.
+bool isConfigWord(const std::string& value, const char* word);
 
 }  // namespace xoq
 

@@ -29,7 +29,7 @@ std::string resolveAgainst(const std::string& base, const std::string& path) {
 }
 
 void applyForcedWorkingDirectory(ConfigStore& config) {
-  const std::string value = config.lookup("forcecwd", false, true);
+  const std::string value = config.forceCwd();
   if (value.empty()) {
     trace("working directory: kept, %s", config.workingDirectory().c_str());
     return;

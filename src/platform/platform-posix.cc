@@ -132,6 +132,11 @@ bool putEnvironment(const std::string& assignment) {
   return setenv(name.c_str(), value.c_str(), 1) == 0;
 }
 
+bool readRegistryValue(RegistryRoot, const std::string&, const std::string&, RegistryValue&) {
+  // Linux keeps no registry: every reference falls back to its default.
+  return false;
+}
+
 uint64_t monotonicMillis() {
   struct timespec now;
   clock_gettime(CLOCK_MONOTONIC, &now);

@@ -98,6 +98,68 @@ bool putEnvironment(const std::string& assignment) { return _putenv(assignment.c
 uint64_t monotonicMillis() { return GetTickCount64(); }
 
 // ---------------------------------------------------------------------------
+// Registry
+
+namespace {
+
+HKEY predefinedKey(RegistryRoot root) {
+  switch (root) {
+    case RegistryRoot::kClassesRoot:
+      return HKEY_CLASSES_ROOT;
+    case RegistryRoot::kCurrentUser:
+      return HKEY_CURRENT_USER;
+    case RegistryRoot::kLocalMachine:
+      return HKEY_LOCAL_MACHINE;
+    case RegistryRoot::kUsers:
+      return HKEY_USERS;
+    case RegistryRoot::kCurrentConfig:
+      return HKEY_CURRENT_CONFIG;
+  }
+  return HKEY_CURRENT_USER;
+}
+
+class RegistryKey {
+ public:
+  RegistryKey() = default;
+  ~RegistryKey() {
+    if (key_ != nullptr) RegCloseKey(key_);
+  }
+  RegistryKey(const RegistryKey&) = delete;
+  RegistryKey& operator=(const RegistryKey&) = delete;
+  HKEY* out() { return &key_; }
+  HKEY get() const { return key_; }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+}  // namespace
+
+bool readRegistryValue(RegistryRoot root, const std::string& keyPath, const std::string& valueName,
+                       RegistryValue& value) {
+  RegistryKey key;
+  if (RegOpenKeyExA(predefinedKey(root), keyPath.c_str(), 0, KEY_READ, key.out()) != ERROR_SUCCESS) return false;
+  // The size is asked first and the data read into a buffer of that size.
+  // Someone may enlarge the value in between; then ask again, a few times.
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
+    std::string data(size, '\0');
+    DWORD got = size;
+    const LONG status = RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type,
+                                         size == 0 ? nullptr : reinterpret_cast<BYTE*>(&data[0]), &got);
+    if (status == ERROR_MORE_DATA) continue;
+    if (status != ERROR_SUCCESS) return false;
+    data.resize(got < size ? got : size);
+    value.type = type;
+    value.data.swap(data);
+    return true;
+  }
+  return false;
+}
+
+// ---------------------------------------------------------------------------
 // MappedFile
 
 MappedFile::~MappedFile() { close(); }

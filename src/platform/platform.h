@@ -59,6 +59,29 @@ bool putEnvironment(const std::string& assignment);
 /// Milliseconds of a monotonic clock; only differences mean something.
 uint64_t monotonicMillis();
 
+/// The predefined registry keys a configured reference may start from.
+enum class RegistryRoot { kClassesRoot, kCurrentUser, kLocalMachine, kUsers, kCurrentConfig };
+
+/// Registry value types, numbered as the registry numbers them.
+enum RegistryType : uint32_t {
+  kRegistryString = 1,          // REG_SZ
+  kRegistryExpandString = 2,    // REG_EXPAND_SZ
+  kRegistryDword = 4,           // REG_DWORD (little-endian)
+  kRegistryDwordBigEndian = 5,  // REG_DWORD_BIG_ENDIAN
+};
+
+/// One registry value as stored: its type and its raw data bytes.
+struct RegistryValue {
+  uint32_t type = 0;
+  std::string data;
+};
+
+/// Reads the value `valueName` ("" names the key's default value) of the key
+/// `keyPath` under `root`, opened for reading; false when the key cannot be
+/// opened or the value cannot be read. Always false on Linux: no registry.
+bool readRegistryValue(RegistryRoot root, const std::string& keyPath, const std::string& valueName,
+                       RegistryValue& value);
+
 /// Read-only mapping of a whole file. Closed when the object goes away.
 class MappedFile {
  public:
