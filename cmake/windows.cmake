@@ -18,6 +18,7 @@ endfunction()
 xoq_windows_launcher(xoq-launcher windows)
 
 add_executable(xoq_unit_tests ${XOQ_TEST_SOURCES} "${CMAKE_SOURCE_DIR}/tests/support/files.cc"
+                              "${CMAKE_SOURCE_DIR}/tests/support/zip_builder.cc"
                               "${CMAKE_SOURCE_DIR}/tests/support/payload_builder.cc"
                               "${CMAKE_SOURCE_DIR}/src/launcher/launcher.rc")
 target_include_directories(xoq_unit_tests PRIVATE "${CMAKE_SOURCE_DIR}/tests")

@@ -1,0 +1,286 @@
+#include "archive/archive_node.h"
+
+#include <algorithm>
+#include <new>
+
+#include "launcher/trace.h"
+
+namespace xoq {
+
+namespace {
+
+char normalised(char c) { return c == '/' ? '\\' : c; }
+
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Plain ASCII case folding rather than the locale's: under a Turkish locale
+// the locale would fold "I" to a dotless i and miss "APP.ZIP".
+bool isNestedArchiveName(std::string_view name) {
+  if (name.size() < 5) return false;
+  char tail[4];
+  for (size_t i = 0; i < 4; ++i) tail[i] = lowerAscii(name[name.size() - 4 + i]);
+  const std::string_view suffix(tail, 4);
+  return suffix == ".jar" || suffix == ".zip";
+}
+
+bool sameEntryName(std::string_view a, std::string_view b) { return compareEntryNames(a, b) == 0; }
+
+std::string heldName(std::string_view name) {
+  std::string held(name);
+  std::replace(held.begin(), held.end(), '/', '\\');
+  return held;
+}
+
+bool containsParentStep(std::string_view name) {
+  for (size_t i = 0; i + 3 <= name.size(); ++i) {
+    if (name[i] == '.' && name[i + 1] == '.' && normalised(name[i + 2]) == '\\') return true;
+  }
+  return false;
+}
+
+// A name with "!" at `bang`: the nested-archive name in front of it (none
+// when the name starts with "!") and the rest, which is the whole name then.
+struct EntryPathSplit {
+  bool hasPrefix;
+  std::string_view prefix;
+  std::string_view rest;
+};
+
+EntryPathSplit splitAtBang(std::string_view name, size_t bang) {
+  if (bang == 0) return {false, std::string_view(), name};
+  return {true, name.substr(0, bang), name.substr(bang + 1)};
+}
+
+}  // namespace
+
+int compareEntryNames(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const signed char x = static_cast<signed char>(normalised(a[i]));
+    const signed char y = static_cast<signed char>(normalised(b[i]));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return 0;
+}
+
+std::string resolveParentSteps(std::string_view name) {
+  std::string copy = heldName(name);
+  for (size_t k = copy.find("..\\"); k != std::string::npos; k = copy.find("..\\")) {
+    // Take out the step and the directory in front of it. A step at the
+    // start, or after a lone leading separator, has nothing to take out.
+    const size_t q = k == 0 ? std::string::npos : copy.rfind('\\', k - 1);
+    size_t start = 0;
+    if (q == 0) {
+      start = 1;
+    } else if (q != std::string::npos) {
+      const size_t before = copy.rfind('\\', q - 1);
+      start = before == std::string::npos ? 0 : before + 1;
+    }
+    const size_t end = k + 3;
+    if (end == copy.size()) {
+      copy.resize(start);
+    } else {
+      copy.erase(start, end - start);
+    }
+  }
+  return copy;
+}
+
+// ---------------------------------------------------------------------------
+// Opening
+
+ArchiveNode::ArchiveNode(int32_t depth) : depth_(depth) {}
+
+ArchiveNode::~ArchiveNode() = default;
+
+const char* ArchiveNode::openBytes(const uint8_t* data, size_t size) {
+  attempted_ = true;
+  const char* failure = zip_.open(data, size);
+  if (failure != nullptr) return failure;
+  buildIndex();
+  openNestedArchives();
+  return nullptr;
+}
+
+void ArchiveNode::buildIndex() {
+  const std::vector<ZipEntry>& entries = zip_.entries();
+  index_.reserve(entries.size());
+  for (size_t i = 0; i < entries.size(); ++i) {
+    index_.push_back(IndexSlot{entries[i].nameOffset, entries[i].nameLength, static_cast<uint16_t>(i)});
+  }
+  // Of two entries with the same name, the one written first is found.
+  std::sort(index_.begin(), index_.end(), [&](const IndexSlot& a, const IndexSlot& b) {
+    const int order = compareEntryNames(slotName(a), slotName(b));
+    if (order != 0) return order < 0;
+    const uint32_t offsetA = entries[a.position].localHeaderOffset;
+    const uint32_t offsetB = entries[b.position].localHeaderOffset;
+    return offsetA != offsetB ? offsetA < offsetB : a.position < b.position;
+  });
+}
+
+void ArchiveNode::openNestedArchives() {
+  if (depth_ <= 0) return;
+  for (const IndexSlot& slot : index_) {
+    const std::string_view name = slotName(slot);
+    if (!isNestedArchiveName(name)) continue;
+    nestedNames_.push_back(heldName(name));
+    children_.push_back(openChild(zip_.entries()[slot.position], name));
+  }
+}
+
+std::unique_ptr<ArchiveNode> ArchiveNode::openChild(const ZipEntry& entry, std::string_view name) {
+  const int printedLength = static_cast<int>(name.size());
+  if (static_cast<int32_t>(entry.size) <= 0) return nullptr;
+  const uint8_t* stored = nullptr;
+  const char* failure = zip_.locate(entry, stored);
+  if (failure != nullptr) {
+    trace("archive: nested archive %.*s skipped: %s", printedLength, name.data(), failure);
+    return nullptr;
+  }
+  std::unique_ptr<ArchiveNode> child(new (std::nothrow) ArchiveNode(depth_ - 1));
+  if (child == nullptr) return nullptr;
+  if (entry.method == 0) {
+    // Stored: the child reads its bytes where they lie. Its own entries
+    // carry their CRC-32s, checked on every read, so the jar as a whole is
+    // not summed here, which would read every byte of it at start-up.
+    failure = child->openBytes(stored, entry.size);
+  } else {
+    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[entry.size]);
+    if (buffer == nullptr) {
+      trace("archive: nested archive %.*s skipped: no memory for %u bytes", printedLength, name.data(), entry.size);
+      return nullptr;
+    }
+    {
+      std::lock_guard<std::mutex> guard(lock_);
+      failure = ZipReader::extract(entry, stored, buffer.get(), inflater_);
+    }
+    if (failure != nullptr) {
+      trace("archive: nested archive %.*s skipped: %s", printedLength, name.data(), failure);
+      return nullptr;
+    }
+    child->ownedBytes_ = std::move(buffer);
+    failure = child->openBytes(child->ownedBytes_.get(), entry.size);
+  }
+  if (failure != nullptr) {
+    trace("archive: nested archive %.*s is not a readable archive: %s", printedLength, name.data(), failure);
+  }
+  return child;
+}
+
+bool openArchiveFile(ArchiveNode& node, const std::string& path) {
+  if (node.attempted_) return false;
+  node.attempted_ = true;
+  if (!node.mapping_.open(path)) {
+    trace("archive: cannot map %s", path.c_str());
+    return false;
+  }
+  const char* failure = node.openBytes(node.mapping_.data(), node.mapping_.size());
+  if (failure != nullptr) {
+    trace("archive: %s holds no readable archive: %s", path.c_str(), failure);
+    return false;
+  }
+  trace("archive: %s: %zu entries, %zu nested archives", path.c_str(), node.entryCount(), node.nestedNames().size());
+  return true;
+}
+
+bool openArchiveMemory(ArchiveNode& node, std::unique_ptr<uint8_t[]> bytes, size_t length) {
+  if (node.attempted_) return false;
+  node.ownedBytes_ = std::move(bytes);
+  return node.openBytes(node.ownedBytes_.get(), length) == nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Lookups and reads
+
+int32_t findEntry(const ArchiveNode& node, std::string_view name) {
+  const auto slot = std::lower_bound(node.index_.begin(), node.index_.end(), name,
+                                     [&](const ArchiveNode::IndexSlot& candidate, std::string_view wanted) {
+                                       return compareEntryNames(node.slotName(candidate), wanted) < 0;
+                                     });
+  if (slot == node.index_.end() || compareEntryNames(node.slotName(*slot), name) != 0) return -1;
+  return slot->position;
+}
+
+bool ArchiveNode::readAt(int32_t position, std::string_view name, EntryAllocator allocate, void* argument) const {
+  const ZipEntry& entry = zip_.entries()[static_cast<size_t>(position)];
+  const int printedLength = static_cast<int>(name.size());
+  // Everything the entry claims is checked before any memory is asked for,
+  // so a hostile size cannot make the caller allocate more than the data
+  // could ever produce.
+  const uint8_t* stored = nullptr;
+  const char* failure = zip_.locate(entry, stored);
+  if (failure != nullptr) {
+    trace("archive: entry %.*s unreadable: %s", printedLength, name.data(), failure);
+    return false;
+  }
+  uint8_t* destination = nullptr;
+  if (!allocate(argument, entry.size, &destination)) return false;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    failure = ZipReader::extract(entry, stored, destination, inflater_);
+  }
+  if (failure != nullptr) {
+    trace("archive: entry %.*s unreadable: %s", printedLength, name.data(), failure);
+    return false;
+  }
+  return true;
+}
+
+bool readEntryBytes(const ArchiveNode& node, std::string_view name, bool searchNested, EntryAllocator allocate,
+                    void* argument) {
+  const size_t bang = name.find('!');
+  if (bang != std::string_view::npos) {
+    // An entry path: this node's own entries are not looked at, the name in
+    // front of the "!" picks the nested archive.
+    if (node.children_.empty() || (!searchNested && bang == 0)) return false;
+    const EntryPathSplit split = splitAtBang(name, bang);
+    for (size_t i = 0; i < node.children_.size(); ++i) {
+      if (split.hasPrefix && !sameEntryName(node.nestedNames_[i], split.prefix)) continue;
+      const ArchiveNode* child = node.children_[i].get();
+      if (child == nullptr) continue;
+      if (readEntryBytes(*child, split.rest, false, allocate, argument)) return true;
+    }
+    return false;
+  }
+
+  int32_t position = -1;
+  if (containsParentStep(name)) {
+    position = findEntry(node, resolveParentSteps(name));
+  } else {
+    position = findEntry(node, name);
+  }
+  if (position >= 0 && node.readAt(position, name, allocate, argument)) return true;
+
+  if (!searchNested) return false;
+  for (const std::unique_ptr<ArchiveNode>& child : node.children_) {
+    if (child != nullptr && readEntryBytes(*child, name, false, allocate, argument)) return true;
+  }
+  return false;
+}
+
+bool findEntryPaths(const ArchiveNode& node, std::string_view name, std::string& outPath, const std::string& prefix,
+                    EntryPathReport report, void* reportArg) {
+  const size_t bang = name.find('!');
+  if (bang == std::string_view::npos && findEntry(node, name) >= 0) {
+    std::string path = prefix.empty() ? std::string(name) : prefix + "!" + std::string(name);
+    if (report == nullptr) {
+      outPath = std::move(path);
+      return true;
+    }
+    report(reportArg, path);
+  }
+  if (node.nestedNames().empty()) return false;
+  EntryPathSplit split{false, std::string_view(), name};
+  if (bang != std::string_view::npos) split = splitAtBang(name, bang);
+  for (size_t i = 0; i < node.nestedNames().size(); ++i) {
+    const std::string& nestedName = node.nestedNames()[i];
+    if (split.hasPrefix && !sameEntryName(nestedName, split.prefix)) continue;
+    const ArchiveNode* child = node.child(i);
+    if (child == nullptr) continue;
+    const std::string childPrefix = prefix.empty() ? nestedName : prefix + "!" + nestedName;
+    if (findEntryPaths(*child, split.rest, outPath, childPrefix, report, reportArg)) return true;
+  }
+  return false;
+}
+
+}  // namespace xoq

@@ -1,0 +1,110 @@
+// The ZIP container, read straight from bytes that someone else keeps alive:
+// the executable's read-only mapping for the payload archive, the parent's
+// bytes for a nested archive. Only the central directory is parsed up front;
+// entry data is located and decompressed when it is asked for.
+//
+// The file may be truncated, damaged or hostile, so every size and offset is
+// checked against the input before it is used, and a deflated entry may claim
+// no more than deflate can produce from its data. What cannot be read safely
+// (other methods, encryption, split archives, ZIP64) is refused with a reason
+// that the caller can trace.
+#ifndef XOQ_ARCHIVE_ZIP_READER_H_
+#define XOQ_ARCHIVE_ZIP_READER_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace xoq {
+
+/// Deflate's best case turns 2 bits into a 258-byte match: an entry cannot
+/// honestly claim more than this many bytes per compressed byte.
+constexpr uint64_t kMaxDeflateRatio = 1032;
+
+/// One entry of the central directory, as read and checked at opening.
+struct ZipEntry {
+  uint32_t nameOffset = 0;  // of the name bytes, from the start of the input
+  uint16_t nameLength = 0;
+  uint16_t flags = 0;
+  uint16_t method = 0;
+  uint16_t disk = 0;
+  uint32_t crc = 0;
+  uint32_t compressedSize = 0;
+  uint32_t size = 0;
+  uint32_t localHeaderOffset = 0;  // from the archive's first byte
+};
+
+/// A raw-deflate decompressor kept between entries, so that a read does not
+/// set up and tear down zlib's state every time. One user at a time.
+class Inflater {
+ public:
+  Inflater() = default;
+  ~Inflater();
+  Inflater(const Inflater&) = delete;
+  Inflater& operator=(const Inflater&) = delete;
+
+  /// Inflates exactly `size` bytes from the raw deflate stream `data` into
+  /// `out`; null on success, otherwise why the stream does not hold exactly
+  /// that (damaged, shorter or longer).
+  const char* inflateExactly(const uint8_t* data, uint32_t length, uint8_t* out, uint32_t size);
+
+ private:
+  void* stream_ = nullptr;  // z_stream, created on first use
+};
+
+class ZipReader {
+ public:
+  ZipReader() = default;
+  ZipReader(const ZipReader&) = delete;
+  ZipReader& operator=(const ZipReader&) = delete;
+
+  /// Reads the central directory of the archive that ends `data`: the end
+  /// record may be followed by a comment or other trailing bytes, and the
+  /// archive may be preceded by anything (the launcher image). The bytes must
+  /// outlive the reader. Null on success, otherwise why it cannot be read;
+  /// the reader then holds no entries.
+  const char* open(const uint8_t* data, size_t size);
+
+  bool isOpen() const { return open_; }
+
+  /// The entries in central-directory order.
+  const std::vector<ZipEntry>& entries() const { return entries_; }
+
+  /// The entry's name as stored, '/' separators and all.
+  std::string_view name(const ZipEntry& entry) const {
+    return std::string_view(reinterpret_cast<const char*>(data_) + entry.nameOffset, entry.nameLength);
+  }
+
+  /// Finds the stored bytes of `entry` and checks that the entry can be read
+  /// at all: method 0 or 8, not encrypted, on the only disk, its local header
+  /// and data inside the archive in front of the central directory, a stored
+  /// entry as long as its size, a deflated one within deflate's ratio. Null
+  /// on success with `stored` pointing at the data, otherwise why not. Reads
+  /// only bytes that never change, so any thread may call it.
+  const char* locate(const ZipEntry& entry, const uint8_t*& stored) const;
+
+  /// Produces the `entry.size` bytes of an entry that `locate` accepted into
+  /// `out` and checks their CRC-32. Null on success, otherwise why not; `out`
+  /// then holds garbage. `inflater` is only used for deflated entries.
+  static const char* extract(const ZipEntry& entry, const uint8_t* stored, uint8_t* out, Inflater& inflater);
+
+  /// The bytes the reader reads from, and the archive's first byte in them.
+  const uint8_t* data() const { return data_; }
+  size_t size() const { return size_; }
+  uint64_t archiveStart() const { return archiveStart_; }
+
+ private:
+  const char* readDirectory(uint64_t directoryStart, uint64_t directorySize, uint32_t count);
+
+  const uint8_t* data_ = nullptr;
+  size_t size_ = 0;
+  uint64_t archiveStart_ = 0;    // absolute position of the archive's first byte
+  uint64_t directoryStart_ = 0;  // absolute position of the central directory
+  bool open_ = false;
+  std::vector<ZipEntry> entries_;
+};
+
+}  // namespace xoq
+
+#endif  // XOQ_ARCHIVE_ZIP_READER_H_
