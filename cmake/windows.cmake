@@ -1,5 +1,7 @@
 # The Windows half: launcher templates and the unit tests, cross-compiled.
 enable_language(RC)
+# C99 printf formats (%zu, %lld) everywhere, with the checks to match.
+add_compile_definitions(__USE_MINGW_ANSI_STDIO=1)
 xoq_core_library(xoq_core)
 
 # Everything static, so that the executable needs no DLL beside it.

@@ -18,6 +18,7 @@ target_include_directories(xoq_unit_tests SYSTEM PRIVATE "${XOQ_JNI_INCLUDE}" "$
 target_compile_options(xoq_unit_tests PRIVATE ${XOQ_WARNINGS} ${XOQ_SANITIZE})
 target_link_options(xoq_unit_tests PRIVATE ${XOQ_SANITIZE})
 target_link_libraries(xoq_unit_tests PRIVATE gtest_main ${ZLIB_STATIC} pthread dl)
+target_compile_definitions(xoq_unit_tests PRIVATE XOQ_BIN_DIR="${XOQ_BIN_DIR}" XOQ_WINE_PROGRAM="${WINE_PROGRAM}")
 gtest_discover_tests(xoq_unit_tests
   DISCOVERY_MODE PRE_TEST
   TEST_PREFIX "linux."
@@ -53,14 +54,17 @@ foreach(suite IN LISTS windows_suites)
 endforeach()
 
 # --- End-to-end tests ---------------------------------------------------------
+# tests/e2e/common runs against both targets; tests/e2e/<target> against one.
+file(GLOB XOQ_E2E_COMMON_SOURCES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/e2e/common/*.cc")
 function(xoq_e2e_tests name directory)
   file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/e2e/${directory}/*.cc")
-  add_executable(${name} ${sources} ${XOQ_TEST_SUPPORT_SOURCES})
+  add_executable(${name} ${sources} ${XOQ_E2E_COMMON_SOURCES} ${XOQ_TEST_SUPPORT_SOURCES})
   target_include_directories(${name} PRIVATE "${CMAKE_SOURCE_DIR}/tests")
   target_link_libraries(${name} PRIVATE gtest_main xoqpack_lib)
   target_compile_options(${name} PRIVATE ${XOQ_WARNINGS})
   target_compile_definitions(${name} PRIVATE XOQ_BIN_DIR="${XOQ_BIN_DIR}" XOQ_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-                                             XOQ_BUILD_DIR="${CMAKE_BINARY_DIR}" XOQ_WINE_PROGRAM="${WINE_PROGRAM}")
+                                             XOQ_BUILD_DIR="${CMAKE_BINARY_DIR}" XOQ_WINE_PROGRAM="${WINE_PROGRAM}"
+                                             XOQ_E2E_WINDOWS=$<STREQUAL:${directory},windows>)
   add_dependencies(${name} xoqpack xoq-launcher)
 endfunction()
 

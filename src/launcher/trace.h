@@ -12,7 +12,9 @@ bool traceEnabled();
 
 /// Prints one trace line when tracing is on; `format` is a printf format
 /// and the line break is added.
-void trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The launcher is built with mingw's C99 printf (__USE_MINGW_ANSI_STDIO), so
+// the format is checked as GNU printf on both targets.
+void trace(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
 
 }  // namespace xoq
 

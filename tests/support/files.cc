@@ -37,6 +37,11 @@ void writeFile(const std::string& path, const std::string& content) {
   file.write(content.data(), static_cast<std::streamsize>(content.size()));
 }
 
+void makeExecutable(const std::string& path) {
+  std::error_code ignored;
+  std::filesystem::permissions(path, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add, ignored);
+}
+
 std::string readFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   std::ostringstream content;

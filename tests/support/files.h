@@ -26,6 +26,8 @@ class TempDir {
 
 /// Writes `content` to `path`, creating missing parent directories.
 void writeFile(const std::string& path, const std::string& content);
+/// Lets the owner run `path`, as a copy of a packaged executable needs.
+void makeExecutable(const std::string& path);
 /// The content of `path`; empty when it cannot be read.
 std::string readFile(const std::string& path);
 

@@ -49,7 +49,14 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const RunOptions&
   if (pid < 0) return result;
   if (pid == 0) {
     setpgid(0, 0);
-    dup2(in[0], 0);
+    if (options.input.empty()) {
+      // Wine takes over a second to start with an empty pipe as its
+      // standard input; /dev/null costs nothing.
+      const int devNull = open("/dev/null", O_RDONLY);
+      dup2(devNull, 0);
+    } else {
+      dup2(in[0], 0);
+    }
     dup2(out[1], 1);
     dup2(err[1], 2);
     if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0) _exit(126);
@@ -74,11 +81,17 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const RunOptions&
 
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeoutSeconds);
   bool outOpen = true, errOpen = true;
+  bool exited = false;
+  int status = 0;
+  // Read until the program has exited and its pipes are drained. Processes it
+  // left behind (Wine's services, say) may hold the pipes open for seconds;
+  // they are not waited for.
   while (outOpen || errOpen) {
+    if (!exited && waitpid(pid, &status, WNOHANG) == pid) exited = true;
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
-      result.timedOut = true;
+      result.timedOut = !exited;
       break;
     }
     struct pollfd fds[3];
@@ -86,8 +99,10 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const RunOptions&
     if (outOpen) fds[count++] = {out[0], POLLIN, 0};
     if (errOpen) fds[count++] = {err[0], POLLIN, 0};
     if (in[1] >= 0) fds[count++] = {in[1], POLLOUT, 0};
-    const int ready = poll(fds, count, static_cast<int>(left.count() > 1000 ? 1000 : left.count()));
+    const int wait = exited ? 50 : static_cast<int>(left.count() > 20 ? 20 : left.count());
+    const int ready = poll(fds, count, wait);
     if (ready < 0 && errno != EINTR) break;
+    if (ready == 0 && exited) break;  // drained
     for (int i = 0; i < count; ++i) {
       if (fds[i].revents == 0) continue;
       if (fds[i].fd == in[1]) {
@@ -114,9 +129,7 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const RunOptions&
   close(out[0]);
   close(err[0]);
 
-  int status = 0;
-  // The output pipes closed; the process itself may still be finishing.
-  for (;;) {
+  while (!exited) {
     const pid_t done = waitpid(pid, &status, WNOHANG);
     if (done == pid) break;
     if (done < 0) return result;

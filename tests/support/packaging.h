@@ -1,0 +1,51 @@
+// End-to-end helpers: package real executables with the xoqpack binary and
+// run them as a user would, natively on Linux or under Wine for Windows.
+#ifndef XOQ_TESTS_SUPPORT_PACKAGING_H_
+#define XOQ_TESTS_SUPPORT_PACKAGING_H_
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/process.h"
+
+namespace xoq {
+namespace testing {
+
+enum class Target { kLinux, kWindows, kWindowsConsole };
+
+/// Folder of the built launchers and xoqpack.
+std::string binDirectory();
+/// The xoqpack binary.
+std::string xoqpackPath();
+/// The launcher template of `target`.
+std::string templatePath(Target target);
+
+/// Runs xoqpack with `arguments`.
+ProcessResult runXoqpack(const std::vector<std::string>& arguments);
+
+/// Packages `output` for `target` with `config` as the configuration text
+/// (written to a file beside it) and `files` as (source, entry name) pairs.
+/// Returns the output path; an empty string when xoqpack failed (its error
+/// is printed to the test's output).
+std::string packageExecutable(Target target, const std::string& output, const std::string& config,
+                              const std::vector<std::pair<std::string, std::string>>& files = {});
+
+/// Runs a packaged executable: directly on Linux, with Wine for Windows.
+/// XOQ_TRACE is set unless `options` says otherwise.
+ProcessResult runExecutable(Target target, const std::string& executable, const std::vector<std::string>& arguments,
+                            RunOptions options = RunOptions());
+
+/// How the launcher of `target` spells a path of this machine: unchanged on
+/// Linux, as Wine's drive Z: with backslashes for Windows.
+std::string launcherPath(Target target, const std::string& path);
+
+/// The trace lines of a run (standard error lines that begin with "[xoq").
+std::vector<std::string> traceLines(const ProcessResult& result);
+/// True when a trace line contains `text`.
+bool traced(const ProcessResult& result, const std::string& text);
+
+}  // namespace testing
+}  // namespace xoq
+
+#endif  // XOQ_TESTS_SUPPORT_PACKAGING_H_
