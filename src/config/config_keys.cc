@@ -14,7 +14,7 @@ namespace {
 
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
-const std::string& traced(const char* key, const std::string& value) {
+std::string traced(const char* key, std::string value) {
   trace("config %s: %s", key, value.c_str());
   return value;
 }

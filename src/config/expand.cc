@@ -18,16 +18,6 @@ bool isNameCharacter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }
 
-bool equalsIgnoringAsciiCase(const std::string& name, const char* word) {
-  size_t i = 0;
-  for (; i < name.size() && word[i] != '\0'; ++i) {
-    char c = name[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != word[i]) return false;
-  }
-  return i == name.size() && word[i] == '\0';
-}
-
 // HOME is composed once and kept for the process; while the composition is
 // empty it is tried again, since the variables may appear later (exports).
 std::mutex homeMutex;
@@ -48,7 +38,7 @@ bool lookUpName(const std::string& name, const ConfigStore* config, std::string&
   // PWD is the one name the launcher answers before the environment: shells
   // export a PWD of their own to every program (a POSIX path even under
   // MSYS on Windows), and it goes stale once forcecwd changes the directory.
-  if (config != nullptr && equalsIgnoringAsciiCase(name, "PWD")) {
+  if (config != nullptr && isConfigWord(name, "pwd")) {
     value = config->workingDirectory();
     return true;
   }
@@ -62,20 +52,20 @@ bool lookUpName(const std::string& name, const ConfigStore* config, std::string&
 
 bool resolveSpecialName(const std::string& name, const ConfigStore* config, std::string& value) {
   if (config != nullptr) {
-    if (equalsIgnoringAsciiCase(name, "APPLICATION_HOME")) {
+    if (isConfigWord(name, "application_home")) {
       value = config->applicationHome();
       return true;
     }
-    if (equalsIgnoringAsciiCase(name, "PWD")) {
+    if (isConfigWord(name, "pwd")) {
       value = config->workingDirectory();
       return true;
     }
-    if (equalsIgnoringAsciiCase(name, "XOQ_APP_PATH")) {
+    if (isConfigWord(name, "xoq_app_path")) {
       value = config->executablePath();
       return true;
     }
   }
-  if (equalsIgnoringAsciiCase(name, "HOME")) {
+  if (isConfigWord(name, "home")) {
     value = composedHome();
     return true;
   }
