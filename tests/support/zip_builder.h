@@ -44,6 +44,7 @@ class ZipBuilder {
   /// The last entry added, to damage it.
   ZipBuilderEntry& last() { return entries_.back(); }
   std::vector<ZipBuilderEntry>& entries() { return entries_; }
+  const std::vector<ZipBuilderEntry>& entries() const { return entries_; }
 
   /// The archive comment after the end record.
   ZipBuilder& comment(const std::string& text);

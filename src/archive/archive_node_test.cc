@@ -1,0 +1,296 @@
+#include "archive/archive_node.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "support/archive_reads.h"
+#include "support/zip_builder.h"
+
+namespace xoq {
+namespace {
+
+using testing::allPaths;
+using testing::firstPath;
+using testing::kNotFound;
+using testing::openNode;
+using testing::read;
+using testing::ZipBuilder;
+
+// --- Names -------------------------------------------------------------------
+
+TEST(ArchiveNames, SeparatorsAreInterchangeableAndCaseCounts) {
+  const auto node = openNode(ZipBuilder().deflated("com/x/A.class", "class A").stored("com\\x\\B.class", "B").build());
+  ASSERT_TRUE(node->isOpen());
+  const int32_t position = findEntry(*node, "com/x/A.class");
+  ASSERT_GE(position, 0);
+  EXPECT_EQ(findEntry(*node, "com\\x\\A.class"), position);
+  EXPECT_EQ(findEntry(*node, "com/x\\A.class"), position);
+  EXPECT_EQ(findEntry(*node, "COM/X/A.CLASS"), -1);
+  EXPECT_EQ(findEntry(*node, "com/x/A.clas"), -1);
+
+  EXPECT_EQ(read(*node, "com\\x\\A.class"), "class A");
+  EXPECT_EQ(read(*node, "com/x\\A.class"), "class A");
+  EXPECT_EQ(read(*node, "com/x/B.class"), "B");
+  EXPECT_EQ(read(*node, "COM/X/A.CLASS"), kNotFound);
+  // The entry path repeats the name as it was asked for.
+  EXPECT_EQ(firstPath(*node, "com\\x\\A.class"), "com\\x\\A.class");
+  EXPECT_EQ(firstPath(*node, "com/x/A.class"), "com/x/A.class");
+}
+
+TEST(ArchiveNames, NameOrderIsLengthThenSignedBytes) {
+  EXPECT_LT(compareEntryNames("zz", "aaa"), 0);
+  EXPECT_LT(compareEntryNames("\xE9", "a"), 0);  // bytes from 0x80 up come first
+  EXPECT_LT(compareEntryNames("A", "a"), 0);
+  EXPECT_EQ(compareEntryNames("a/b", "a\\b"), 0);
+  EXPECT_GT(compareEntryNames("b", "a"), 0);
+
+  // Nested archives are searched in that order: by length, then by bytes.
+  const std::string kib = ZipBuilder().stored("same.txt", "from kib").build();
+  const std::string lib = ZipBuilder().stored("same.txt", "from lib").build();
+  const std::string latin = ZipBuilder().stored("other.txt", "latin").build();
+  const std::string app = ZipBuilder().stored("main.txt", "app").build();
+  const auto node = openNode(ZipBuilder()
+                                 .stored("libs/lib.jar", lib)
+                                 .stored("app.jar", app)
+                                 .deflated("libs/kib.jar", kib)
+                                 .stored("\xE9\xE9\xE9.jar", latin)
+                                 .build());
+  const std::vector<std::string> expected = {"\xE9\xE9\xE9.jar", "app.jar", "libs\\kib.jar", "libs\\lib.jar"};
+  EXPECT_EQ(node->nestedNames(), expected);
+  EXPECT_EQ(read(*node, "same.txt"), "from kib");
+  EXPECT_EQ(firstPath(*node, "same.txt"), "libs\\kib.jar!same.txt");
+  EXPECT_EQ(allPaths(*node, "same.txt"),
+            (std::vector<std::string>{"libs\\kib.jar!same.txt", "libs\\lib.jar!same.txt"}));
+  EXPECT_EQ(read(*node, "libs/lib.jar!same.txt"), "from lib");
+}
+
+TEST(ArchiveNames, ExclamationMarkAlwaysStartsAnEntryPath) {
+  const std::string inner = ZipBuilder().stored("x.txt", "inner x").stored("!y", "inner !y").build();
+  const auto node =
+      openNode(ZipBuilder().stored("!x.txt", "bang").stored("a!b.txt", "a bang b").stored("a.jar", inner).build());
+  // A name that begins with "!" is never found, by either operation.
+  EXPECT_EQ(read(*node, "!x.txt"), kNotFound);
+  EXPECT_EQ(read(*node, "!x.txt", false), kNotFound);
+  EXPECT_EQ(firstPath(*node, "!x.txt"), kNotFound);
+  EXPECT_EQ(read(*node, "!y"), kNotFound);
+  EXPECT_EQ(firstPath(*node, "!y"), kNotFound);
+  // An entry whose own name holds "!" cannot be reached: "a" is taken as the
+  // name of a nested archive.
+  EXPECT_EQ(read(*node, "a!b.txt"), kNotFound);
+  EXPECT_EQ(firstPath(*node, "a!b.txt"), kNotFound);
+  // The entry path of a nested entry reads it, without searchNested too.
+  EXPECT_EQ(read(*node, "a.jar!x.txt", false), "inner x");
+  EXPECT_EQ(firstPath(*node, "a.jar!x.txt"), "a.jar!x.txt");
+  EXPECT_EQ(firstPath(*node, "x.txt"), "a.jar!x.txt");
+  // The archive itself is an entry like any other.
+  EXPECT_EQ(read(*node, "a.jar"), inner);
+}
+
+TEST(ArchiveNames, ParentStepsAreResolvedForReadsOnly) {
+  EXPECT_EQ(resolveParentSteps("a\\b\\..\\c"), "a\\c");
+  EXPECT_EQ(resolveParentSteps("a/b/../c"), "a\\c");
+  EXPECT_EQ(resolveParentSteps("b\\..\\c"), "c");
+  EXPECT_EQ(resolveParentSteps("\\..\\c"), "\\c");
+  EXPECT_EQ(resolveParentSteps("..\\c"), "c");
+  EXPECT_EQ(resolveParentSteps("a\\..\\"), "");
+  EXPECT_EQ(resolveParentSteps("x\\a..\\b"), "b");
+  EXPECT_EQ(resolveParentSteps("a\\b\\..\\..\\c"), "c");
+  EXPECT_EQ(resolveParentSteps("a\\b..c"), "a\\b..c");
+
+  const auto node = openNode(ZipBuilder().stored("a/c", "a c").stored("c", "c").stored("d/e/../f", "literal").build());
+  EXPECT_EQ(read(*node, "a\\b\\..\\c"), "a c");
+  EXPECT_EQ(read(*node, "a/b/../c"), "a c");
+  EXPECT_EQ(read(*node, "..\\c"), "c");
+  EXPECT_EQ(read(*node, "b/../c"), "c");
+  // findEntryPaths takes the name as it stands.
+  EXPECT_EQ(firstPath(*node, "a\\b\\..\\c"), kNotFound);
+  EXPECT_EQ(firstPath(*node, "d/e/../f"), "d/e/../f");
+  EXPECT_EQ(read(*node, "d/e/../f"), kNotFound);  // resolved to d\f
+}
+
+TEST(ArchiveNames, NestedArchiveNamesMatchOnTheirExactLength) {
+  const std::string lib = ZipBuilder().stored("x.txt", "lib x").build();
+  const auto node = openNode(ZipBuilder().stored("libs/lib.jar", lib).build());
+  EXPECT_EQ(read(*node, "libs/lib.jar!x.txt"), "lib x");
+  EXPECT_EQ(read(*node, "libs\\lib.jar!x.txt"), "lib x");
+  EXPECT_EQ(read(*node, "lib!x.txt"), kNotFound);
+  EXPECT_EQ(read(*node, "libs!x.txt"), kNotFound);
+  EXPECT_EQ(read(*node, "libs/lib.ja!x.txt"), kNotFound);
+  EXPECT_EQ(read(*node, "LIBS/lib.jar!x.txt"), kNotFound);
+  EXPECT_EQ(firstPath(*node, "lib!x.txt"), kNotFound);
+  EXPECT_EQ(firstPath(*node, "libs/lib.jar!x.txt"), "libs\\lib.jar!x.txt");
+}
+
+TEST(ArchiveNames, NestedArchivesByTheirSuffixInAnyCase) {
+  const std::string inner = ZipBuilder().stored("in.txt", "inside").build();
+  const auto node = openNode(ZipBuilder()
+                                 .stored("x.JAR", inner)
+                                 .deflated("y.Zip", inner)
+                                 .stored(".jar", inner)
+                                 .stored("z.txt", inner)
+                                 .directory("d.jar/")
+                                 .build());
+  EXPECT_EQ(node->nestedNames(), (std::vector<std::string>{"x.JAR", "y.Zip"}));
+  EXPECT_EQ(read(*node, "x.JAR!in.txt"), "inside");
+  EXPECT_EQ(read(*node, "y.Zip!in.txt"), "inside");
+  EXPECT_EQ(read(*node, ".jar!in.txt"), kNotFound);
+  EXPECT_EQ(allPaths(*node, "in.txt"), (std::vector<std::string>{"x.JAR!in.txt", "y.Zip!in.txt"}));
+}
+
+// --- Nesting -------------------------------------------------------------------
+
+// a.jar (stored) holds b.jar (deflated), which holds Z.class and c.jar
+// (stored), which holds deep.txt.
+std::string threeLevels() {
+  const std::string c = ZipBuilder().stored("deep.txt", "too deep").build();
+  const std::string b = ZipBuilder().deflated("Z.class", "class Z").stored("c.jar", c).build();
+  const std::string a = ZipBuilder().deflated("b.jar", b).stored("A.class", "class A").build();
+  return ZipBuilder().stored("a.jar", a).stored("top.txt", "top").build();
+}
+
+TEST(ArchiveNesting, TwoLevelsAreOpenedAndNoMore) {
+  const auto node = openNode(threeLevels());
+  // One level down is searched for a plain name, two levels down only by path.
+  EXPECT_EQ(read(*node, "A.class"), "class A");
+  EXPECT_EQ(read(*node, "A.class", false), kNotFound);
+  EXPECT_EQ(read(*node, "Z.class"), kNotFound);
+  EXPECT_EQ(read(*node, "a.jar!b.jar!Z.class"), "class Z");
+  EXPECT_EQ(read(*node, "a.jar!Z.class"), kNotFound);
+  EXPECT_EQ(firstPath(*node, "Z.class"), "a.jar!b.jar!Z.class");
+  // The third level is not opened: its entries are found nowhere, though the
+  // archive itself can be read as an entry.
+  EXPECT_EQ(read(*node, "a.jar!b.jar!c.jar!deep.txt"), kNotFound);
+  EXPECT_EQ(firstPath(*node, "deep.txt"), kNotFound);
+  EXPECT_EQ(read(*node, "a.jar!b.jar!c.jar"), ZipBuilder().stored("deep.txt", "too deep").build());
+
+  ASSERT_EQ(node->nestedNames().size(), 1u);
+  const ArchiveNode* a = node->child(0);
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a->depth(), 1);
+  ASSERT_EQ(a->nestedNames().size(), 1u);
+  const ArchiveNode* b = a->child(0);
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(b->depth(), 0);
+  EXPECT_TRUE(b->nestedNames().empty());
+}
+
+bool inside(const ArchiveNode& part, const ArchiveNode& whole) {
+  return part.bytes() >= whole.bytes() && part.bytes() + part.byteCount() <= whole.bytes() + whole.byteCount();
+}
+
+TEST(ArchiveNesting, StoredArchivesAreReadInPlaceDeflatedOnesInflatedOnce) {
+  const std::string inner = ZipBuilder().stored("s.jar", ZipBuilder().stored("x", "x").build()).build();
+  const auto node = openNode(ZipBuilder().stored("stored.jar", inner).deflated("packed.jar", inner).build());
+  ASSERT_EQ(node->nestedNames(), (std::vector<std::string>{"packed.jar", "stored.jar"}));
+  const ArchiveNode* packed = node->child(0);
+  const ArchiveNode* stored = node->child(1);
+  ASSERT_NE(packed, nullptr);
+  ASSERT_NE(stored, nullptr);
+  EXPECT_TRUE(inside(*stored, *node));
+  EXPECT_FALSE(inside(*packed, *node));
+  EXPECT_EQ(packed->byteCount(), inner.size());
+  // A stored archive inside an inflated one lies in the inflated bytes.
+  ASSERT_NE(packed->child(0), nullptr);
+  EXPECT_TRUE(inside(*packed->child(0), *packed));
+  EXPECT_EQ(read(*node, "packed.jar!s.jar!x"), "x");
+  EXPECT_EQ(read(*node, "stored.jar!s.jar!x"), "x");
+}
+
+TEST(ArchiveNesting, FindEntryPathsReportsEveryMatchDepthFirst) {
+  const std::string inner = ZipBuilder().stored("r.txt", "inner").build();
+  const std::string app = ZipBuilder().stored("r.txt", "app").stored("inner.jar", inner).build();
+  const std::string lib = ZipBuilder().deflated("r.txt", "lib").build();
+  const auto node =
+      openNode(ZipBuilder().stored("libs/lib.jar", lib).stored("app.jar", app).stored("r.txt", "top").build());
+  EXPECT_EQ(allPaths(*node, "r.txt"),
+            (std::vector<std::string>{"r.txt", "app.jar!r.txt", "app.jar!inner.jar!r.txt", "libs\\lib.jar!r.txt"}));
+  EXPECT_EQ(firstPath(*node, "r.txt"), "r.txt");
+  // After a nested archive's name the rest is searched the same way, depth
+  // first from that archive on.
+  EXPECT_EQ(allPaths(*node, "app.jar!r.txt"), (std::vector<std::string>{"app.jar!r.txt", "app.jar!inner.jar!r.txt"}));
+  EXPECT_EQ(allPaths(*node, "app.jar!inner.jar!r.txt"), (std::vector<std::string>{"app.jar!inner.jar!r.txt"}));
+  EXPECT_TRUE(allPaths(*node, "missing.txt").empty());
+  // Read back through the paths reported.
+  EXPECT_EQ(read(*node, "app.jar!inner.jar!r.txt", false), "inner");
+  EXPECT_EQ(read(*node, "libs\\lib.jar!r.txt", false), "lib");
+  // The prefix given is put in front of every path.
+  std::string path;
+  ASSERT_TRUE(findEntryPaths(*node->child(0), "r.txt", path, "app.jar", nullptr, nullptr));
+  EXPECT_EQ(path, "app.jar!r.txt");
+}
+
+// --- Entries -------------------------------------------------------------------
+
+TEST(ArchiveEntries, EmptyEntriesAndDirectories) {
+  const auto node = openNode(ZipBuilder()
+                                 .stored("empty.txt", "")
+                                 .deflated("packed-empty.txt", "")
+                                 .directory("com/x/")
+                                 .stored("com/x/A.class", "A")
+                                 .stored("com/y/B.class", "B")
+                                 .stored("empty.jar", "")
+                                 .build());
+  EXPECT_EQ(read(*node, "empty.txt"), "");
+  EXPECT_EQ(read(*node, "packed-empty.txt"), "");
+  EXPECT_EQ(read(*node, "com/x/"), "");
+  EXPECT_EQ(read(*node, "com\\x\\"), "");
+  EXPECT_EQ(read(*node, "com/x"), kNotFound);
+  EXPECT_EQ(read(*node, "com/y/"), kNotFound);  // no entry of its own
+  EXPECT_EQ(firstPath(*node, "com/x/"), "com/x/");
+  // An empty nested archive keeps its name but has no child.
+  ASSERT_EQ(node->nestedNames(), (std::vector<std::string>{"empty.jar"}));
+  EXPECT_EQ(node->child(0), nullptr);
+  EXPECT_EQ(read(*node, "empty.jar"), "");
+  EXPECT_EQ(read(*node, "empty.jar!com/x/A.class"), kNotFound);
+}
+
+TEST(ArchiveEntries, OfTwoEntriesWithOneNameTheFirstWrittenIsRead) {
+  const auto node = openNode(ZipBuilder().stored("twice.txt", "first").deflated("twice.txt", "second").build());
+  EXPECT_EQ(read(*node, "twice.txt"), "first");
+  EXPECT_EQ(node->entryCount(), 2u);
+}
+
+TEST(ArchiveEntries, EveryEntryOfALargeArchiveIsFound) {
+  ZipBuilder builder;
+  std::vector<std::string> names;
+  for (int i = 0; i < 3000; ++i) {
+    names.push_back("pkg" + std::to_string(i % 37) + "/Class" + std::to_string(i) + ".class");
+    if (i % 10 == 0) {
+      builder.deflated(names.back(), "content of " + names.back());
+    } else {
+      builder.stored(names.back(), "content of " + names.back());
+    }
+  }
+  const auto node = openNode(builder.build());
+  ASSERT_EQ(node->entryCount(), names.size());
+  for (size_t i = 1; i < node->entryCount(); ++i) {
+    EXPECT_LT(compareEntryNames(node->entryName(i - 1), node->entryName(i)), 0);
+  }
+  for (const std::string& name : names) EXPECT_EQ(read(*node, name), "content of " + name);
+  EXPECT_EQ(read(*node, "pkg0/Class1.class"), kNotFound);
+}
+
+TEST(ArchiveEntries, UnopenedNodesFindNothing) {
+  ArchiveNode node(kPayloadNestingDepth);
+  EXPECT_FALSE(node.isOpen());
+  EXPECT_EQ(findEntry(node, "x"), -1);
+  EXPECT_EQ(read(node, "x"), kNotFound);
+  EXPECT_EQ(read(node, "a.jar!x"), kNotFound);
+  EXPECT_EQ(firstPath(node, "x"), kNotFound);
+  // Once opened, a node is not opened again.
+  const std::string archive = ZipBuilder().stored("x", "x").build();
+  ArchiveNode once(0);
+  std::unique_ptr<uint8_t[]> first(new uint8_t[archive.size()]);
+  memcpy(first.get(), archive.data(), archive.size());
+  EXPECT_TRUE(openArchiveMemory(once, std::move(first), archive.size()));
+  std::unique_ptr<uint8_t[]> second(new uint8_t[archive.size()]);
+  memcpy(second.get(), archive.data(), archive.size());
+  EXPECT_FALSE(openArchiveMemory(once, std::move(second), archive.size()));
+  EXPECT_EQ(read(once, "x"), "x");
+}
+
+}  // namespace
+}  // namespace xoq
