@@ -1,0 +1,37 @@
+#include "launcher/integrity_check.h"
+
+#include "archive/integrity.h"
+#include "archive/payload.h"
+#include "launcher/messages.h"
+#include "launcher/trace.h"
+#include "platform/platform.h"
+
+namespace xoq {
+
+IntegrityStatus checkIntegrity(const std::string& path, uint32_t archiveLength) {
+  if (archiveLength == 0) return IntegrityStatus::kNoPayload;
+  platform::MappedFile file;
+  // A file the launcher cannot read back cannot be shown to be intact.
+  if (path.empty() || !file.open(path) || file.data() == nullptr) return IntegrityStatus::kDamaged;
+  const PayloadLayout layout = computePayloadLayout(file.data(), file.size(), archiveLength);
+  return verifyIntegrity(file.data(), layout) ? IntegrityStatus::kIntact : IntegrityStatus::kDamaged;
+}
+
+IntegrityStatus checkOwnIntegrity() {
+  const IntegrityStatus status = checkIntegrity(platform::modulePath(), ownArchiveLength());
+  switch (status) {
+    case IntegrityStatus::kIntact:
+      trace("integrity: the stored value matches");
+      break;
+    case IntegrityStatus::kNoPayload:
+      trace("integrity: no payload, nothing to check");
+      break;
+    case IntegrityStatus::kDamaged:
+      trace("integrity: the file is damaged or has been changed");
+      showDamagedFileMessage();
+      break;
+  }
+  return status;
+}
+
+}  // namespace xoq

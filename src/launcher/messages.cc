@@ -1,0 +1,167 @@
+#include "launcher/messages.h"
+
+#include <climits>
+
+#include "config/config_store.h"
+#include "launcher/process_globals.h"
+#include "launcher/trace.h"
+#include "platform/user_message.h"
+
+namespace xoq {
+
+namespace {
+
+// Reads a decimal number as atoi does: leading white space, an optional
+// sign, digits up to the first other character. Saturates instead of
+// overflowing; no message has an identifier that large anyway.
+long long readLeadingNumber(const char* text) {
+  while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
+  bool negative = false;
+  if (*text == '+' || *text == '-') negative = *text++ == '-';
+  long long value = 0;
+  while (*text >= '0' && *text <= '9') {
+    if (value < INT_MAX) value = value * 10 + (*text - '0');
+    ++text;
+  }
+  if (value > INT_MAX) value = INT_MAX;
+  return negative ? -value : value;
+}
+
+// Built on the first lookup that has a configuration to read, then kept
+// until the process ends. No lock: the first lookups happen on the main
+// thread before the launch thread starts, or on the launch thread while
+// the main thread waits.
+const MessageOverrides* processOverrides() {
+  static MessageOverrides* overrides = nullptr;
+  if (overrides == nullptr && theConfig != nullptr) {
+    StringList values;
+    theConfig->messageValues(values);
+    overrides = new MessageOverrides();
+    overrides->build(values);
+  }
+  return overrides;
+}
+
+void showWithCaption(const std::string& text, const std::string& caption) {
+  trace("fatal message: %s", text.c_str());
+  // The splash window, once there is one, owns the box and closes 100 ms
+  // after it; until then the box has no owner and is still topmost.
+  platform::showMessageBox(text, caption, nullptr);
+}
+
+}  // namespace
+
+int exitCodeFor(int messageId) { return messageId == static_cast<int>(MessageId::AlreadyRunning) ? 11 : messageId; }
+
+std::string unescapeMessage(const std::string& text) {
+  std::string result;
+  result.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') {
+      result += text[i];
+      continue;
+    }
+    if (++i == text.size()) break;  // a backslash at the very end
+    switch (text[i]) {
+      case 'n':
+        result += '\n';
+        break;
+      case 'r':
+        result += '\r';
+        break;
+      case 't':
+        result += '\t';
+        break;
+      default:
+        result += text[i];
+    }
+  }
+  return result;
+}
+
+void MessageOverrides::build(const StringList& values) {
+  pairs_.clear();
+  texts_.clear();
+  for (size_t i = 0; i < values.size(); ++i) {
+    const std::string value = values.str(i);
+    const size_t equals = value.find('=');
+    if (equals == std::string::npos) continue;
+    const long long id = readLeadingNumber(value.substr(0, equals).c_str());
+    if (id <= 0) continue;
+    pairs_.push_back(static_cast<int32_t>(id));
+    pairs_.push_back(static_cast<int32_t>(texts_.size()));
+    texts_.append(unescapeMessage(value.substr(equals + 1)));
+  }
+  pairs_.push_back(0);
+  pairs_.push_back(0);
+}
+
+bool MessageOverrides::find(int id, std::string& text) const {
+  for (size_t i = 0; i + 1 < pairs_.size() && pairs_[i] != 0; i += 2) {
+    const int32_t index = pairs_[i + 1];
+    if (pairs_[i] == id && index >= 0 && static_cast<size_t>(index) < texts_.size()) {
+      text = texts_.str(static_cast<size_t>(index));
+      return true;
+    }
+  }
+  return false;
+}
+
+std::vector<uint16_t> stringTableEntry(const uint16_t* block, size_t unitCount, int index) {
+  size_t position = 0;
+  const auto lengthAt = [&](size_t at) -> size_t { return at < unitCount ? block[at] : 0; };
+  for (int skipped = 0; skipped < index; ++skipped) position += 1 + lengthAt(position);
+  const size_t length = lengthAt(position);
+  std::vector<uint16_t> units;
+  // An entry that claims more units than the block holds is cut at its end.
+  for (size_t i = 0; i < length && position + 1 + i < unitCount; ++i) units.push_back(block[position + 1 + i]);
+  return units;
+}
+
+std::string loadMessage(int id) {
+  std::string text;
+  const MessageOverrides* overrides = processOverrides();
+  if (overrides != nullptr && overrides->find(id, text)) return text;
+  return builtInMessage(id);
+}
+
+std::string formatMessage(const std::string& format, const std::vector<std::string>& arguments) {
+  std::string result;
+  size_t next = 0;
+  for (size_t i = 0; i < format.size(); ++i) {
+    if (format[i] != '%' || i + 1 == format.size()) {
+      result += format[i];
+    } else if (format[i + 1] == 's') {
+      if (next < arguments.size() && next < 5) result += arguments[next];
+      ++next;
+      ++i;
+    } else if (format[i + 1] == '%') {
+      result += '%';
+      ++i;
+    } else {
+      result += '%';
+    }
+  }
+  return result;
+}
+
+void showFatalMessage(const std::string& text) {
+  showWithCaption(text, loadMessage(static_cast<int>(MessageId::ErrorCaption)));
+}
+
+void showDamagedFileMessage() {
+  showWithCaption(builtInMessage(static_cast<int>(MessageId::FileDamaged)),
+                  builtInMessage(static_cast<int>(MessageId::ErrorCaption)));
+}
+
+int reportLaunchFailure(int result, const std::string& javaVersion, const std::string& minJre,
+                        const std::string& maxJre) {
+  std::string text = loadMessage(result);
+  if (result == static_cast<int>(MessageId::VersionTooLow) || result == static_cast<int>(MessageId::VersionTooHigh)) {
+    text = formatMessage(text, {javaVersion, minJre, maxJre, std::string(), std::string()});
+  }
+  showFatalMessage(text);
+  return result;
+}
+
+}  // namespace xoq

@@ -1,0 +1,58 @@
+#include <windows.h>
+
+#include <cstdio>
+
+#include "platform/user_message.h"
+
+namespace xoq {
+namespace platform {
+
+namespace {
+
+constexpr UINT kFatalBoxStyle = MB_OK | MB_ICONWARNING | MB_SETFOREGROUND | MB_TOPMOST;
+static_assert(kFatalBoxStyle == 0x50030, "the fatal message box style");
+
+// The subsystem field of the running image's own PE header: the GUI and the
+// console launcher are the same code linked twice, and this is what tells
+// them apart.
+WORD ownSubsystem() {
+  const auto* base = reinterpret_cast<const BYTE*>(GetModuleHandleA(nullptr));
+  if (base == nullptr) return 0;
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  if (dos->e_magic != IMAGE_DOS_SIGNATURE) return 0;
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  if (nt->Signature != IMAGE_NT_SIGNATURE) return 0;
+  return nt->OptionalHeader.Subsystem;
+}
+
+}  // namespace
+
+bool isConsoleProgram() {
+  static const bool console = ownSubsystem() == IMAGE_SUBSYSTEM_WINDOWS_CUI;
+  return console;
+}
+
+void showMessageBox(const std::string& text, const std::string& caption, void* owner) {
+  if (isConsoleProgram()) {
+    fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    fflush(stderr);
+    return;
+  }
+  MessageBoxA(static_cast<HWND>(owner), text.c_str(), caption.c_str(), kFatalBoxStyle);
+}
+
+bool findOwnResource(int type, int name, const uint8_t*& data, size_t& size) {
+  HMODULE module = GetModuleHandleA(nullptr);
+  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(name), MAKEINTRESOURCEA(type));
+  if (found == nullptr) return false;
+  const DWORD length = SizeofResource(module, found);
+  HGLOBAL loaded = LoadResource(module, found);
+  const void* locked = loaded != nullptr ? LockResource(loaded) : nullptr;
+  if (locked == nullptr) return false;
+  data = static_cast<const uint8_t*>(locked);
+  size = length;
+  return true;
+}
+
+}  // namespace platform
+}  // namespace xoq
