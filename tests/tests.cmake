@@ -53,6 +53,35 @@ foreach(suite IN LISTS windows_suites)
                                                      ENVIRONMENT "${XOQ_WINE_ENVIRONMENT}")
 endforeach()
 
+# --- Java applications the end-to-end tests package ----------------------------
+# tests/apps/<name>/src is compiled into <build>/test-apps/<name>/classes and
+# <name>.jar.
+file(GLOB xoq_test_app_dirs LIST_DIRECTORIES true "${CMAKE_SOURCE_DIR}/tests/apps/*")
+set(xoq_test_app_outputs "")
+foreach(app_dir IN LISTS xoq_test_app_dirs)
+  if(NOT IS_DIRECTORY "${app_dir}/src")
+    continue()
+  endif()
+  get_filename_component(app "${app_dir}" NAME)
+  set(app_build "${CMAKE_BINARY_DIR}/test-apps/${app}")
+  file(GLOB_RECURSE app_sources CONFIGURE_DEPENDS "${app_dir}/src/*.java")
+  file(GLOB_RECURSE app_resources CONFIGURE_DEPENDS "${app_dir}/resources/*")
+  set(copy_resources "")
+  if(IS_DIRECTORY "${app_dir}/resources")
+    set(copy_resources COMMAND "${CMAKE_COMMAND}" -E copy_directory "${app_dir}/resources" "${app_build}/classes")
+  endif()
+  add_custom_command(
+    OUTPUT "${app_build}/${app}.jar"
+    COMMAND "${CMAKE_COMMAND}" -E rm -rf "${app_build}/classes"
+    COMMAND "${JAVAC_PROGRAM}" --release 8 -Xlint:-options -encoding UTF-8 -d "${app_build}/classes" ${app_sources}
+    ${copy_resources}
+    COMMAND "${JAR_PROGRAM}" --create --file "${app_build}/${app}.jar" -C "${app_build}/classes" .
+    DEPENDS ${app_sources} ${app_resources}
+    COMMENT "Compiling the test application ${app}")
+  list(APPEND xoq_test_app_outputs "${app_build}/${app}.jar")
+endforeach()
+add_custom_target(xoq_test_apps ALL DEPENDS ${xoq_test_app_outputs})
+
 # --- End-to-end tests ---------------------------------------------------------
 # tests/e2e/common runs against both targets; tests/e2e/<target> against one.
 file(GLOB XOQ_E2E_COMMON_SOURCES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/e2e/common/*.cc")
@@ -65,7 +94,7 @@ function(xoq_e2e_tests name directory)
   target_compile_definitions(${name} PRIVATE XOQ_BIN_DIR="${XOQ_BIN_DIR}" XOQ_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
                                              XOQ_BUILD_DIR="${CMAKE_BINARY_DIR}" XOQ_WINE_PROGRAM="${WINE_PROGRAM}"
                                              XOQ_E2E_WINDOWS=$<STREQUAL:${directory},windows>)
-  add_dependencies(${name} xoqpack xoq-launcher)
+  add_dependencies(${name} xoqpack xoq-launcher xoq_test_apps)
 endfunction()
 
 xoq_e2e_tests(xoq_e2e_linux linux)

@@ -53,6 +53,50 @@ std::string wideToNarrow(const wchar_t* text, size_t length) {
   return result;
 }
 
+bool tryWideToNarrow(const wchar_t* text, size_t length, std::string& out) {
+  out.clear();
+  out.reserve(length);
+  std::mbstate_t state{};
+  char bytes[MB_LEN_MAX];
+  for (size_t i = 0; i < length; ++i) {
+    const size_t used = std::wcrtomb(bytes, text[i], &state);
+    if (used == static_cast<size_t>(-1)) return false;
+    out.append(bytes, used);
+  }
+  return true;
+}
+
+std::wstring utf16ToWide(const uint16_t* units, size_t length) {
+  std::wstring result;
+  result.reserve(length);
+  for (size_t i = 0; i < length; ++i) {
+    const uint32_t unit = units[i];
+    if (sizeof(wchar_t) == 4 && unit >= 0xD800 && unit < 0xDC00 && i + 1 < length && units[i + 1] >= 0xDC00 &&
+        units[i + 1] < 0xE000) {
+      result += static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+      ++i;
+    } else {
+      result += static_cast<wchar_t>(unit);
+    }
+  }
+  return result;
+}
+
+std::u16string wideToUtf16(const std::wstring& text) {
+  std::u16string result;
+  result.reserve(text.size());
+  for (wchar_t c : text) {
+    const uint32_t value = static_cast<uint32_t>(c);
+    if (value >= 0x10000 && value <= 0x10FFFF) {
+      result += static_cast<char16_t>(0xD800 + ((value - 0x10000) >> 10));
+      result += static_cast<char16_t>(0xDC00 + ((value - 0x10000) & 0x3FF));
+    } else {
+      result += static_cast<char16_t>(value);
+    }
+  }
+  return result;
+}
+
 std::string narrowToUtf8(const char* text, size_t length) {
   const std::wstring wide = narrowToWide(text, length);
   std::string result;

@@ -31,6 +31,18 @@ inline std::wstring narrowToWide(const std::string& text) { return narrowToWide(
 std::string wideToNarrow(const wchar_t* text, size_t length);
 inline std::string wideToNarrow(const std::wstring& text) { return wideToNarrow(text.data(), text.size()); }
 
+/// UTF-16 units (as Java strings hold them) to wide characters: one to one
+/// on Windows; with 32-bit wide characters (Linux) a surrogate pair becomes
+/// its code point, so that it can be converted to the narrow form.
+std::wstring utf16ToWide(const uint16_t* units, size_t length);
+
+/// Wide characters to UTF-16 units, the inverse of `utf16ToWide`.
+std::u16string wideToUtf16(const std::wstring& text);
+
+/// Like wideToNarrow, but false (with `out` unspecified) when a character
+/// cannot be represented in the code page, instead of cutting there.
+bool tryWideToNarrow(const wchar_t* text, size_t length, std::string& out);
+
 /// Narrow text to UTF-8: wide conversion, then each unit on its own.
 std::string narrowToUtf8(const char* text, size_t length);
 inline std::string narrowToUtf8(const std::string& text) { return narrowToUtf8(text.data(), text.size()); }

@@ -1,13 +1,23 @@
 #include "launcher/startup.h"
 
+#include <string>
+
+#include "archive/native_registration.h"
+#include "archive/resource_natives.h"
 #include "config/config_store.h"
+#include "config/string_list.h"
 #include "instances/instance_registry.h"
+#include "launcher/arguments.h"
+#include "launcher/integrity_check.h"
+#include "launcher/messages.h"
 #include "launcher/process_globals.h"
 #include "launcher/trace.h"
 #include "launcher/working_directory.h"
 #include "platform/platform.h"
 #include "runtime/main_class.h"
+#include "runtime/runtime_search.h"
 #include "runtime/vm_context.h"
+#include "runtime/vm_options.h"
 
 namespace xoq {
 
@@ -36,6 +46,9 @@ int runLauncher(int argc, char** argv) {
 
   ConfigStore config;
   config.loadConfiguration();
+  // A changed or damaged file runs nothing of itself: checked before any
+  // later step acts on its configuration.
+  if (checkOwnIntegrity() == IntegrityStatus::kDamaged) return exitCodeFor(static_cast<int>(MessageId::FileDamaged));
   VmContext vm;
   InstanceRegistry instances;
   theConfig = &config;
@@ -44,16 +57,23 @@ int runLauncher(int argc, char** argv) {
 
   platform::initCommonControls();
 
+  // The splash step runs the runtime search (the runtime's splash library
+  // would come from it), before forcecwd changes the working directory that
+  // relative runtime paths are looked for in.
+  findJvmLibrary();
   trace("splash: none (no splash screen is built into this launcher yet)");
   applyForcedWorkingDirectory(config);
   trace("standard streams: left as they are (redirection is not built yet)");
   trace("single instance: not checked (the instance guard is not built yet)");
 
+  int argumentCount = argc;
+  char** arguments = argv;
+  applyWildcardArguments(config, argumentCount, arguments);
+
   LaunchRequest request;
-  request.argumentCount = argc > 0 ? argc - 1 : 0;
-  request.arguments = argc > 0 ? argv + 1 : argv;
+  request.argumentCount = argumentCount > 0 ? argumentCount - 1 : 0;
+  request.arguments = argumentCount > 0 ? arguments + 1 : arguments;
   request.hook = afterVmCreated;
-  trace("program arguments: %d, as the process received them", static_cast<int>(request.argumentCount));
 
   uint32_t exitCode = 0;
   startLaunch(request, exitCode);
@@ -73,12 +93,41 @@ unsigned launchThreadMain(void* raw) {
   return request.result;
 }
 
-int launchApplication(int32_t /*argumentCount*/, char** /*arguments*/, void (* /*hook*/)(),
-                      int32_t /*extraArgumentCount*/, char** /*extraArguments*/) {
-  // The runtime search finds nothing until the runtime issue lands.
-  const int result = 1;
-  trace("runtime search: no Java runtime support in this build");
+int launchApplication(int32_t argumentCount, char** arguments, void (*hook)(), int32_t extraArgumentCount,
+                      char** extraArguments) {
+  ConfigStore& config = *theConfig;
+  VmContext& vm = *theVm;
+  prepareVmOptions(vm, config);
+  // Searched already during the splash step; this returns the kept result.
+  const std::string library = findJvmLibrary();
+  int result = library.empty() ? 1 : createVm(vm, library);
+  std::string javaVersion;
+  if (result == 0) {
+    registerSupportNatives(vm.env);
+    applyConfiguredProperties(vm.env, config);
+    const std::string minjre = config.minJre();
+    const std::string maxjre = config.maxJre();
+    if (!minjre.empty() || !maxjre.empty()) {
+      if (queryJavaVersion(vm, javaVersion) == 0) {
+        result = 5;
+      } else {
+        result = checkVersionRange(javaVersion, minjre, maxjre);
+        trace("java.version %s against minjre \"%s\" and maxjre \"%s\": %s", javaVersion.c_str(), minjre.c_str(),
+              maxjre.c_str(), result == 0 ? "accepted" : "refused");
+      }
+    }
+  }
+  if (result == 0) {
+    registerUrlHandlerPackage(vm.env);
+    if (hook != nullptr) hook();
+    if (config.splashCloseOnWindow()) installSplashCloseOnWindow(vm.env);
+    StringList configuredArguments;
+    config.argvValues(configuredArguments);
+    result = runMainClass(vm, config.mainClass(), config.asSystemClassLoader(), configuredArguments, argumentCount,
+                          arguments, extraArgumentCount, extraArguments);
+  }
   trace("launch result %d", result);
+  if (result != 0) reportLaunchFailure(result, javaVersion, config.minJre(), config.maxJre());
   return result;
 }
 

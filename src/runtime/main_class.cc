@@ -1,8 +1,188 @@
 #include "runtime/main_class.h"
 
+#include "config/string_list.h"
+#include "config/text_encoding.h"
+#include "launcher/arguments.h"
+#include "launcher/trace.h"
 #include "runtime/vm_context.h"
 
 namespace xoq {
+
+namespace {
+
+const char kLoaderClass[] = "com/tarvolin/xoq/HolvaneClassLoader";
+
+// Makes `loader` the context class loader of the current thread. Failures
+// are printed, except a missing Thread class, which is only cleared.
+void setContextClassLoader(JNIEnv* env, jobject loader) {
+  jclass threadClass = env->FindClass("java/lang/Thread");
+  if (threadClass == nullptr) {
+    clearPendingException(env, false);
+    return;
+  }
+  jmethodID currentThread = env->GetStaticMethodID(threadClass, "currentThread", "()Ljava/lang/Thread;");
+  jmethodID setLoader = env->GetMethodID(threadClass, "setContextClassLoader", "(Ljava/lang/ClassLoader;)V");
+  jobject thread = nullptr;
+  if (currentThread != nullptr && setLoader != nullptr) {
+    thread = env->CallStaticObjectMethod(threadClass, currentThread);
+  }
+  if (thread != nullptr) {
+    env->CallVoidMethod(thread, setLoader, loader);
+    env->DeleteLocalRef(thread);
+  }
+  clearPendingException(env, true);
+  env->DeleteLocalRef(threadClass);
+}
+
+jobject systemClassLoader(JNIEnv* env) {
+  jclass classLoader = env->FindClass("java/lang/ClassLoader");
+  if (classLoader == nullptr) {
+    clearPendingException(env, false);
+    return nullptr;
+  }
+  jobject loader = nullptr;
+  jmethodID get = env->GetStaticMethodID(classLoader, "getSystemClassLoader", "()Ljava/lang/ClassLoader;");
+  if (get != nullptr) loader = env->CallStaticObjectMethod(classLoader, get);
+  clearPendingException(env, false);
+  env->DeleteLocalRef(classLoader);
+  return loader;
+}
+
+}  // namespace
+
+jclass loadMainClass(JNIEnv* env, const std::string& mainClassName, bool asSystemLoader) {
+  jclass loaderClass = env->FindClass(kLoaderClass);
+  if (loaderClass == nullptr) {
+    clearPendingException(env, false);
+    trace("main class: the launcher's class loader is missing");
+    return nullptr;
+  }
+  jmethodID loadClass = env->GetMethodID(loaderClass, "loadClass", "(Ljava/lang/String;)Ljava/lang/Class;");
+  if (loadClass == nullptr) {
+    clearPendingException(env, false);
+    env->DeleteLocalRef(loaderClass);
+    return nullptr;
+  }
+
+  jobject loader = nullptr;
+  if (asSystemLoader) {
+    loader = systemClassLoader(env);
+    if (loader != nullptr && !env->IsInstanceOf(loader, loaderClass)) {
+      env->DeleteLocalRef(loader);
+      loader = nullptr;
+    }
+    trace("main class loader: %s", loader != nullptr ? "the system class loader"
+                                                     : "a new one (the system class "
+                                                       "loader is another)");
+  }
+  if (loader == nullptr) {
+    jmethodID constructor = env->GetMethodID(loaderClass, "<init>", "()V");
+    if (constructor != nullptr) loader = env->NewObject(loaderClass, constructor);
+    if (loader == nullptr) {
+      clearPendingException(env, false);
+      env->DeleteLocalRef(loaderClass);
+      return nullptr;
+    }
+    setContextClassLoader(env, loader);
+  }
+
+  jstring name = env->NewStringUTF(mainClassName.c_str());
+  jclass found = static_cast<jclass>(env->CallObjectMethod(loader, loadClass, name));
+  if (found == nullptr) clearPendingException(env, true);  // shows the ClassNotFoundException
+  env->DeleteLocalRef(name);
+  env->DeleteLocalRef(loader);
+  env->DeleteLocalRef(loaderClass);
+  return found;
+}
+
+jobjectArray buildArgumentArray(JNIEnv* env, const std::vector<std::string>& configured, int32_t argumentCount,
+                                char** arguments, int32_t extraArgumentCount, char** extraArguments) {
+  std::vector<const char*> all;
+  for (const std::string& token : configured) all.push_back(token.c_str());
+  for (int32_t i = 0; i < argumentCount; ++i) all.push_back(arguments[i]);
+  for (int32_t i = 0; i < extraArgumentCount; ++i) all.push_back(extraArguments[i]);
+
+  jclass stringClass = env->FindClass("java/lang/String");
+  if (stringClass == nullptr) {
+    clearPendingException(env, false);
+    return nullptr;
+  }
+  jobjectArray array = env->NewObjectArray(static_cast<jsize>(all.size()), stringClass, nullptr);
+  for (size_t i = 0; array != nullptr && i < all.size(); ++i) {
+    const std::u16string units = wideToUtf16(narrowToWide(all[i], std::char_traits<char>::length(all[i])));
+    jstring value = env->NewString(reinterpret_cast<const jchar*>(units.data()), static_cast<jsize>(units.size()));
+    env->SetObjectArrayElement(array, static_cast<jsize>(i), value);
+    env->DeleteLocalRef(value);
+  }
+  env->DeleteLocalRef(stringClass);
+  return array;
+}
+
+int runMainClass(VmContext& context, const std::string& mainClassName, bool asSystemLoader,
+                 const StringList& configuredArguments, int32_t argumentCount, char** arguments,
+                 int32_t extraArgumentCount, char** extraArguments) {
+  JNIEnv* env = context.env;
+  jclass mainClass = loadMainClass(env, mainClassName, asSystemLoader);
+  if (mainClass == nullptr) {
+    trace("main class %s: not loaded", mainClassName.c_str());
+    return 7;
+  }
+  jmethodID mainMethod = env->GetStaticMethodID(mainClass, "main", "([Ljava/lang/String;)V");
+  if (mainMethod == nullptr) {
+    clearPendingException(env, true);
+    env->DeleteLocalRef(mainClass);
+    trace("main class %s: no static main(String[])", mainClassName.c_str());
+    return 8;
+  }
+
+  // Each argv line may hold several arguments, split like a command line.
+  std::vector<std::string> configured;
+  for (size_t i = 0; i < configuredArguments.size(); ++i) {
+    const std::vector<std::string> tokens = splitArgumentLine(configuredArguments.str(i));
+    configured.insert(configured.end(), tokens.begin(), tokens.end());
+  }
+  jobjectArray array =
+      buildArgumentArray(env, configured, argumentCount, arguments, extraArgumentCount, extraArguments);
+  trace("calling %s.main with %zu arguments", mainClassName.c_str(),
+        configured.size() + static_cast<size_t>(argumentCount) + static_cast<size_t>(extraArgumentCount));
+  env->CallStaticVoidMethod(mainClass, mainMethod, array);
+  // An exception that escaped main is printed; the launch still counts as
+  // done.
+  clearPendingException(env, true);
+  trace("main returned");
+  if (array != nullptr) env->DeleteLocalRef(array);
+  env->DeleteLocalRef(mainClass);
+  return 0;
+}
+
+void installSplashCloseOnWindow(JNIEnv* env) {
+  jclass toolkitClass = env->FindClass("java/awt/Toolkit");
+  jclass listenerClass = nullptr;
+  jobject toolkit = nullptr;
+  jobject listener = nullptr;
+  bool installed = false;
+  if (toolkitClass != nullptr) {
+    jmethodID getDefault = env->GetStaticMethodID(toolkitClass, "getDefaultToolkit", "()Ljava/awt/Toolkit;");
+    if (getDefault != nullptr) toolkit = env->CallStaticObjectMethod(toolkitClass, getDefault);
+  }
+  if (toolkit != nullptr) listenerClass = env->FindClass("com/tarvolin/xoq/SplashCloseOnWindow");
+  if (listenerClass != nullptr) {
+    jmethodID add = env->GetMethodID(toolkitClass, "addAWTEventListener", "(Ljava/awt/event/AWTEventListener;J)V");
+    jmethodID constructor = env->GetMethodID(listenerClass, "<init>", "()V");
+    if (add != nullptr && constructor != nullptr) listener = env->NewObject(listenerClass, constructor);
+    if (listener != nullptr) {
+      // 64 is AWTEvent.WINDOW_EVENT_MASK.
+      env->CallVoidMethod(toolkit, add, listener, static_cast<jlong>(64));
+      installed = !env->ExceptionCheck();
+    }
+  }
+  clearPendingException(env, false);
+  trace("splash close on window: %s", installed ? "listening" : "not available");
+  if (listener != nullptr) env->DeleteLocalRef(listener);
+  if (listenerClass != nullptr) env->DeleteLocalRef(listenerClass);
+  if (toolkit != nullptr) env->DeleteLocalRef(toolkit);
+  if (toolkitClass != nullptr) env->DeleteLocalRef(toolkitClass);
+}
 
 void callSystemExit(JNIEnv* env, int status) {
   jclass system = env->FindClass("java/lang/System");

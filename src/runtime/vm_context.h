@@ -20,6 +20,28 @@ struct VmContext {
   JNIEnv* env = nullptr;               // the launch thread's environment
 };
 
+/// Appends one option for the virtual machine's creation.
+void addVmOption(VmContext& context, const std::string& text);
+
+/// Loads the library at `libraryPath` and creates the virtual machine with
+/// the collected options (which are emptied, whatever happens). Returns 0,
+/// 2 when the library does not load or has no creation entry point (the
+/// loader's reason is printed to standard error), or 4 when creation fails.
+int createVm(VmContext& context, const std::string& libraryPath);
+
+/// Prints the system's reason for the last failed load of `libraryPath` to
+/// standard error.
+void reportLibraryLoadError(const std::string& libraryPath);
+
+/// The running virtual machine's `java.version` into `out` (left empty when
+/// the property is null). Returns 1, or 0 when there is no environment or
+/// System.getProperty cannot be found.
+int queryJavaVersion(VmContext& context, std::string& out);
+
+/// Checks `version` against the bounds, comparing only the fields both
+/// texts have: 0, 6 when below `minjre`, 12 when above `maxjre`.
+int checkVersionRange(const std::string& version, const std::string& minjre, const std::string& maxjre);
+
 /// Detaches, destroys the virtual machine (waiting for the application's
 /// non-daemon threads) and unloads the library. Safe to call more than once.
 void releaseVm(VmContext& context);

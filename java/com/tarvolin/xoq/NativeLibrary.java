@@ -10,14 +10,16 @@ final class NativeLibrary {
 
     static void load() {
         String path = System.getProperty("xoq.app.path");
-        if (path == null) {
+        // Only a Windows executable can be loaded as a library. On Linux the
+        // launcher registers the natives itself right after creating the
+        // runtime, so there is nothing to load.
+        if (path == null || !System.getProperty("os.name", "").startsWith("Windows")) {
             return;
         }
         try {
             System.load(path);
         } catch (UnsatisfiedLinkError notLoadable) {
-            // A Linux executable cannot be loaded as a library; the launcher
-            // registers the natives itself right after creating the runtime.
+            // The first native call reports it.
         }
     }
 }

@@ -1,0 +1,37 @@
+#include "archive/name_forms.h"
+
+#include "config/text_encoding.h"
+
+namespace xoq {
+
+void NameForms::replace(char from, char to) {
+  for (char& c : narrow) {
+    if (c == from) c = to;
+  }
+  for (char& c : utf8) {
+    if (c == from) c = to;
+  }
+}
+
+NameForms makeNameForms(const uint16_t* units, size_t length) {
+  NameForms forms;
+  forms.utf8.reserve(length);
+  for (size_t i = 0; i < length; ++i) appendUnitAsUtf8(forms.utf8, units[i]);
+  const std::wstring wide = utf16ToWide(units, length);
+  // A name the code page cannot hold has no narrow form of its own: it is
+  // looked up once, in UTF-8.
+  if (!tryWideToNarrow(wide.data(), wide.size(), forms.narrow)) forms.narrow = forms.utf8;
+  return forms;
+}
+
+NameForms makeNameForms(JNIEnv* env, jstring text) {
+  if (text == nullptr) return NameForms();
+  const jsize length = env->GetStringLength(text);
+  const jchar* units = env->GetStringChars(text, nullptr);
+  if (units == nullptr) return NameForms();
+  NameForms forms = makeNameForms(reinterpret_cast<const uint16_t*>(units), static_cast<size_t>(length));
+  env->ReleaseStringChars(text, units);
+  return forms;
+}
+
+}  // namespace xoq

@@ -1,0 +1,305 @@
+#include "archive/resource_natives.h"
+
+#include <atomic>
+#include <vector>
+
+#include "archive/entry_array.h"
+#include "archive/name_forms.h"
+#include "archive/payload_archive.h"
+#include "config/config_store.h"
+#include "config/text_encoding.h"
+#include "launcher/process_globals.h"
+#include "runtime/vm_context.h"
+
+namespace xoq {
+
+namespace {
+
+// The one Handler given to every URL the natives make. Two threads arriving
+// together may both make one; the first stored is kept and the other
+// reference released.
+std::atomic<jobject> handlerInstance{nullptr};
+
+// -1 until the first read that needs it, then 0 or 1.
+std::atomic<int> compatibleFlag{-1};
+
+void describeAndClear(JNIEnv* env) {
+  if (env->ExceptionCheck()) {
+    env->ExceptionDescribe();
+    env->ExceptionClear();
+  }
+}
+
+bool compatible() {
+  int flag = compatibleFlag.load(std::memory_order_acquire);
+  if (flag < 0) {
+    flag = theConfig != nullptr && theConfig->compatible() ? 1 : 0;
+    compatibleFlag.store(flag, std::memory_order_release);
+  }
+  return flag == 1;
+}
+
+jobject handler(JNIEnv* env) {
+  jobject existing = handlerInstance.load(std::memory_order_acquire);
+  if (existing != nullptr) return existing;
+  jclass handlerClass = env->FindClass("com/tarvolin/xoq/Handler");
+  jobject instance = nullptr;
+  if (handlerClass != nullptr) {
+    jmethodID constructor = env->GetMethodID(handlerClass, "<init>", "()V");
+    if (constructor != nullptr) instance = env->NewObject(handlerClass, constructor);
+  }
+  if (instance == nullptr) {
+    describeAndClear(env);
+    if (handlerClass != nullptr) env->DeleteLocalRef(handlerClass);
+    return nullptr;
+  }
+  jobject global = env->NewGlobalRef(instance);
+  env->DeleteLocalRef(instance);
+  env->DeleteLocalRef(handlerClass);
+  jobject expected = nullptr;
+  if (!handlerInstance.compare_exchange_strong(expected, global)) {
+    env->DeleteGlobalRef(global);
+    return expected;
+  }
+  return global;
+}
+
+// Calls the superclass's `name` method, taking one String, non-virtually.
+jobject callSuper(JNIEnv* env, jobject self, const char* name, const char* signature, jstring argument) {
+  jclass own = env->GetObjectClass(self);
+  jclass super = env->GetSuperclass(own);
+  jobject result = nullptr;
+  if (super != nullptr) {
+    jmethodID method = env->GetMethodID(super, name, signature);
+    if (method != nullptr) result = env->CallNonvirtualObjectMethod(self, super, method, argument);
+    env->DeleteLocalRef(super);
+  }
+  env->DeleteLocalRef(own);
+  return result;
+}
+
+void slashes(std::string& path) {
+  for (char& c : path) {
+    if (c == '\\') c = '/';
+  }
+}
+
+void collectPath(void* argument, const std::string& entryPath) {
+  static_cast<std::vector<std::string>*>(argument)->push_back(entryPath);
+}
+
+bool endsWithIgnoringCase(const std::string& text, const char* suffix, size_t length) {
+  if (text.size() < length) return false;
+  for (size_t i = 0; i < length; ++i) {
+    char c = text[text.size() - length + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != suffix[i]) return false;
+  }
+  return true;
+}
+
+int hexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+std::string urlDecode(const std::string& text) {
+  std::string decoded;
+  decoded.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '+') {
+      decoded += ' ';
+    } else if (c == '%' && i + 1 < text.size() && text[i + 1] == '%') {
+      decoded += '%';
+      ++i;
+    } else if (c == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
+      decoded += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+      i += 2;
+    } else {
+      decoded += c;  // a '%' with fewer than two digits stays as it stands
+    }
+  }
+  return decoded;
+}
+
+jobject makeResourceUrl(JNIEnv* env, const std::string& path, bool usedUtf8) {
+  jobject urlHandler = handler(env);
+  if (urlHandler == nullptr) return nullptr;
+  jclass urlClass = env->FindClass("java/net/URL");
+  jmethodID constructor =
+      urlClass != nullptr
+          ? env->GetMethodID(urlClass, "<init>", "(Ljava/net/URL;Ljava/lang/String;Ljava/net/URLStreamHandler;)V")
+          : nullptr;
+  if (constructor == nullptr) {
+    describeAndClear(env);
+    if (urlClass != nullptr) env->DeleteLocalRef(urlClass);
+    return nullptr;
+  }
+  const std::string text = "xoq:" + path;
+  const std::u16string units = wideToUtf16(usedUtf8 ? utf8ToWide(text) : narrowToWide(text));
+  jstring javaText = env->NewString(reinterpret_cast<const jchar*>(units.data()), static_cast<jsize>(units.size()));
+  jobject url = javaText != nullptr ? env->NewObject(urlClass, constructor, nullptr, javaText, urlHandler) : nullptr;
+  if (url == nullptr) describeAndClear(env);
+  if (javaText != nullptr) env->DeleteLocalRef(javaText);
+  env->DeleteLocalRef(urlClass);
+  return url;
+}
+
+void registerUrlHandlerPackage(JNIEnv* env) {
+  jclass system = env->FindClass("java/lang/System");
+  if (system == nullptr) {
+    env->ExceptionClear();
+    return;
+  }
+  jstring key = env->NewStringUTF("java.protocol.handler.pkgs");
+  jmethodID getProperty = env->GetStaticMethodID(system, "getProperty", "(Ljava/lang/String;)Ljava/lang/String;");
+  jmethodID setProperty =
+      env->GetStaticMethodID(system, "setProperty", "(Ljava/lang/String;Ljava/lang/String;)Ljava/lang/String;");
+  if (key != nullptr && getProperty != nullptr && setProperty != nullptr) {
+    jstring current = static_cast<jstring>(env->CallStaticObjectMethod(system, getProperty, key));
+    std::u16string value = u"com.tarvolin";
+    if (current != nullptr) {
+      const jsize length = env->GetStringLength(current);
+      if (length > 0) {
+        const jchar* units = env->GetStringChars(current, nullptr);
+        if (units != nullptr) {
+          value += u'|';
+          value.append(reinterpret_cast<const char16_t*>(units), static_cast<size_t>(length));
+          env->ReleaseStringChars(current, units);
+        }
+      }
+      env->DeleteLocalRef(current);
+    }
+    jstring javaValue = env->NewString(reinterpret_cast<const jchar*>(value.data()), static_cast<jsize>(value.size()));
+    jobject previous = env->CallStaticObjectMethod(system, setProperty, key, javaValue);
+    if (previous != nullptr) env->DeleteLocalRef(previous);
+    if (javaValue != nullptr) env->DeleteLocalRef(javaValue);
+  }
+  clearPendingException(env, false);
+  if (key != nullptr) env->DeleteLocalRef(key);
+  env->DeleteLocalRef(system);
+}
+
+}  // namespace xoq
+
+extern "C" {
+
+JNIEXPORT jobject JNICALL Java_com_tarvolin_xoq_HolvaneClassLoader_findResource(JNIEnv* env, jobject self,
+                                                                                jstring name) {
+  using namespace xoq;
+  const ArchiveNode& archive = ensurePayloadArchiveOpen();
+  NameForms forms = makeNameForms(env, name);
+  forms.replace('/', '\\');
+  std::string path;
+  bool usedUtf8 = false;
+  bool found = findEntryPaths(archive, forms.narrow, path, std::string(), nullptr, nullptr);
+  if (!found && forms.differ()) {
+    found = findEntryPaths(archive, forms.utf8, path, std::string(), nullptr, nullptr);
+    usedUtf8 = found;
+  }
+  if (found) {
+    slashes(path);
+    return makeResourceUrl(env, path, usedUtf8);
+  }
+  return callSuper(env, self, "findResource", "(Ljava/lang/String;)Ljava/net/URL;", name);
+}
+
+JNIEXPORT jobject JNICALL Java_com_tarvolin_xoq_HolvaneClassLoader_findResources(JNIEnv* env, jobject self,
+                                                                                 jstring name) {
+  using namespace xoq;
+  const ArchiveNode& archive = ensurePayloadArchiveOpen();
+  jclass vectorClass = env->FindClass("java/util/Vector");
+  jmethodID constructor = vectorClass != nullptr ? env->GetMethodID(vectorClass, "<init>", "()V") : nullptr;
+  jmethodID add = vectorClass != nullptr ? env->GetMethodID(vectorClass, "add", "(Ljava/lang/Object;)Z") : nullptr;
+  jmethodID elements =
+      vectorClass != nullptr ? env->GetMethodID(vectorClass, "elements", "()Ljava/util/Enumeration;") : nullptr;
+  jobject vector = constructor != nullptr && add != nullptr && elements != nullptr
+                       ? env->NewObject(vectorClass, constructor)
+                       : nullptr;
+  if (vector == nullptr) {
+    describeAndClear(env);
+    if (vectorClass != nullptr) env->DeleteLocalRef(vectorClass);
+    return nullptr;
+  }
+
+  NameForms forms = makeNameForms(env, name);
+  forms.replace('/', '\\');
+  std::vector<std::string> narrowPaths;
+  std::vector<std::string> utf8Paths;
+  std::string unused;
+  findEntryPaths(archive, forms.narrow, unused, std::string(), collectPath, &narrowPaths);
+  if (forms.differ()) findEntryPaths(archive, forms.utf8, unused, std::string(), collectPath, &utf8Paths);
+  for (int pass = 0; pass < 2; ++pass) {
+    for (std::string path : pass == 0 ? narrowPaths : utf8Paths) {
+      slashes(path);
+      jobject url = makeResourceUrl(env, path, pass == 1);
+      env->CallBooleanMethod(vector, add, url);  // a null URL is added too
+      if (url != nullptr) env->DeleteLocalRef(url);
+    }
+  }
+
+  jobject inherited = callSuper(env, self, "findResources", "(Ljava/lang/String;)Ljava/util/Enumeration;", name);
+  if (inherited != nullptr) {
+    jclass enumerationClass = env->GetObjectClass(inherited);
+    jmethodID hasMore = env->GetMethodID(enumerationClass, "hasMoreElements", "()Z");
+    jmethodID next = env->GetMethodID(enumerationClass, "nextElement", "()Ljava/lang/Object;");
+    while (hasMore != nullptr && next != nullptr && env->CallBooleanMethod(inherited, hasMore) &&
+           !env->ExceptionCheck()) {
+      jobject element = env->CallObjectMethod(inherited, next);
+      if (env->ExceptionCheck()) break;
+      env->CallBooleanMethod(vector, add, element);
+      if (element != nullptr) env->DeleteLocalRef(element);
+    }
+    clearPendingException(env, true);
+    env->DeleteLocalRef(enumerationClass);
+    env->DeleteLocalRef(inherited);
+  } else {
+    // The superclass's IOException, if any, is the caller's to see.
+    if (env->ExceptionCheck()) {
+      env->DeleteLocalRef(vector);
+      env->DeleteLocalRef(vectorClass);
+      return nullptr;
+    }
+  }
+  jobject result = env->CallObjectMethod(vector, elements);
+  if (result == nullptr) describeAndClear(env);
+  env->DeleteLocalRef(vector);
+  env->DeleteLocalRef(vectorClass);
+  return result;
+}
+
+JNIEXPORT jbyteArray JNICALL Java_com_tarvolin_xoq_Handler_loadResourceData(JNIEnv* env, jobject /*self*/,
+                                                                            jstring url) {
+  using namespace xoq;
+  const ArchiveNode& archive = ensurePayloadArchiveOpen();
+  NameForms forms = makeNameForms(env, url);
+  forms.replace('/', '\\');
+  const std::string& narrow = forms.narrow;
+  if (narrow.size() < 4) return nullptr;
+  for (size_t i = 0; i < 4; ++i) {
+    char c = narrow[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != "xoq:"[i]) return nullptr;
+  }
+  // Class files are not resources unless the configuration says otherwise;
+  // the class loader natives read them regardless.
+  if (!compatible() && endsWithIgnoringCase(narrow, ".class", 6)) return env->NewByteArray(0);
+  jbyteArray bytes = readEntryArray(env, archive, std::string_view(narrow).substr(4), false);
+  if (bytes == nullptr && forms.differ() && forms.utf8.size() >= 4) {
+    bytes = readEntryArray(env, archive, std::string_view(forms.utf8).substr(4), false);
+  }
+  if (bytes == nullptr) {
+    // The text may have been percent-encoded on its way through the runtime.
+    const std::string decoded = urlDecode(narrow);
+    if (decoded != narrow && decoded.size() >= 4) {
+      bytes = readEntryArray(env, archive, std::string_view(decoded).substr(4), false);
+    }
+  }
+  return bytes;
+}
+}

@@ -1,0 +1,45 @@
+// The resource natives and the "xoq:" URL scheme: payload entries reached as
+// URLs such as xoq:images/logo.png or xoq:libs/lib.jar!images/logo.png, and
+// read back through com.tarvolin.xoq.Handler.
+#ifndef XOQ_ARCHIVE_RESOURCE_NATIVES_H_
+#define XOQ_ARCHIVE_RESOURCE_NATIVES_H_
+
+#include <jni.h>
+
+#include <string>
+
+extern "C" {
+
+/// findResource(String): the "xoq:" URL of the first entry of that name,
+/// in search order, else the superclass's answer.
+JNIEXPORT jobject JNICALL Java_com_tarvolin_xoq_HolvaneClassLoader_findResource(JNIEnv* env, jobject self,
+                                                                                jstring name);
+
+/// findResources(String): the URLs of every entry of that name, in search
+/// order, then the superclass's.
+JNIEXPORT jobject JNICALL Java_com_tarvolin_xoq_HolvaneClassLoader_findResources(JNIEnv* env, jobject self,
+                                                                                 jstring name);
+
+/// Handler.loadResourceData(String): the bytes of the entry a "xoq:" URL
+/// names, or null.
+JNIEXPORT jbyteArray JNICALL Java_com_tarvolin_xoq_Handler_loadResourceData(JNIEnv* env, jobject self, jstring url);
+}
+
+namespace xoq {
+
+/// `text` with '+' as a space, "%%" as '%' and '%' with two hexadecimal
+/// digits as that byte; a '%' with fewer digits stays as it stands.
+std::string urlDecode(const std::string& text);
+
+/// The java.net.URL for an entry path ('/'-separated bytes), read as UTF-8
+/// when `usedUtf8`, else in the process's code page. A local reference, or
+/// null (the reason printed).
+jobject makeResourceUrl(JNIEnv* env, const std::string& path, bool usedUtf8);
+
+/// Puts "com.tarvolin" in front of java.protocol.handler.pkgs, so that the
+/// runtime resolves "xoq:" URLs made from text alone.
+void registerUrlHandlerPackage(JNIEnv* env);
+
+}  // namespace xoq
+
+#endif  // XOQ_ARCHIVE_RESOURCE_NATIVES_H_

@@ -1,0 +1,133 @@
+#include "runtime/runtime_search.h"
+
+#include <vector>
+
+#include "config/config_store.h"
+#include "launcher/process_globals.h"
+#include "launcher/trace.h"
+#include "platform/directory.h"
+#include "platform/platform.h"
+#include "runtime/runtime_layout.h"
+
+namespace xoq {
+
+namespace {
+
+const char kJavaSoftKey[] = "SOFTWARE\\JavaSoft\\Java Runtime Environment";
+const char kIbmKey[] = "SOFTWARE\\IBM\\Java2 Runtime Environment";
+
+// A candidate is taken when it can be read; nothing checks that it is a
+// virtual machine library until it is loaded.
+bool accept(const std::string& candidate) {
+  if (platform::isReadable(candidate)) {
+    trace("runtime candidate %s: found", candidate.c_str());
+    return true;
+  }
+  trace("runtime candidate %s: not there", candidate.c_str());
+  return false;
+}
+
+std::string configuredLibrary(ConfigStore& config) {
+  const std::string path = config.jvmDll();
+  if (path.empty()) {
+    trace("runtime method c: no jvmdll configured");
+    return std::string();
+  }
+  return accept(path) ? path : std::string();
+}
+
+std::string localRuntime(ConfigStore& config) {
+  const std::string directory = config.jre();
+  trace("runtime method b: %s", directory.c_str());
+  return locateJvmInDirectory(directory, config.preferredVmName());
+}
+
+}  // namespace
+
+std::string runtimeSearchOrder(const std::string& jreOrder) {
+  std::string order;
+  bool anyMethod = false;
+  for (char c : jreOrder) {
+    const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    if (lower == 'c' || lower == 'b' || lower == 's' || lower == 'i' || lower == 'e') anyMethod = true;
+    order += lower;
+  }
+  return anyMethod ? order : "cbsie";
+}
+
+std::string locateJvmInDirectory(const std::string& directory, const std::string& preferredVm) {
+  const std::string base = withTrailingSeparator(directory);
+  for (const std::string& sub : runtimeSubdirectories()) {
+    const std::string level = base + sub;
+    if (accept(level + kJvmLibraryName)) return level + kJvmLibraryName;
+    if (preferredVm.size() > 1 && accept(level + preferredVm + "/" + kJvmLibraryName)) {
+      return level + preferredVm + "/" + kJvmLibraryName;
+    }
+    std::vector<platform::DirectoryEntry> entries;
+    if (!platform::listDirectory(level, entries)) continue;
+    for (const platform::DirectoryEntry& entry : entries) {
+      if (!entry.isDirectory) continue;
+      const std::string candidate = level + entry.name + "/" + kJvmLibraryName;
+      if (accept(candidate)) return candidate;
+    }
+  }
+  return std::string();
+}
+
+std::string findRuntimeFromEnvironment(ConfigStore& config) {
+  for (const char* name : {"JRE_HOME", "JAVA_HOME"}) {
+    std::string home;
+    if (!platform::getEnvironment(name, home) || home.empty()) {
+      trace("runtime method e: %s not set", name);
+      continue;
+    }
+    trace("runtime method e: %s=%s", name, home.c_str());
+    const std::string library = locateJvmInDirectory(home, config.preferredVmName());
+    if (!library.empty()) return library;
+  }
+  return std::string();
+}
+
+std::string searchJvmLibrary(ConfigStore& config) {
+  const std::string order = runtimeSearchOrder(config.jreOrder());
+  trace("runtime search order: %s", order.c_str());
+  for (char method : order) {
+    std::string library;
+    switch (method) {
+      case 'c':
+        library = configuredLibrary(config);
+        break;
+      case 'b':
+        library = localRuntime(config);
+        break;
+      case 's':
+        library = readRegistryRuntime(kJavaSoftKey, config);
+        break;
+      case 'i':
+        library = readRegistryRuntime(kIbmKey, config);
+        break;
+      case 'e':
+        library = findRuntimeFromEnvironment(config);
+        break;
+      default:
+        continue;  // not a method letter
+    }
+    if (!library.empty()) {
+      trace("runtime library chosen (method %c): %s", method, library.c_str());
+      return library;
+    }
+  }
+  trace("runtime search: no runtime found");
+  return std::string();
+}
+
+std::string findJvmLibrary() {
+  // The first call (from the splash step) searches; later calls return the
+  // same answer, found or not.
+  static std::string result = "-";
+  if (result != "-") return result;
+  result = theConfig != nullptr ? searchJvmLibrary(*theConfig) : std::string();
+  return result;
+}
+
+}  // namespace xoq

@@ -1,0 +1,91 @@
+#include "runtime/runtime_search.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/directory.h"
+#include "runtime/runtime_layout.h"
+#include "support/files.h"
+
+namespace xoq {
+namespace {
+
+#ifdef _WIN32
+const std::string kBin = "bin/";             // where a runtime keeps its virtual machines
+const std::string kKitRuntime = "jre/bin/";  // the same inside a development kit
+#else
+const std::string kBin = "lib/";
+const std::string kKitRuntime = "jre/lib/amd64/";
+#endif
+
+class LocateJvm : public ::testing::Test {
+ protected:
+  // Creates an (empty) library file at `relative` below the scratch folder.
+  std::string library(const std::string& relative) {
+    const std::string path = dir_.file(relative + kJvmLibraryName);
+    testing::writeFile(path, "not really a library");
+    return path;
+  }
+  std::string locate(const std::string& relative, const std::string& vm = "-") {
+    return locateJvmInDirectory(dir_.file(relative), vm);
+  }
+  testing::TempDir dir_;
+};
+
+TEST_F(LocateJvm, LibraryInTheDirectoryItselfComesFirst) {
+  const std::string direct = library("rt/");
+  library("rt/" + kBin + "server/");
+  EXPECT_EQ(locate("rt"), direct);
+  EXPECT_EQ(locate("rt/"), direct);
+}
+
+TEST_F(LocateJvm, PreferredVirtualMachineWinsAtItsLevel) {
+  const std::string client = library("rt/" + kBin + "client/");
+  const std::string server = library("rt/" + kBin + "server/");
+  EXPECT_EQ(locate("rt", "server"), server);
+  EXPECT_EQ(locate("rt", "client"), client);
+  // Without a preference (or with one character), the first subdirectory the
+  // system lists wins.
+  std::vector<platform::DirectoryEntry> entries;
+  ASSERT_TRUE(platform::listDirectory(dir_.file("rt/" + kBin), entries));
+  ASSERT_FALSE(entries.empty());
+  const std::string first = entries[0].name == "client" ? client : server;
+  EXPECT_EQ(locate("rt"), first);
+  EXPECT_EQ(locate("rt", "x"), first);
+  EXPECT_EQ(locate("rt", "-"), first);
+}
+
+TEST_F(LocateJvm, DevelopmentKitAndItsBinDirectory) {
+  const std::string kit = library("jdk/" + kKitRuntime + "server/");
+  testing::writeFile(dir_.file("jdk/bin/java"), "");
+  EXPECT_EQ(locate("jdk"), kit);
+  // From the kit's bin directory, "../" reaches the kit's runtime.
+  const std::string fromBin = locate("jdk/bin");
+  ASSERT_FALSE(fromBin.empty());
+  EXPECT_NE(fromBin.find(".."), std::string::npos) << fromBin;
+  EXPECT_TRUE(testing::readFile(fromBin) == testing::readFile(kit));
+}
+
+TEST_F(LocateJvm, VirtualMachineDirectoryGivenDirectly) {
+  const std::string server = library("rt/" + kBin + "server/");
+  EXPECT_EQ(locate("rt/" + kBin), server);
+}
+
+TEST_F(LocateJvm, NothingBelowGivesEmpty) {
+  testing::writeFile(dir_.file("empty/bin/java"), "");
+  EXPECT_EQ(locate("empty"), "");
+  EXPECT_EQ(locate("missing"), "");
+}
+
+TEST(RuntimeSearchOrder, DefaultsAndCase) {
+  EXPECT_EQ(runtimeSearchOrder(""), "cbsie");
+  EXPECT_EQ(runtimeSearchOrder("xyz"), "cbsie");
+  EXPECT_EQ(runtimeSearchOrder("BE"), "be");
+  // Other characters stay and are skipped by the search; letters may repeat.
+  EXPECT_EQ(runtimeSearchOrder("e-E"), "e-e");
+}
+
+}  // namespace
+}  // namespace xoq

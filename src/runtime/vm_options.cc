@@ -1,0 +1,76 @@
+#include "runtime/vm_options.h"
+
+#include <string>
+
+#include "config/config_store.h"
+#include "config/string_list.h"
+#include "launcher/trace.h"
+#include "platform/elevation.h"
+#include "platform/platform.h"
+#include "runtime/class_path.h"
+#include "runtime/vm_context.h"
+
+namespace xoq {
+
+void prepareVmOptions(VmContext& context, ConfigStore& config) {
+  StringList exports;
+  config.exports(exports);
+  for (size_t i = 0; i < exports.size(); ++i) {
+    const std::string assignment = exports.str(i);
+    if (assignment.find('=') == std::string::npos) continue;
+    const bool done = platform::putEnvironment(assignment);
+    trace("export %s%s", assignment.c_str(), done ? "" : " (failed)");
+  }
+
+  const bool systemLoader = config.asSystemClassLoader();
+  StringList options;
+  config.options(options);
+  for (size_t i = 0; i < options.size(); ++i) addVmOption(context, options.str(i));
+
+  addVmOption(context, "-Djava.class.path=" + buildClassPath(config, false));
+  addVmOption(context, "-Dxoq.class.path=" + buildClassPath(config, true));
+  addVmOption(context, "-Dxoq.app.path=" + config.executablePath());
+  addVmOption(context, "-Dapplication.home=" + config.applicationHome());
+  if (systemLoader) addVmOption(context, std::string("-Djava.system.class.loader=") + kLoaderClassName);
+  if (platform::queryElevation(nullptr) == 0) addVmOption(context, "-Dxoq.is.elevated=true");
+}
+
+void applyConfiguredProperties(JNIEnv* env, const ConfigStore& config) {
+  StringList properties;
+  config.properties(properties);
+  for (size_t i = 0; i < properties.size(); ++i) {
+    const std::string value = properties.str(i);
+    const size_t equals = value.find('=');
+    const std::string name = value.substr(0, equals);
+    const std::string text = equals == std::string::npos ? std::string() : value.substr(equals + 1);
+    jclass system = env->FindClass("java/lang/System");
+    if (system == nullptr) {
+      clearPendingException(env, false);
+      continue;
+    }
+    jmethodID setProperty =
+        env->GetStaticMethodID(system, "setProperty", "(Ljava/lang/String;Ljava/lang/String;)Ljava/lang/String;");
+    if (setProperty == nullptr) {
+      clearPendingException(env, false);
+      env->DeleteLocalRef(system);
+      continue;
+    }
+    jstring javaName = env->NewStringUTF(name.c_str());
+    jstring javaText = env->NewStringUTF(text.c_str());
+    jobject previous = env->CallStaticObjectMethod(system, setProperty, javaName, javaText);
+    // An empty name makes setProperty throw; the exception must not stay
+    // pending into the next JNI call, and the user should see why the
+    // property was not set.
+    if (clearPendingException(env, true)) {
+      trace("property %s: not set", value.c_str());
+    } else {
+      trace("property %s", value.c_str());
+    }
+    if (previous != nullptr) env->DeleteLocalRef(previous);
+    env->DeleteLocalRef(javaText);
+    env->DeleteLocalRef(javaName);
+    env->DeleteLocalRef(system);
+  }
+}
+
+}  // namespace xoq

@@ -1,0 +1,28 @@
+// What the virtual machine starts with: the environment exports, the
+// configured options, both class paths, the launcher's own properties, the
+// system class loader and the elevation flag; and, once it runs, the
+// configured system properties.
+#ifndef XOQ_RUNTIME_VM_OPTIONS_H_
+#define XOQ_RUNTIME_VM_OPTIONS_H_
+
+#include <jni.h>
+
+namespace xoq {
+
+class ConfigStore;
+struct VmContext;
+
+/// The name of the launcher's class loader, as the runtime expects it.
+constexpr char kLoaderClassName[] = "com.tarvolin.xoq.HolvaneClassLoader";
+
+/// Puts the `export` values into the environment and adds the options, in
+/// the order they reach the virtual machine.
+void prepareVmOptions(VmContext& context, ConfigStore& config);
+
+/// Sets every `property` value as a system property of the running virtual
+/// machine (after creation, so they win over -D options).
+void applyConfiguredProperties(JNIEnv* env, const ConfigStore& config);
+
+}  // namespace xoq
+
+#endif  // XOQ_RUNTIME_VM_OPTIONS_H_
