@@ -18,6 +18,10 @@ endfunction()
 
 # The product: a GUI-subsystem program whose entry is still `main`.
 xoq_windows_launcher(xoq-launcher windows)
+# The same code as a console program, for command-line Java applications:
+# the shell waits for it, and its fatal messages go to standard error (it
+# tells itself apart by the subsystem in its own PE header).
+xoq_windows_launcher(xoq-launcher-console console)
 
 add_executable(xoq_unit_tests ${XOQ_TEST_SOURCES} "${CMAKE_SOURCE_DIR}/tests/support/files.cc"
                               "${CMAKE_SOURCE_DIR}/tests/support/zip_builder.cc"
