@@ -132,8 +132,14 @@ TEST(ArchiveNames, NestedArchivesByTheirSuffixInAnyCase) {
                                  .stored(".jar", inner)
                                  .stored("z.txt", inner)
                                  .directory("d.jar/")
+                                 .stored("text.zip", "not an archive")
                                  .build());
-  EXPECT_EQ(node->nestedNames(), (std::vector<std::string>{"x.JAR", "y.Zip"}));
+  EXPECT_EQ(node->nestedNames(), (std::vector<std::string>{"x.JAR", "y.Zip", "text.zip"}));
+  // A nested entry that is no archive stays in the list, unopened.
+  ASSERT_NE(node->child(2), nullptr);
+  EXPECT_FALSE(node->child(2)->isOpen());
+  EXPECT_EQ(read(*node, "text.zip!in.txt"), kNotFound);
+  EXPECT_EQ(read(*node, "text.zip"), "not an archive");
   EXPECT_EQ(read(*node, "x.JAR!in.txt"), "inside");
   EXPECT_EQ(read(*node, "y.Zip!in.txt"), "inside");
   EXPECT_EQ(read(*node, ".jar!in.txt"), kNotFound);
