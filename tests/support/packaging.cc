@@ -34,13 +34,20 @@ ProcessResult runXoqpack(const std::vector<std::string>& arguments) {
 
 std::string packageExecutable(Target target, const std::string& output, const std::string& config,
                               const std::vector<std::pair<std::string, std::string>>& files) {
-  const std::string configPath = output + ".xoqpack-input.cfg";
-  writeFile(configPath, config);
-  std::vector<std::string> arguments = {"--template", templatePath(target), "--config", configPath, "--output", output};
+  std::vector<std::string> arguments;
   for (const auto& file : files) {
     arguments.push_back("--add");
     arguments.push_back(file.first + "=" + file.second);
   }
+  return packageWith(target, output, config, arguments);
+}
+
+std::string packageWith(Target target, const std::string& output, const std::string& config,
+                        const std::vector<std::string>& xoqpackArguments) {
+  const std::string configPath = output + ".xoqpack-input.cfg";
+  writeFile(configPath, config);
+  std::vector<std::string> arguments = {"--template", templatePath(target), "--config", configPath, "--output", output};
+  arguments.insert(arguments.end(), xoqpackArguments.begin(), xoqpackArguments.end());
   const ProcessResult result = runXoqpack(arguments);
   std::remove(configPath.c_str());
   if (result.exitCode != 0) {
@@ -48,6 +55,14 @@ std::string packageExecutable(Target target, const std::string& output, const st
     return std::string();
   }
   return output;
+}
+
+std::string testAppClasses(const std::string& name) {
+  return std::string(XOQ_BUILD_DIR) + "/test-apps/" + name + "/classes";
+}
+
+std::string testAppJar(const std::string& name) {
+  return std::string(XOQ_BUILD_DIR) + "/test-apps/" + name + "/" + name + ".jar";
 }
 
 ProcessResult runExecutable(Target target, const std::string& executable, const std::vector<std::string>& arguments,

@@ -31,6 +31,16 @@ ProcessResult runXoqpack(const std::vector<std::string>& arguments);
 std::string packageExecutable(Target target, const std::string& output, const std::string& config,
                               const std::vector<std::pair<std::string, std::string>>& files = {});
 
+/// Packages `output` for `target` with `config` and further xoqpack
+/// arguments (--add, --add-tree, ...). Returns the output path or empty.
+std::string packageWith(Target target, const std::string& output, const std::string& config,
+                        const std::vector<std::string>& xoqpackArguments);
+
+/// Where the build puts the test application `name`: its classes folder and
+/// its jar.
+std::string testAppClasses(const std::string& name);
+std::string testAppJar(const std::string& name);
+
 /// Runs a packaged executable: directly on Linux, with Wine for Windows.
 /// XOQ_TRACE is set unless `options` says otherwise.
 ProcessResult runExecutable(Target target, const std::string& executable, const std::vector<std::string>& arguments,
