@@ -31,3 +31,27 @@ target_include_directories(xoq_unit_tests PRIVATE "${CMAKE_SOURCE_DIR}/tests")
 target_link_libraries(xoq_unit_tests PRIVATE xoq_core gtest_main)
 target_compile_options(xoq_unit_tests PRIVATE ${XOQ_WARNINGS})
 target_link_options(xoq_unit_tests PRIVATE ${XOQ_STATIC_LINK} -mconsole)
+
+# Stand-ins for a Windows runtime's jvm.dll (none can exist here), for the
+# runtime search and loading tests: <build>/standins/<variant>/jvm.dll.
+set(standin_dir "${CMAKE_BINARY_DIR}/standins")
+add_library(xoqdep SHARED "${CMAKE_SOURCE_DIR}/tests/standins/standin_dependency.c")
+set_target_properties(xoqdep PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY "${standin_dir}/dependency")
+target_compile_options(xoqdep PRIVATE ${XOQ_WARNINGS})
+target_link_options(xoqdep PRIVATE -static-libgcc)
+function(xoq_jvm_standin variant)
+  add_library(jvm-${variant} SHARED "${CMAKE_SOURCE_DIR}/tests/standins/jvm_standin.c")
+  target_compile_definitions(jvm-${variant} PRIVATE ${ARGN})
+  target_include_directories(jvm-${variant} SYSTEM PRIVATE "${CMAKE_SOURCE_DIR}/src/platform/jni-win32"
+                                                           "${XOQ_JNI_INCLUDE}")
+  target_compile_options(jvm-${variant} PRIVATE ${XOQ_WARNINGS})
+  target_link_options(jvm-${variant} PRIVATE -static-libgcc)
+  set_target_properties(jvm-${variant} PROPERTIES OUTPUT_NAME jvm PREFIX ""
+                                                 RUNTIME_OUTPUT_DIRECTORY "${standin_dir}/${variant}"
+                                                 ARCHIVE_OUTPUT_DIRECTORY "${standin_dir}/${variant}")
+endfunction()
+xoq_jvm_standin(no-entry)
+xoq_jvm_standin(create STANDIN_CREATE)
+xoq_jvm_standin(impl-only STANDIN_CREATE_IMPL)
+xoq_jvm_standin(needs-parent STANDIN_CREATE STANDIN_NEEDS_DEPENDENCY)
+target_link_libraries(jvm-needs-parent PRIVATE xoqdep)
