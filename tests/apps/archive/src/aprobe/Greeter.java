@@ -1,0 +1,6 @@
+package aprobe;
+
+/** A service that the nested library jars provide. */
+public interface Greeter {
+    String greet(String name);
+}
