@@ -105,6 +105,7 @@ function(xoq_e2e_tests name directory)
 endfunction()
 
 xoq_e2e_tests(xoq_e2e_linux linux)
+add_dependencies(xoq_e2e_linux examples example_notes)
 gtest_discover_tests(xoq_e2e_linux DISCOVERY_MODE PRE_TEST TEST_PREFIX "e2e.linux." PROPERTIES TIMEOUT 300)
 
 if(XOQ_WINDOWS)
