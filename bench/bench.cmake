@@ -1,14 +1,28 @@
 # Benchmarks: print figures and ratios; never part of the test run.
+# Build one with `ninja -C build <name>` and run build/<name>.
+set(bench_java_dir "${CMAKE_SOURCE_DIR}/bench/java")
+file(GLOB_RECURSE bench_java_sources CONFIGURE_DEPENDS "${bench_java_dir}/*.java")
+add_custom_command(
+  OUTPUT "${CMAKE_BINARY_DIR}/bench/bench.jar"
+  COMMAND "${CMAKE_COMMAND}" -E rm -rf "${CMAKE_BINARY_DIR}/bench/classes"
+  COMMAND "${JAVAC_PROGRAM}" --release 8 -Xlint:-options -d "${CMAKE_BINARY_DIR}/bench/classes" ${bench_java_sources}
+  COMMAND "${JAR_PROGRAM}" --create --file "${CMAKE_BINARY_DIR}/bench/bench.jar" -C "${CMAKE_BINARY_DIR}/bench/classes" .
+  DEPENDS ${bench_java_sources}
+  COMMENT "Compiling the benchmarks' Java program")
+add_custom_target(bench_jar DEPENDS "${CMAKE_BINARY_DIR}/bench/bench.jar")
+
 file(GLOB bench_sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/bench/*.cc")
 foreach(bench_source IN LISTS bench_sources)
   get_filename_component(bench_name "${bench_source}" NAME_WE)
   add_executable(${bench_name} "${bench_source}" "${CMAKE_SOURCE_DIR}/tests/support/process.cc"
                                "${CMAKE_SOURCE_DIR}/tests/support/files.cc"
+                               "${CMAKE_SOURCE_DIR}/tests/support/jdks.cc"
                                "${CMAKE_SOURCE_DIR}/tests/support/packaging.cc")
   target_include_directories(${bench_name} PRIVATE "${CMAKE_SOURCE_DIR}/tests")
   target_link_libraries(${bench_name} PRIVATE xoqpack_lib)
   target_compile_options(${bench_name} PRIVATE ${XOQ_WARNINGS})
   target_compile_definitions(${bench_name} PRIVATE XOQ_BIN_DIR="${XOQ_BIN_DIR}" XOQ_BUILD_DIR="${CMAKE_BINARY_DIR}"
-                                                     XOQ_WINE_PROGRAM="wine")
+                                                   XOQ_WINE_PROGRAM="wine")
+  add_dependencies(${bench_name} xoqpack xoq-launcher bench_jar)
   set_target_properties(${bench_name} PROPERTIES EXCLUDE_FROM_ALL ON)
 endforeach()

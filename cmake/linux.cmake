@@ -8,6 +8,9 @@ xoq_core_library(xoq_core)
 add_executable(xoq-launcher "${CMAKE_SOURCE_DIR}/src/launcher/main.cc")
 target_link_libraries(xoq-launcher PRIVATE xoq_core)
 target_compile_options(xoq-launcher PRIVATE ${XOQ_WARNINGS})
+# The runtime looks the launcher's statically linked agent up by name in the
+# executable's dynamic symbols.
+target_link_options(xoq-launcher PRIVATE -Wl,--export-dynamic-symbol=Agent_OnLoad_xoq)
 set_target_properties(xoq-launcher PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${XOQ_BIN_DIR}")
 
 # --- Java support classes, embedded into xoqpack ---------------------------

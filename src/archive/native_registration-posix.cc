@@ -1,3 +1,8 @@
+#include <jvmti.h>
+
+#include <atomic>
+#include <cstring>
+
 #include "archive/class_natives.h"
 #include "archive/native_registration.h"
 #include "archive/resource_natives.h"
@@ -8,38 +13,98 @@ namespace xoq {
 
 namespace {
 
-bool bind(JNIEnv* env, const char* className, const JNINativeMethod* methods, jint count) {
-  jclass type = env->FindClass(className);
-  if (type == nullptr) {
-    clearPendingException(env, true);
-    trace("natives of %s: class not found", className);
-    return false;
-  }
-  const bool bound = env->RegisterNatives(type, methods, count) == 0;
+const JNINativeMethod loaderMethods[] = {
+    {const_cast<char*>("defineClass"), const_cast<char*>("(Ljava/lang/String;)Ljava/lang/Class;"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_HolvaneClassLoader_defineClass)},
+    {const_cast<char*>("findResource"), const_cast<char*>("(Ljava/lang/String;)Ljava/net/URL;"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_HolvaneClassLoader_findResource)},
+    {const_cast<char*>("findResources"), const_cast<char*>("(Ljava/lang/String;)Ljava/util/Enumeration;"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_HolvaneClassLoader_findResources)},
+};
+const JNINativeMethod handlerMethods[] = {
+    {const_cast<char*>("loadResourceData"), const_cast<char*>("(Ljava/lang/String;)[B"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Handler_loadResourceData)},
+};
+
+struct SupportClass {
+  const char* name;
+  const char* signature;
+  const JNINativeMethod* methods;
+  jint count;
+  std::atomic<bool> bound;
+};
+
+SupportClass supportClasses[] = {
+    {"com/tarvolin/xoq/HolvaneClassLoader", "Lcom/tarvolin/xoq/HolvaneClassLoader;", loaderMethods, 3, {false}},
+    {"com/tarvolin/xoq/Handler", "Lcom/tarvolin/xoq/Handler;", handlerMethods, 1, {false}},
+};
+
+bool bindTo(JNIEnv* env, jclass type, SupportClass& support) {
+  const bool bound = env->RegisterNatives(type, support.methods, support.count) == 0;
   if (!bound) clearPendingException(env, true);
-  trace("natives of %s: %s", className, bound ? "registered" : "not registered");
-  env->DeleteLocalRef(type);
+  if (bound) support.bound = true;
   return bound;
+}
+
+bool allBound() {
+  for (const SupportClass& support : supportClasses) {
+    if (!support.bound) return false;
+  }
+  return true;
+}
+
+// Called for every class the runtime prepares, until both support classes
+// are bound; preparation comes before any of their methods can run.
+void JNICALL onClassPrepare(jvmtiEnv* jvmti, JNIEnv* env, jthread /*thread*/, jclass type) {
+  char* signature = nullptr;
+  if (jvmti->GetClassSignature(type, &signature, nullptr) != JVMTI_ERROR_NONE || signature == nullptr) return;
+  for (SupportClass& support : supportClasses) {
+    if (strcmp(signature, support.signature) == 0) bindTo(env, type, support);
+  }
+  jvmti->Deallocate(reinterpret_cast<unsigned char*>(signature));
+  if (allBound()) jvmti->SetEventNotificationMode(JVMTI_DISABLE, JVMTI_EVENT_CLASS_PREPARE, nullptr);
 }
 
 }  // namespace
 
+const char* supportNativesAgentOption() { return "-agentlib:xoq"; }
+
 bool registerSupportNatives(JNIEnv* env) {
-  static const JNINativeMethod loader[] = {
-      {const_cast<char*>("defineClass"), const_cast<char*>("(Ljava/lang/String;)Ljava/lang/Class;"),
-       reinterpret_cast<void*>(Java_com_tarvolin_xoq_HolvaneClassLoader_defineClass)},
-      {const_cast<char*>("findResource"), const_cast<char*>("(Ljava/lang/String;)Ljava/net/URL;"),
-       reinterpret_cast<void*>(Java_com_tarvolin_xoq_HolvaneClassLoader_findResource)},
-      {const_cast<char*>("findResources"), const_cast<char*>("(Ljava/lang/String;)Ljava/util/Enumeration;"),
-       reinterpret_cast<void*>(Java_com_tarvolin_xoq_HolvaneClassLoader_findResources)},
-  };
-  static const JNINativeMethod handler[] = {
-      {const_cast<char*>("loadResourceData"), const_cast<char*>("(Ljava/lang/String;)[B"),
-       reinterpret_cast<void*>(Java_com_tarvolin_xoq_Handler_loadResourceData)},
-  };
-  const bool loaderBound = bind(env, "com/tarvolin/xoq/HolvaneClassLoader", loader, 3);
-  const bool handlerBound = bind(env, "com/tarvolin/xoq/Handler", handler, 1);
-  return loaderBound && handlerBound;
+  bool all = true;
+  for (SupportClass& support : supportClasses) {
+    if (support.bound) {
+      trace("natives of %s: bound when the class was prepared", support.name);
+      continue;
+    }
+    jclass type = env->FindClass(support.name);
+    if (type == nullptr) {
+      clearPendingException(env, true);
+      trace("natives of %s: class not found", support.name);
+      all = false;
+      continue;
+    }
+    const bool bound = support.bound || bindTo(env, type, support);
+    trace("natives of %s: %s", support.name, bound ? "registered" : "not registered");
+    all = all && bound;
+    env->DeleteLocalRef(type);
+  }
+  return all;
 }
 
 }  // namespace xoq
+
+// The statically linked agent behind "-agentlib:xoq": the runtime finds it
+// in the executable by this name.
+extern "C" JNIEXPORT jint JNICALL Agent_OnLoad_xoq(JavaVM* vm, char* /*options*/, void* /*reserved*/) {
+  jvmtiEnv* jvmti = nullptr;
+  if (vm->GetEnv(reinterpret_cast<void**>(&jvmti), JVMTI_VERSION_1_0) != JNI_OK || jvmti == nullptr) {
+    return JNI_OK;  // the natives are then registered after creation
+  }
+  jvmtiEventCallbacks callbacks;
+  memset(&callbacks, 0, sizeof callbacks);
+  callbacks.ClassPrepare = xoq::onClassPrepare;
+  if (jvmti->SetEventCallbacks(&callbacks, sizeof callbacks) == JVMTI_ERROR_NONE) {
+    jvmti->SetEventNotificationMode(JVMTI_ENABLE, JVMTI_EVENT_CLASS_PREPARE, nullptr);
+  }
+  return JNI_OK;
+}

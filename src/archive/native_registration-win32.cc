@@ -2,6 +2,8 @@
 
 namespace xoq {
 
+const char* supportNativesAgentOption() { return nullptr; }
+
 bool registerSupportNatives(JNIEnv* /*env*/) { return true; }
 
 }  // namespace xoq

@@ -6,12 +6,19 @@
 
 namespace xoq {
 
-/// Binds the natives of the support classes right after the virtual machine
-/// exists. On Windows the classes load the executable itself as their JNI
+/// On Windows the support classes load the executable itself as their JNI
 /// library and find its exports, so there is nothing to do. A Linux
-/// executable cannot be loaded as a library, so the launcher registers the
-/// same functions with RegisterNatives. False when a class or method could
-/// not be bound (the reason is traced).
+/// executable cannot be loaded as a library; instead it carries a
+/// statically linked JVMTI agent that the runtime starts with this option
+/// (null where none is needed). The agent binds the natives the moment each
+/// support class is prepared, so that they work even for what the runtime
+/// does with the system class loader while it is still being created (a
+/// flight recording started from the options, for example).
+const char* supportNativesAgentOption();
+
+/// Binds the natives of the support classes that are not bound yet, right
+/// after the virtual machine exists; the agent normally did it already.
+/// False when a class or method could not be bound (the reason is traced).
 bool registerSupportNatives(JNIEnv* env);
 
 }  // namespace xoq

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "archive/native_registration.h"
+#include "archive/payload_archive.h"
 #include "archive/resource_natives.h"
 #include "config/config_store.h"
 #include "config/string_list.h"
@@ -22,6 +23,11 @@
 namespace xoq {
 
 namespace {
+
+unsigned openPayloadArchiveAhead(void*) {
+  ensurePayloadArchiveOpen();
+  return 0;
+}
 
 void startLaunch(LaunchRequest& request, uint32_t& exitCode) {
   platform::Thread thread;
@@ -75,8 +81,15 @@ int runLauncher(int argc, char** argv) {
   request.arguments = argumentCount > 0 ? arguments + 1 : arguments;
   request.hook = afterVmCreated;
 
+  // The main thread only waits while the virtual machine starts; meanwhile a
+  // thread of its own opens the payload archive (the first class wants it),
+  // so that its index is ready by then.
+  platform::Thread archiveOpener;
+  archiveOpener.start(openPayloadArchiveAhead, nullptr, false);
+
   uint32_t exitCode = 0;
   startLaunch(request, exitCode);
+  archiveOpener.join();
   trace("exit code %u", exitCode);
 
   theConfig = nullptr;

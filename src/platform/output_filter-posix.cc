@@ -1,10 +1,12 @@
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
-#include <thread>
 
 #include "platform/output_filter.h"
 
@@ -13,91 +15,141 @@ namespace platform {
 
 namespace {
 
-// One standard stream led through a pipe: the stream's descriptor points
-// at the pipe, a thread forwards what arrives to the original descriptor,
-// line by line, dropping the lines that hold the text.
-class FilteredStream {
- public:
-  FilteredStream(int descriptor, const std::string& dropped) : descriptor_(descriptor), dropped_(dropped) {
-    int ends[2];
-    if (pipe2(ends, O_CLOEXEC) != 0) return;
-    original_ = fcntl(descriptor, F_DUPFD_CLOEXEC, 3);
-    if (original_ < 0 || dup2(ends[1], descriptor) < 0) {
-      if (original_ >= 0) close(original_);
-      original_ = -1;
-      close(ends[0]);
-      close(ends[1]);
-      return;
-    }
-    close(ends[1]);
-    readEnd_ = ends[0];
-    forwarder_ = std::thread([this] { forward(); });
-  }
+// The forwarding runs in a child process, not a thread: the runtime may end
+// the whole process from inside its creation (with _exit, after printing why
+// it cannot start), and a thread would die with it before passing that
+// message on. The child outlives it, drains the pipes and ends. It uses only
+// system calls and fixed buffers, as a child of a threaded process must.
 
-  ~FilteredStream() {
-    if (original_ < 0) return;
-    // Putting the original back closes the pipe's last write end, so the
-    // forwarder drains what is left and ends.
-    dup2(original_, descriptor_);
-    forwarder_.join();
-    close(readEnd_);
-    close(original_);
+void writeAll(int descriptor, const char* data, size_t length) {
+  while (length > 0) {
+    const ssize_t n = write(descriptor, data, length);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    data += n;
+    length -= static_cast<size_t>(n);
   }
+}
 
- private:
-  void forward() {
-    std::string line;
-    char buffer[4096];
-    for (;;) {
-      const ssize_t n = read(readEnd_, buffer, sizeof buffer);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      for (ssize_t i = 0; i < n; ++i) {
-        line += buffer[i];
-        if (buffer[i] == '\n') {
-          emit(line);
-          line.clear();
-        }
-      }
-    }
-    emit(line);
-  }
-
-  void emit(const std::string& line) {
-    if (line.empty() || line.find(dropped_) != std::string::npos) return;
-    size_t done = 0;
-    while (done < line.size()) {
-      const ssize_t n = write(original_, line.data() + done, line.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return;
-      done += static_cast<size_t>(n);
-    }
-  }
-
-  int descriptor_;
-  std::string dropped_;
-  int original_ = -1;
-  int readEnd_ = -1;
-  std::thread forwarder_;
+struct LineBuffer {
+  int target;
+  char line[8192];
+  size_t length = 0;
 };
+
+void emit(LineBuffer& buffer, const char* dropped) {
+  if (buffer.length == 0) return;
+  if (memmem(buffer.line, buffer.length, dropped, strlen(dropped)) == nullptr) {
+    writeAll(buffer.target, buffer.line, buffer.length);
+  }
+  buffer.length = 0;
+}
+
+void take(LineBuffer& buffer, const char* data, size_t length, const char* dropped) {
+  for (size_t i = 0; i < length; ++i) {
+    // A line longer than the buffer cannot be the dropped one: pass it on.
+    if (buffer.length == sizeof buffer.line) {
+      writeAll(buffer.target, buffer.line, buffer.length);
+      buffer.length = 0;
+    }
+    buffer.line[buffer.length++] = data[i];
+    if (data[i] == '\n') emit(buffer, dropped);
+  }
+}
+
+[[noreturn]] void forward(int outRead, int errRead, int outTarget, int errTarget, const char* dropped) {
+  static LineBuffer buffers[2];
+  buffers[0].target = outTarget;
+  buffers[1].target = errTarget;
+  struct pollfd fds[2] = {{outRead, POLLIN, 0}, {errRead, POLLIN, 0}};
+  int open = 2;
+  while (open > 0) {
+    if (poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      char chunk[4096];
+      const ssize_t n = read(fds[i].fd, chunk, sizeof chunk);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        fds[i].fd = -1;
+        --open;
+        continue;
+      }
+      take(buffers[i], chunk, static_cast<size_t>(n), dropped);
+    }
+  }
+  emit(buffers[0], dropped);
+  emit(buffers[1], dropped);
+  _exit(0);
+}
 
 }  // namespace
 
 struct OutputFilter::State {
-  FilteredStream out;
-  FilteredStream err;
-  explicit State(const std::string& dropped) : out(1, dropped), err(2, dropped) {}
+  int originalOut = -1;
+  int originalErr = -1;
+  pid_t forwarder = -1;
 };
 
-OutputFilter::OutputFilter(const char* dropped) {
+OutputFilter::OutputFilter(const char* dropped) : state_(nullptr) {
   fflush(stdout);
   fflush(stderr);
-  state_ = new State(dropped);
+  int out[2], err[2];
+  if (pipe2(out, O_CLOEXEC) != 0) return;
+  if (pipe2(err, O_CLOEXEC) != 0) {
+    close(out[0]);
+    close(out[1]);
+    return;
+  }
+  State* state = new State;
+  state->originalOut = fcntl(1, F_DUPFD_CLOEXEC, 3);
+  state->originalErr = fcntl(2, F_DUPFD_CLOEXEC, 3);
+  // The text must be ready before fork: the child cannot allocate.
+  const std::string needle = dropped;
+  const pid_t child = (state->originalOut >= 0 && state->originalErr >= 0) ? fork() : static_cast<pid_t>(-1);
+  if (child == 0) {
+    close(out[1]);
+    close(err[1]);
+    forward(out[0], err[0], state->originalOut, state->originalErr, needle.c_str());
+  }
+  close(out[0]);
+  close(err[0]);
+  if (child < 0 || dup2(out[1], 1) < 0 || dup2(err[1], 2) < 0) {
+    // No filter then; the streams stay as they were.
+    if (child > 0) {
+      dup2(state->originalOut, 1);
+      dup2(state->originalErr, 2);
+    }
+    close(out[1]);
+    close(err[1]);
+    if (state->originalOut >= 0) close(state->originalOut);
+    if (state->originalErr >= 0) close(state->originalErr);
+    if (child > 0) waitpid(child, nullptr, 0);
+    delete state;
+    return;
+  }
+  close(out[1]);
+  close(err[1]);
+  state->forwarder = child;
+  state_ = state;
 }
 
 OutputFilter::~OutputFilter() {
+  if (state_ == nullptr) return;
   fflush(stdout);
   fflush(stderr);
+  // Putting the streams back closes the pipes' last write ends; the
+  // forwarder drains them and ends, and nothing printed later can overtake
+  // what it still holds.
+  dup2(state_->originalOut, 1);
+  dup2(state_->originalErr, 2);
+  close(state_->originalOut);
+  close(state_->originalErr);
+  while (waitpid(state_->forwarder, nullptr, 0) < 0 && errno == EINTR) {
+  }
   delete state_;
 }
 

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "archive/native_registration.h"
 #include "config/config_store.h"
 #include "config/string_list.h"
 #include "launcher/trace.h"
@@ -33,6 +34,7 @@ void prepareVmOptions(VmContext& context, ConfigStore& config) {
   addVmOption(context, "-Dapplication.home=" + config.applicationHome());
   if (systemLoader) addVmOption(context, std::string("-Djava.system.class.loader=") + kLoaderClassName);
   if (platform::queryElevation(nullptr) == 0) addVmOption(context, "-Dxoq.is.elevated=true");
+  if (const char* agent = supportNativesAgentOption()) addVmOption(context, agent);
 }
 
 void applyConfiguredProperties(JNIEnv* env, const ConfigStore& config) {

@@ -177,6 +177,12 @@ TEST_P(Runtime, CreationFailureAndUnloadableLibrary) {
   EXPECT_EQ(refused.exitCode, 4) << describe(refused);
   EXPECT_NE(refused.err.find("Java Virtual Machine starts failed."), std::string::npos) << describe(refused);
 
+  // A refusal that ends the process from inside the runtime: its reason
+  // still reaches the user.
+  const ProcessResult tooSmall = run(probe("option -Xmx1k\r\n", "toosmall"));
+  EXPECT_EQ(tooSmall.exitCode, 1) << describe(tooSmall);
+  EXPECT_NE((tooSmall.out + tooSmall.err).find("Too small maximum heap"), std::string::npos) << describe(tooSmall);
+
   writeFile(dir_.file("notalibrary.so"), "this is text, not a shared object");
   const std::string exe =
       packageWith(Target::kLinux, dir_.file("broken"), "jre_order c\r\njvmdll notalibrary.so\r\n" + kProbeMain,
@@ -186,6 +192,17 @@ TEST_P(Runtime, CreationFailureAndUnloadableLibrary) {
   // The loader's own reason, then the message.
   EXPECT_NE(broken.err.find(dir_.file("notalibrary.so") + ": "), std::string::npos) << describe(broken);
   EXPECT_NE(broken.err.find("Java Runtime Environment not valid."), std::string::npos) << describe(broken);
+}
+
+TEST_P(Runtime, SystemClassLoaderWorksWhileTheRuntimeIsBeingCreated) {
+  // A flight recording started from the options looks resources up through
+  // the system class loader before creation has returned.
+  const std::string exe =
+      probe("option -XX:StartFlightRecording=filename=" + dir_.file("recording.jfr") + ",settings=default\r\n");
+  const ProcessResult result = run(exe);
+  EXPECT_EQ(result.exitCode, 0) << describe(result);
+  EXPECT_EQ(parseKeyValues(result.out)["main"], "returned") << describe(result);
+  EXPECT_TRUE(traced(result, "bound when the class was prepared")) << describe(result);
 }
 
 TEST_P(Runtime, SeparateLoaderWhenNotTheSystemClassLoader) {
