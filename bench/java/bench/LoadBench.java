@@ -32,108 +32,108 @@ import java.util.jar.JarFile;
  * the work, so that its memory can be measured.
  */
 public class LoadBench {
-  public static void main(String[] args) throws Exception {
-    System.out.println("first line");
-    System.out.flush();
-    if (args.length == 0) {
-      return;
-    }
-    if (args[0].equals("list")) {
-      list(args[1], args);
-      return;
-    }
-    String mode = args[1];
-    List<String> classes = new ArrayList<String>();
-    List<String> resources = new ArrayList<String>();
-    BufferedReader names = new BufferedReader(new InputStreamReader(new FileInputStream(args[2]), "UTF-8"));
-    for (String line; (line = names.readLine()) != null;) {
-      if (line.startsWith("C ")) {
-        classes.add(line.substring(2));
-      } else if (line.startsWith("R ")) {
-        resources.add(line.substring(2));
-      }
-    }
-    names.close();
-
-    ClassLoader loader = LoadBench.class.getClassLoader();
-    if (mode.equals("url")) {
-      List<URL> urls = new ArrayList<URL>();
-      for (int i = 3; i < args.length; i++) {
-        urls.add(new File(args[i]).toURI().toURL());
-      }
-      loader = new URLClassLoader(urls.toArray(new URL[urls.size()]), LoadBench.class.getClassLoader().getParent());
-    }
-
-    long start = System.nanoTime();
-    int loaded = 0;
-    int failed = 0;
-    for (String name : classes) {
-      try {
-        Class.forName(name, false, loader);
-        loaded++;
-      } catch (Throwable e) {
-        failed++;
-      }
-    }
-    long classNanos = System.nanoTime() - start;
-
-    start = System.nanoTime();
-    long bytes = 0;
-    int read = 0;
-    byte[] buffer = new byte[65536];
-    for (String name : resources) {
-      InputStream in = loader.getResourceAsStream(name);
-      if (in == null) {
-        continue;
-      }
-      for (int n; (n = in.read(buffer)) > 0;) {
-        bytes += n;
-      }
-      in.close();
-      read++;
-    }
-    long resourceNanos = System.nanoTime() - start;
-
-    System.out.println("loader=" + loader.getClass().getName());
-    System.out.println("classes.loaded=" + loaded);
-    System.out.println("classes.failed=" + failed);
-    System.out.println("classes.ms=" + classNanos / 1e6);
-    System.out.println("resources.read=" + read);
-    System.out.println("resources.bytes=" + bytes);
-    System.out.println("resources.ms=" + resourceNanos / 1e6);
-    System.out.flush();
-    if (System.getProperty("bench.hold") != null) {
-      System.gc();
-      System.out.println("holding");
-      System.out.flush();
-      while (System.in.read() >= 0) {
-        // until the benchmark closes standard input
-      }
-    }
-  }
-
-  // Every class (not module-info, not in META-INF) and every other file of
-  // the jars, in jar order.
-  private static void list(String output, String[] args) throws IOException {
-    PrintWriter out = new PrintWriter(new OutputStreamWriter(new FileOutputStream(output), "UTF-8"));
-    for (int i = 2; i < args.length; i++) {
-      JarFile jar = new JarFile(args[i]);
-      for (Enumeration<JarEntry> entries = jar.entries(); entries.hasMoreElements();) {
-        JarEntry entry = entries.nextElement();
-        String name = entry.getName();
-        if (entry.isDirectory() || name.startsWith("META-INF/")) {
-          continue;
+    public static void main(String[] args) throws Exception {
+        System.out.println("first line");
+        System.out.flush();
+        if (args.length == 0) {
+            return;
         }
-        if (name.endsWith(".class")) {
-          if (!name.endsWith("module-info.class") && !name.endsWith("package-info.class")) {
-            out.println("C " + name.substring(0, name.length() - 6).replace('/', '.'));
-          }
-        } else {
-          out.println("R " + name);
+        if (args[0].equals("list")) {
+            list(args[1], args);
+            return;
         }
-      }
-      jar.close();
+        String mode = args[1];
+        List<String> classes = new ArrayList<String>();
+        List<String> resources = new ArrayList<String>();
+        BufferedReader names = new BufferedReader(new InputStreamReader(new FileInputStream(args[2]), "UTF-8"));
+        for (String line; (line = names.readLine()) != null;) {
+            if (line.startsWith("C ")) {
+                classes.add(line.substring(2));
+            } else if (line.startsWith("R ")) {
+                resources.add(line.substring(2));
+            }
+        }
+        names.close();
+
+        ClassLoader loader = LoadBench.class.getClassLoader();
+        if (mode.equals("url")) {
+            List<URL> urls = new ArrayList<URL>();
+            for (int i = 3; i < args.length; i++) {
+                urls.add(new File(args[i]).toURI().toURL());
+            }
+            loader = new URLClassLoader(urls.toArray(new URL[urls.size()]), LoadBench.class.getClassLoader().getParent());
+        }
+
+        long start = System.nanoTime();
+        int loaded = 0;
+        int failed = 0;
+        for (String name : classes) {
+            try {
+                Class.forName(name, false, loader);
+                loaded++;
+            } catch (Throwable e) {
+                failed++;
+            }
+        }
+        long classNanos = System.nanoTime() - start;
+
+        start = System.nanoTime();
+        long bytes = 0;
+        int read = 0;
+        byte[] buffer = new byte[65536];
+        for (String name : resources) {
+            InputStream in = loader.getResourceAsStream(name);
+            if (in == null) {
+                continue;
+            }
+            for (int n; (n = in.read(buffer)) > 0;) {
+                bytes += n;
+            }
+            in.close();
+            read++;
+        }
+        long resourceNanos = System.nanoTime() - start;
+
+        System.out.println("loader=" + loader.getClass().getName());
+        System.out.println("classes.loaded=" + loaded);
+        System.out.println("classes.failed=" + failed);
+        System.out.println("classes.ms=" + classNanos / 1e6);
+        System.out.println("resources.read=" + read);
+        System.out.println("resources.bytes=" + bytes);
+        System.out.println("resources.ms=" + resourceNanos / 1e6);
+        System.out.flush();
+        if (System.getProperty("bench.hold") != null) {
+            System.gc();
+            System.out.println("holding");
+            System.out.flush();
+            while (System.in.read() >= 0) {
+                // until the benchmark closes standard input
+            }
+        }
     }
-    out.close();
-  }
+
+    // Every class (not module-info, not in META-INF) and every other file of
+    // the jars, in jar order.
+    private static void list(String output, String[] args) throws IOException {
+        PrintWriter out = new PrintWriter(new OutputStreamWriter(new FileOutputStream(output), "UTF-8"));
+        for (int i = 2; i < args.length; i++) {
+            JarFile jar = new JarFile(args[i]);
+            for (Enumeration<JarEntry> entries = jar.entries(); entries.hasMoreElements();) {
+                JarEntry entry = entries.nextElement();
+                String name = entry.getName();
+                if (entry.isDirectory() || name.startsWith("META-INF/")) {
+                    continue;
+                }
+                if (name.endsWith(".class")) {
+                    if (!name.endsWith("module-info.class") && !name.endsWith("package-info.class")) {
+                        out.println("C " + name.substring(0, name.length() - 6).replace('/', '.'));
+                    }
+                } else {
+                    out.println("R " + name);
+                }
+            }
+            jar.close();
+        }
+        out.close();
+    }
 }
