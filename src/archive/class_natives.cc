@@ -21,6 +21,14 @@ jbyteArray readClassFile(JNIEnv* env, jstring name, bool searchNested) {
   forms.utf8 += ".class";
   jbyteArray bytes = readEntryArray(env, archive, forms.narrow, searchNested);
   if (bytes == nullptr && forms.differ()) bytes = readEntryArray(env, archive, forms.utf8, searchNested);
+  if (traceEnabled()) {
+    if (bytes != nullptr) {
+      trace("class %s: served from the payload (%d bytes)", forms.narrow.c_str(),
+            static_cast<int>(env->GetArrayLength(bytes)));
+    } else {
+      trace("class %s: not in the payload", forms.narrow.c_str());
+    }
+  }
   return bytes;
 }
 

@@ -9,6 +9,7 @@
 #include "config/config_store.h"
 #include "config/text_encoding.h"
 #include "launcher/process_globals.h"
+#include "launcher/trace.h"
 #include "runtime/vm_context.h"
 
 namespace xoq {
@@ -299,6 +300,9 @@ JNIEXPORT jbyteArray JNICALL Java_com_tarvolin_xoq_Handler_loadResourceData(JNIE
     if (decoded != narrow && decoded.size() >= 4) {
       bytes = readEntryArray(env, archive, std::string_view(decoded).substr(4), false);
     }
+  }
+  if (traceEnabled()) {
+    trace("resource %s: %s", narrow.c_str(), bytes != nullptr ? "served from the payload" : "not in the payload");
   }
   return bytes;
 }

@@ -12,7 +12,8 @@ add_custom_command(
   OUTPUT ${archive_jars}
   COMMAND "${CMAKE_COMMAND}" -E rm -rf "${archive_out}"
   COMMAND "${CMAKE_COMMAND}" -E make_directory "${archive_out}/lib" "${archive_out}/deep"
-  COMMAND "${JAVAC_PROGRAM}" --release 8 -Xlint:-options -encoding UTF-8 -d "${archive_out}/classes" ${archive_sources}
+  COMMAND "${JAVAC_PROGRAM}" --release 8 -Xlint:-options -encoding UTF-8 -cp "${support_classes_dir}"
+          -d "${archive_out}/classes" ${archive_sources}
   COMMAND "${JAR_PROGRAM}" --create --file "${archive_out}/app.jar" --manifest "${archive_app}/jars/app/MANIFEST.MF"
           -C "${archive_out}/classes" aprobe
   COMMAND "${JAR_PROGRAM}" --create --file "${archive_out}/lib/util.jar" --manifest "${archive_app}/jars/util/MANIFEST.MF"
@@ -24,6 +25,6 @@ add_custom_command(
           deep -C "${archive_app}/jars/inner" deep.txt
   COMMAND "${JAR_PROGRAM}" --create --no-compress --file "${archive_out}/lib/outer.jar" -C "${archive_out}/deep"
           inner.jar
-  DEPENDS ${archive_sources} ${archive_inputs} "${archive_app}/build.cmake"
+  DEPENDS ${archive_sources} ${archive_inputs} "${archive_app}/build.cmake" "${support_classes_cc}"
   COMMENT "Building the archive probe's jars")
 list(APPEND xoq_test_app_outputs ${archive_jars})

@@ -36,7 +36,7 @@ class NestedArchive : public ::testing::TestWithParam<std::string> {
     RunOptions options;
     options.workingDirectory = dir_.path();
     options.setEnv["JAVA_HOME"] = GetParam();
-    options.setEnv["XOQ_TRACE"] = "";
+    options.setEnv["XOQ_TRACE"] = trace_ ? "1" : "";
     options.unsetEnv = {"JRE_HOME", "CLASSPATH", "CLASS_PATH"};
     options.timeoutSeconds = 120;
     result_ = runExecutable(Target::kLinux, exe, arguments, options);
@@ -47,6 +47,14 @@ class NestedArchive : public ::testing::TestWithParam<std::string> {
     return "exit " + std::to_string(result_.exitCode) + "\nstdout:\n" + result_.out + "\nstderr:\n" + result_.err;
   }
 
+  // How many trace lines contain `text`.
+  size_t traceCount(const std::string& text) const {
+    size_t count = 0;
+    for (const std::string& line : traceLines(result_)) count += line.find(text) != std::string::npos;
+    return count;
+  }
+
+  bool trace_ = false;
   TempDir dir_;
   std::string exe_;
   ProcessResult result_;
@@ -108,6 +116,27 @@ TEST_P(NestedArchive, XoqUrls) {
   EXPECT_EQ(values["url.class.length"], "0");
   std::map<std::string, std::string> compatible = launch(kMain + "compatible TRUE\r\n", {}, "compatible");
   EXPECT_GT(std::stoi(compatible["url.class.length"]), 1000) << describe();
+}
+
+TEST_P(NestedArchive, ManifestsAndUrlsAreReadOnce) {
+  trace_ = true;
+  std::map<std::string, std::string> values = launch(kMain);
+  ASSERT_EQ(result_.exitCode, 0) << describe();
+  // Every class of package aprobe comes from app.jar; its manifest is read
+  // for the first one only.
+  EXPECT_GE(traceCount("class aprobe\\"), 3u) << describe();
+  EXPECT_EQ(traceCount("resource xoq:app.jar!META-INF\\MANIFEST.MF: served"), 1u) << describe();
+  EXPECT_EQ(traceCount("resource xoq:lib\\util.jar!META-INF\\MANIFEST.MF: served"), 1u) << describe();
+  // The same URL opened twice is read from the entry once.
+  EXPECT_EQ(values["url.space.again"], "a name with blanks");
+  EXPECT_EQ(traceCount("resource xoq:dir%20with%20space\\file.txt"), 1u) << describe();
+}
+
+TEST_P(NestedArchive, LoaderClassPathSkipsEmptyPieces) {
+  std::map<std::string, std::string> values = launch(kMain);
+  ASSERT_EQ(result_.exitCode, 0) << describe();
+  EXPECT_EQ(values["xoqClassPath.count"], "2");
+  EXPECT_EQ(values["xoqClassPath"], "[file:" + dir_.path() + "/a, file:" + dir_.path() + "/b]");
 }
 
 TEST_P(NestedArchive, ConfiguredArgumentsThenTheCommandLine) {

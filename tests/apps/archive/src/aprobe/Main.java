@@ -65,6 +65,7 @@ public class Main {
 
         // "xoq:" URLs made from text.
         report("url.space", read(new URL("xoq:dir%20with%20space/file.txt").openStream()));
+        report("url.space.again", read(new URL("xoq:dir%20with%20space/file.txt").openStream()));
         report("url.upper", read(new URL("XOQ:probe/top.txt").openStream()));
         report("url.twoLevels", read(new URL("xoq:lib/outer.jar!inner.jar!deep.txt").openStream()));
         report("url.missing", String.valueOf(new URL("xoq:no/such.txt").openStream()));
@@ -72,6 +73,11 @@ public class Main {
         report("url.class", String.valueOf(classUrl));
         report("url.class.length", classUrl == null ? "none" : String.valueOf(bytes(classUrl.openStream()).length));
         report("url.contentType", new URL("xoq:probe/top.txt").openConnection().getContentType());
+
+        String separator = java.io.File.pathSeparator;
+        URL[] path = PathAccess.parse("a" + separator + separator + "b" + separator);
+        report("xoqClassPath.count", String.valueOf(path.length));
+        report("xoqClassPath", java.util.Arrays.toString(path));
 
         report("args", String.valueOf(args.length));
         for (int i = 0; i < args.length; i++) {
