@@ -82,6 +82,7 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const RunOptions&
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeoutSeconds);
   bool outOpen = true, errOpen = true;
   bool exited = false;
+  bool signalled = false;
   int status = 0;
   // Read until the program has exited and its pipes are drained. Processes it
   // left behind (Wine's services, say) may hold the pipes open for seconds;
@@ -119,6 +120,11 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const RunOptions&
       std::string& sink = fds[i].fd == out[0] ? result.out : result.err;
       if (n > 0) {
         sink.append(buffer, static_cast<size_t>(n));
+        if (!signalled && !options.signalWhenOutput.empty() &&
+            result.out.find(options.signalWhenOutput) != std::string::npos) {
+          kill(pid, options.signalNumber);
+          signalled = true;
+        }
       } else if (n == 0 || errno != EINTR) {
         (fds[i].fd == out[0] ? outOpen : errOpen) = false;
       }

@@ -16,6 +16,8 @@ struct RunOptions {
   std::vector<std::string> unsetEnv;          // removed from it
   std::vector<std::string> shellLimits;       // "ulimit" arguments applied in the child first, e.g. "-s 1000"
   std::string input;                          // written to standard input
+  std::string signalWhenOutput;               // once standard output holds this text...
+  int signalNumber = 0;                       // ...this signal is sent to the program
   int timeoutSeconds = 60;
 };
 

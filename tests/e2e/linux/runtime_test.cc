@@ -3,6 +3,7 @@
 // properties and class paths, the version bounds, and the ways creation can
 // fail.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -227,6 +228,22 @@ TEST_P(Runtime, WaitsForTheApplicationsThreadsAndKeepsItsExitStatus) {
   const ProcessResult thrown = run(probe("property probe.action=throw\r\n", "thrown"));
   EXPECT_EQ(thrown.exitCode, 0) << describe(thrown);
   EXPECT_NE(thrown.err.find("IllegalStateException: thrown by the probe"), std::string::npos) << describe(thrown);
+}
+
+TEST_P(Runtime, InterruptEndsTheApplicationThroughSystemExit) {
+  const std::string exe = probe("property probe.action=wait\r\n");
+  RunOptions options;
+  options.setEnv["JAVA_HOME"] = home();
+  options.signalWhenOutput = "waiting=yes";
+  options.signalNumber = SIGINT;
+  options.timeoutSeconds = 50;
+  const ProcessResult result = runExecutable(Target::kLinux, exe, {}, options);
+  // The launcher's handler calls System.exit(0); left to the runtime, an
+  // interrupt would end the process with 130.
+  EXPECT_FALSE(result.timedOut) << describe(result);
+  EXPECT_EQ(result.exitCode, 0) << describe(result);
+  EXPECT_EQ(result.out.find("main=returned"), std::string::npos) << describe(result);
+  EXPECT_TRUE(traced(result, "console signal handlers installed")) << describe(result);
 }
 
 TEST_P(Runtime, MainClassFailures) {
