@@ -23,6 +23,13 @@ xoq_windows_launcher(xoq-launcher windows)
 # tells itself apart by the subsystem in its own PE header).
 xoq_windows_launcher(xoq-launcher-console console)
 
+# A test tool, not shipped: prints the caption and the child window texts of
+# a top-level window, so that the end-to-end tests can read a message box
+# that the launcher shows under Wine and Xvfb.
+add_executable(xoq_window_text "${CMAKE_SOURCE_DIR}/tests/e2e/windows/tools/window_text.cc")
+target_compile_options(xoq_window_text PRIVATE ${XOQ_WARNINGS})
+target_link_options(xoq_window_text PRIVATE ${XOQ_STATIC_LINK} -mconsole)
+
 add_executable(xoq_unit_tests ${XOQ_TEST_SOURCES} "${CMAKE_SOURCE_DIR}/tests/support/files.cc"
                               "${CMAKE_SOURCE_DIR}/tests/support/zip_builder.cc"
                               "${CMAKE_SOURCE_DIR}/tests/support/payload_builder.cc"

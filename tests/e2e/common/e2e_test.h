@@ -18,6 +18,10 @@ namespace testing {
 
 constexpr Target kTarget = XOQ_E2E_WINDOWS ? Target::kWindows : Target::kLinux;
 constexpr bool kWindows = XOQ_E2E_WINDOWS;
+/// For runs that end in a fatal message: the console launcher on Windows,
+/// which writes the message to standard error instead of showing a box that
+/// nobody would close.
+constexpr Target kMessageTarget = XOQ_E2E_WINDOWS ? Target::kWindowsConsole : Target::kLinux;
 
 class EndToEnd : public ::testing::Test {
  protected:
@@ -27,8 +31,8 @@ class EndToEnd : public ::testing::Test {
 
   /// Packages `name` in the scratch directory.
   std::string package(const std::string& name, const std::string& config,
-                      const std::vector<std::pair<std::string, std::string>>& files = {}) {
-    const std::string path = packageExecutable(kTarget, dir_.file(name), config, files);
+                      const std::vector<std::pair<std::string, std::string>>& files = {}, Target target = kTarget) {
+    const std::string path = packageExecutable(target, dir_.file(name), config, files);
     EXPECT_FALSE(path.empty()) << "packaging " << name;
     return path;
   }

@@ -19,7 +19,7 @@ class Startup : public EndToEnd {};
 
 TEST_F(Startup, ReadsItsBlockAndEndsAtTheRuntimeStep) {
   const std::string config = kNoRuntime + "mainclass com.example.Main\r\n";
-  const std::string exe = package(exeName("app"), config);
+  const std::string exe = package(exeName("app"), config, {}, kMessageTarget);
   const ProcessResult result = run(exe);
   ASSERT_FALSE(result.timedOut) << describe(result);
   EXPECT_EQ(result.exitCode, 1) << describe(result);
@@ -35,7 +35,7 @@ TEST_F(Startup, ReadsItsBlockAndEndsAtTheRuntimeStep) {
 }
 
 TEST_F(Startup, TraceIsSilentUnlessAskedFor) {
-  const std::string exe = package(exeName("app"), kNoRuntime);
+  const std::string exe = package(exeName("app"), kNoRuntime, {}, kMessageTarget);
   RunOptions quiet;
   quiet.setEnv["XOQ_TRACE"] = "";
   const ProcessResult result = run(exe, {}, quiet);
@@ -45,7 +45,7 @@ TEST_F(Startup, TraceIsSilentUnlessAskedFor) {
 
 TEST_F(Startup, ExternalFileNamesAreTriedInOrder) {
   // With an extension, so that the replaced-extension names differ.
-  const std::string exe = package(kWindows ? "prog.exe" : "prog.bin", kNoRuntime);
+  const std::string exe = package(kWindows ? "prog.exe" : "prog.bin", kNoRuntime, {}, kMessageTarget);
   const std::string stem = dir_.file("prog");
   // Each file added comes earlier in the order than those before it.
   const std::string names[] = {stem + ".config", stem + ".cfg", exe + ".config", exe + ".cfg"};
@@ -60,14 +60,14 @@ TEST_F(Startup, ExternalFileNamesAreTriedInOrder) {
 }
 
 TEST_F(Startup, DisableExternalInTheBlock) {
-  const std::string exe = package(exeName("app"), kNoRuntime + "disableexternal True\r\n");
+  const std::string exe = package(exeName("app"), kNoRuntime + "disableexternal True\r\n", {}, kMessageTarget);
   writeFile(exe + ".cfg", "forcecwd /nowhere\r\n");
   const ProcessResult result = run(exe);
   EXPECT_TRUE(traced(result, "external configuration disabled")) << describe(result);
   EXPECT_TRUE(traced(result, "working directory: kept")) << describe(result);
 
   // A trailing space makes the value something other than "true".
-  const std::string loose = package(exeName("loose"), kNoRuntime + "disableexternal true \r\n");
+  const std::string loose = package(exeName("loose"), kNoRuntime + "disableexternal true \r\n", {}, kMessageTarget);
   writeFile(loose + ".cfg", "splashtitle from the file\r\n");
   const ProcessResult looseResult = run(loose);
   EXPECT_FALSE(traced(looseResult, "external configuration disabled")) << describe(looseResult);
@@ -75,7 +75,7 @@ TEST_F(Startup, DisableExternalInTheBlock) {
 
 TEST_F(Startup, BytesAppendedAfterPackagingKeepThePayload) {
   const std::string config = kNoRuntime + "mainclass com.example.Main\r\n";
-  const std::string exe = package(exeName("app"), config);
+  const std::string exe = package(exeName("app"), config, {}, kMessageTarget);
   // What a signing tool or an archive tool appends after the archive.
   writeFile(exe, readFile(exe) + std::string(1000, '\x5A'));
   const ProcessResult result = run(exe);
@@ -86,9 +86,9 @@ TEST_F(Startup, BytesAppendedAfterPackagingKeepThePayload) {
 }
 
 TEST_F(Startup, TruncatedOrDamagedPayloadNeverCrashes) {
-  const std::string exe = package(exeName("app"), kNoRuntime + "mainclass com.example.Main\r\n");
+  const std::string exe = package(exeName("app"), kNoRuntime + "mainclass com.example.Main\r\n", {}, kMessageTarget);
   const std::string whole = readFile(exe);
-  const std::string image = readFile(templatePath(kTarget));
+  const std::string image = readFile(templatePath(kMessageTarget));
   ASSERT_GT(whole.size(), image.size());
   // Cut anywhere in the payload (the image itself must stay loadable), with
   // every byte near the end, where the length fields and records are.
@@ -104,7 +104,9 @@ TEST_F(Startup, TruncatedOrDamagedPayloadNeverCrashes) {
     const ProcessResult result = run(damaged);
     EXPECT_FALSE(result.timedOut) << length;
     EXPECT_EQ(result.signal, 0) << length << ": " << describe(result);
-    EXPECT_EQ(result.exitCode, 1) << length << ": " << describe(result);
+    // A cut file fails its integrity check: refused before anything runs.
+    EXPECT_EQ(result.exitCode, 9) << length << ": " << describe(result);
+    EXPECT_FALSE(traced(result, "launch thread started")) << length << ": " << describe(result);
   }
 }
 
@@ -112,14 +114,16 @@ TEST_F(Startup, ForcedWorkingDirectoryIsTakenAgainstTheApplicationHome) {
   writeFile(dir_.file("data/readme.txt"), "data");
   writeFile(dir_.file("app/placeholder"), "");
   const std::string exe =
-      package("app/" + exeName("tool"), kNoRuntime + (kWindows ? "forcecwd ..\\data\r\n" : "forcecwd ../data\r\n"));
+      package("app/" + exeName("tool"), kNoRuntime + (kWindows ? "forcecwd ..\\data\r\n" : "forcecwd ../data\r\n"), {},
+              kMessageTarget);
   RunOptions elsewhere;
   elsewhere.workingDirectory = dir_.file("app");
   const ProcessResult result = run(exe, {}, elsewhere);
   EXPECT_TRUE(traced(result, "-> " + launcherPath(kTarget, dir_.file("data")))) << describe(result);
   EXPECT_FALSE(traced(result, "could not change")) << describe(result);
 
-  const std::string missing = package(exeName("missing"), kNoRuntime + "forcecwd no-such-directory\r\n");
+  const std::string missing =
+      package(exeName("missing"), kNoRuntime + "forcecwd no-such-directory\r\n", {}, kMessageTarget);
   const ProcessResult missingResult = run(missing);
   EXPECT_TRUE(traced(missingResult, "(could not change to it)")) << describe(missingResult);
   EXPECT_EQ(missingResult.exitCode, 1) << describe(missingResult);
