@@ -9,7 +9,7 @@ packages=(
   binutils-mingw-w64-x86-64                     # windres, objdump for the export table
   wine wine64                                   # Windows tests
   xvfb xdotool imagemagick                      # windows and message boxes on a virtual display
-  osslsigncode                                  # signing a packaged .exe in the tests
+  osslsigncode openssl                          # signing a packaged .exe in the tests, with a throw-away certificate
 )
 missing=()
 for package in "${packages[@]}"; do
