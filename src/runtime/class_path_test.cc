@@ -63,8 +63,11 @@ TEST_F(ClassPath, EntriesAreResolvedAndEmptyPiecesDropped) {
   testing::writeFile(home_.file("lib/b.jar"), "b");
   testing::writeFile(work_.file("only-here.jar"), "w");
   ConfigStore& config = store("classpath lib/a.jar;;lib/b.jar;\r\nclasspath only-here.jar;nowhere.jar\r\n");
-  EXPECT_EQ(buildClassPath(config, true), sep + home() + "lib/a.jar" + sep + home() + "lib/b.jar" + sep + work_.path() +
-                                              "/only-here.jar" + sep + home() + "nowhere.jar");
+  // The working directory as the system spells it (with backslashes on
+  // Windows), followed by the entry.
+  const std::string work = withTrailingSeparator(platform::currentDirectory());
+  EXPECT_EQ(buildClassPath(config, true), sep + home() + "lib/a.jar" + sep + home() + "lib/b.jar" + sep + work +
+                                              "only-here.jar" + sep + home() + "nowhere.jar");
 }
 
 TEST_F(ClassPath, ExecutableFirstThenJavaClassPathEntries) {

@@ -28,8 +28,14 @@ class LocateJvm : public ::testing::Test {
     testing::writeFile(path, "not really a library");
     return path;
   }
+  // The path found, with '/' for every separator: the Windows subdirectory
+  // names hold backslashes, and only the place matters here.
   std::string locate(const std::string& relative, const std::string& vm = "-") {
-    return locateJvmInDirectory(dir_.file(relative), vm);
+    std::string found = locateJvmInDirectory(dir_.file(relative), vm);
+    for (char& c : found) {
+      if (c == '\\') c = '/';
+    }
+    return found;
   }
   testing::TempDir dir_;
 };
