@@ -1,6 +1,7 @@
 #include "support/jdks.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <set>
 #include <sstream>
@@ -25,6 +26,14 @@ std::vector<std::string> installedJdkHomes() {
     }
   }
   return std::vector<std::string>(homes.begin(), homes.end());
+}
+
+std::string jdkParameterName(const std::string& home) {
+  std::string name = home.substr(home.rfind('/') + 1);
+  for (char& c : name) {
+    if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+  }
+  return name;
 }
 
 std::string jdkVersion(const std::string& home) {

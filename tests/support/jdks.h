@@ -14,6 +14,9 @@ namespace testing {
 /// once (links to the same home count once), sorted.
 std::vector<std::string> installedJdkHomes();
 
+/// A test parameter name for a home: its folder name, letters and digits.
+std::string jdkParameterName(const std::string& home);
+
 /// The JAVA_VERSION of a home's release file, or empty.
 std::string jdkVersion(const std::string& home);
 

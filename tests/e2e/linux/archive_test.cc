@@ -179,11 +179,7 @@ TEST_P(NestedArchive, ManyThreadsAtOnce) {
 
 INSTANTIATE_TEST_SUITE_P(EveryJdk, NestedArchive, ::testing::ValuesIn(installedJdkHomes()),
                          [](const ::testing::TestParamInfo<std::string>& param) {
-                           std::string name = param.param.substr(param.param.rfind('/') + 1);
-                           for (char& c : name) {
-                             if (!isalnum(static_cast<unsigned char>(c))) c = '_';
-                           }
-                           return name;
+                           return jdkParameterName(param.param);
                          });
 
 }  // namespace

@@ -58,11 +58,7 @@ TEST_P(Examples, Notes) {
 
 INSTANTIATE_TEST_SUITE_P(EveryJdk, Examples, ::testing::ValuesIn(installedJdkHomes()),
                          [](const ::testing::TestParamInfo<std::string>& param) {
-                           std::string name = param.param.substr(param.param.rfind('/') + 1);
-                           for (char& c : name) {
-                             if (!isalnum(static_cast<unsigned char>(c))) c = '_';
-                           }
-                           return name;
+                           return jdkParameterName(param.param);
                          });
 
 }  // namespace

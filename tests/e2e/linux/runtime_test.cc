@@ -266,11 +266,7 @@ TEST_P(Runtime, MainClassFailures) {
 
 INSTANTIATE_TEST_SUITE_P(EveryJdk, Runtime, ::testing::ValuesIn(installedJdkHomes()),
                          [](const ::testing::TestParamInfo<std::string>& param) {
-                           std::string name = param.param.substr(param.param.rfind('/') + 1);
-                           for (char& c : name) {
-                             if (!isalnum(static_cast<unsigned char>(c))) c = '_';
-                           }
-                           return name;
+                           return jdkParameterName(param.param);
                          });
 
 // The search methods, with the first installed JDK.
