@@ -20,6 +20,11 @@ case "$action" in
     timeout 60 wineserver -w || true
     # A persistent server, ended by "stop" (or by itself when idle long).
     (setsid wineserver -p 600 </dev/null >/dev/null 2>&1 &)
+    # The first program of a session starts Wine's own services, which live
+    # on with the server and keep the output streams they were given: start
+    # them here, with streams of their own, not in a test whose output ctest
+    # waits to close.
+    timeout 120 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
     echo "wine prefix ready: $WINEPREFIX"
     ;;
   stop)
