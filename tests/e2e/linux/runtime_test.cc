@@ -89,8 +89,6 @@ TEST_P(Runtime, LauncherPropertiesAndTheSystemClassLoader) {
   EXPECT_EQ(values["java.system.class.loader"], "com.tarvolin.xoq.HolvaneClassLoader");
   EXPECT_EQ(values["loader.system"], "com.tarvolin.xoq.HolvaneClassLoader");
   EXPECT_EQ(values["java.protocol.handler.pkgs"], "com.tarvolin");
-  // Run as root here, the process counts as elevated.
-  EXPECT_EQ(values["xoq.is.elevated"], geteuid() == 0 ? "true" : "null");
   // The option list, in order.
   const std::vector<std::string> lines = traceLines(result);
   std::vector<std::string> options;
@@ -103,6 +101,21 @@ TEST_P(Runtime, LauncherPropertiesAndTheSystemClassLoader) {
                                              "-Djava.system.class.loader=com.tarvolin.xoq.HolvaneClassLoader"};
   ASSERT_GE(options.size(), expected.size()) << describe(result);
   for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(options[i], expected[i]);
+}
+
+TEST_P(Runtime, ElevationFollowsTheEffectiveUser) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to run the same executable as another user";
+  const std::string exe = probe("");
+  // As root: elevated. As nobody: the property is not set at all.
+  EXPECT_EQ(parseKeyValues(run(exe).out)["xoq.is.elevated"], "true");
+  RunOptions options;
+  options.workingDirectory = "/";
+  options.setEnv["JAVA_HOME"] = home();
+  options.timeoutSeconds = 120;
+  const ProcessResult nobody =
+      runProcess({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", exe}, options);
+  ASSERT_EQ(nobody.exitCode, 0) << describe(nobody);
+  EXPECT_EQ(parseKeyValues(nobody.out)["xoq.is.elevated"], "null");
 }
 
 TEST_P(Runtime, OptionsAndPropertiesReachTheApplication) {
