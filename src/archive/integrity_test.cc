@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "archive/byte_order.h"
 #include "archive/sha256.h"
@@ -39,6 +40,31 @@ TEST(Sha256, KnownVectors) {
   EXPECT_EQ(sha256Hex(million), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
   // Fed in odd pieces, the same digest.
   EXPECT_EQ(sha256Hex(million, 77), sha256Hex(million));
+}
+
+TEST(Sha256, BothBlockFunctionsAgree) {
+  // Known vectors through the portable code, then random data of many
+  // lengths through both: the processor's SHA extensions where it has them.
+  Sha256::allowAcceleration(false);
+  EXPECT_EQ(sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_EQ(sha256Hex(std::string(1000000, 'a')), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+  std::string data;
+  uint32_t seed = 12345;
+  for (int i = 0; i < 70000; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    data += static_cast<char>(seed >> 24);
+  }
+  std::vector<std::string> portable;
+  for (size_t length : {0, 1, 55, 56, 63, 64, 65, 127, 128, 1000, 4096, 65537, 70000}) {
+    portable.push_back(sha256Hex(data.substr(0, length), 333));
+  }
+  Sha256::allowAcceleration(true);
+  size_t index = 0;
+  for (size_t length : {0, 1, 55, 56, 63, 64, 65, 127, 128, 1000, 4096, 65537, 70000}) {
+    EXPECT_EQ(sha256Hex(data.substr(0, length), 333), portable[index++]) << length;
+  }
+  EXPECT_EQ(sha256Hex(std::string(1000000, 'a')), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+  RecordProperty("accelerated", Sha256::accelerated() ? "yes" : "no");
 }
 
 // A file laid out like a packaged PE executable: an MZ header pointing to a

@@ -1,6 +1,12 @@
 #include "archive/sha256.h"
 
+#include <atomic>
 #include <cstring>
+
+#if defined(__x86_64__)
+#include <cpuid.h>
+#include <immintrin.h>
+#endif
 
 namespace xoq {
 
@@ -18,12 +24,7 @@ constexpr uint32_t kRound[64] = {
 
 inline uint32_t rotateRight(uint32_t value, int bits) { return (value >> bits) | (value << (32 - bits)); }
 
-}  // namespace
-
-Sha256::Sha256()
-    : state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {}
-
-void Sha256::compress(const uint8_t* block) {
+void compressPortable(uint32_t* state, const uint8_t* block) {
   uint32_t w[64];
   for (int i = 0; i < 16; ++i) {
     w[i] = static_cast<uint32_t>(block[4 * i]) << 24 | static_cast<uint32_t>(block[4 * i + 1]) << 16 |
@@ -34,8 +35,8 @@ void Sha256::compress(const uint8_t* block) {
     const uint32_t s1 = rotateRight(w[i - 2], 17) ^ rotateRight(w[i - 2], 19) ^ (w[i - 2] >> 10);
     w[i] = w[i - 16] + s0 + w[i - 7] + s1;
   }
-  uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-  uint32_t e = state_[4], f = state_[5], g = state_[6], h = state_[7];
+  uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
+  uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
   for (int i = 0; i < 64; ++i) {
     const uint32_t s1 = rotateRight(e, 6) ^ rotateRight(e, 11) ^ rotateRight(e, 25);
     const uint32_t choice = (e & f) ^ (~e & g);
@@ -52,14 +53,96 @@ void Sha256::compress(const uint8_t* block) {
     b = a;
     a = t1 + t2;
   }
-  state_[0] += a;
-  state_[1] += b;
-  state_[2] += c;
-  state_[3] += d;
-  state_[4] += e;
-  state_[5] += f;
-  state_[6] += g;
-  state_[7] += h;
+  state[0] += a;
+  state[1] += b;
+  state[2] += c;
+  state[3] += d;
+  state[4] += e;
+  state[5] += f;
+  state[6] += g;
+  state[7] += h;
+}
+
+#if defined(__x86_64__)
+
+bool processorHasShaExtensions() {
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  if (!__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx)) return false;
+  const bool sha = (ebx & (1u << 29)) != 0;
+  if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
+  const bool sse41 = (ecx & (1u << 19)) != 0;
+  const bool ssse3 = (ecx & (1u << 9)) != 0;
+  return sha && sse41 && ssse3;
+}
+
+// The SHA extensions keep the eight working variables in two registers,
+// (A, B, E, F) and (C, D, G, H), and do two rounds per instruction.
+__attribute__((target("sha,sse4.1,ssse3"))) void compressWithShaExtensions(uint32_t* state, const uint8_t* data,
+                                                                           size_t count) {
+  const __m128i byteSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
+  __m128i dcba = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state));
+  __m128i hgfe = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state + 4));
+  const __m128i cdab = _mm_shuffle_epi32(dcba, 0xB1);
+  const __m128i efgh = _mm_shuffle_epi32(hgfe, 0x1B);
+  __m128i abef = _mm_alignr_epi8(cdab, efgh, 8);
+  __m128i cdgh = _mm_blend_epi16(efgh, cdab, 0xF0);
+
+  for (; count > 0; --count, data += 64) {
+    const __m128i savedAbef = abef;
+    const __m128i savedCdgh = cdgh;
+    __m128i w[16];
+    for (int g = 0; g < 4; ++g) {
+      w[g] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * g)), byteSwap);
+    }
+    for (int g = 4; g < 16; ++g) {
+      const __m128i sigma0 = _mm_sha256msg1_epu32(w[g - 4], w[g - 3]);
+      const __m128i withW7 = _mm_add_epi32(sigma0, _mm_alignr_epi8(w[g - 1], w[g - 2], 4));
+      w[g] = _mm_sha256msg2_epu32(withW7, w[g - 1]);
+    }
+    for (int g = 0; g < 16; ++g) {
+      const __m128i message = _mm_add_epi32(w[g], _mm_loadu_si128(reinterpret_cast<const __m128i*>(kRound + 4 * g)));
+      cdgh = _mm_sha256rnds2_epu32(cdgh, abef, message);
+      abef = _mm_sha256rnds2_epu32(abef, cdgh, _mm_shuffle_epi32(message, 0x0E));
+    }
+    abef = _mm_add_epi32(abef, savedAbef);
+    cdgh = _mm_add_epi32(cdgh, savedCdgh);
+  }
+
+  const __m128i feba = _mm_shuffle_epi32(abef, 0x1B);
+  const __m128i dchg = _mm_shuffle_epi32(cdgh, 0xB1);
+  dcba = _mm_blend_epi16(feba, dchg, 0xF0);
+  hgfe = _mm_alignr_epi8(dchg, feba, 8);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(state), dcba);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(state + 4), hgfe);
+}
+
+const bool hasShaExtensions = processorHasShaExtensions();
+
+#else
+
+const bool hasShaExtensions = false;
+
+#endif
+
+std::atomic<bool> accelerationAllowed{true};
+
+}  // namespace
+
+bool Sha256::accelerated() { return hasShaExtensions && accelerationAllowed.load(std::memory_order_relaxed); }
+
+void Sha256::allowAcceleration(bool allow) { accelerationAllowed.store(allow, std::memory_order_relaxed); }
+
+Sha256::Sha256()
+    : state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {}
+
+void Sha256::compress(const uint8_t* blocks, size_t count) {
+#if defined(__x86_64__)
+  if (accelerated()) {
+    compressWithShaExtensions(state_, blocks, count);
+    return;
+  }
+#endif
+  for (size_t i = 0; i < count; ++i) compressPortable(state_, blocks + 64 * i);
 }
 
 void Sha256::update(const uint8_t* data, size_t length) {
@@ -71,10 +154,13 @@ void Sha256::update(const uint8_t* data, size_t length) {
     data += take;
     length -= take;
     if (buffered_ < 64) return;
-    compress(buffer_);
+    compress(buffer_, 1);
     buffered_ = 0;
   }
-  for (; length >= 64; data += 64, length -= 64) compress(data);
+  const size_t blocks = length / 64;
+  if (blocks > 0) compress(data, blocks);
+  data += 64 * blocks;
+  length -= 64 * blocks;
   if (length > 0) {
     memcpy(buffer_, data, length);
     buffered_ = length;
