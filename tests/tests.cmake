@@ -89,6 +89,12 @@ foreach(app_dir IN LISTS xoq_test_app_dirs)
 endforeach()
 add_custom_target(xoq_test_apps ALL DEPENDS ${xoq_test_app_outputs})
 
+# A JVMTI agent that leaves a helper process behind (Linux end-to-end tests).
+add_library(xoq_spawning_agent SHARED "${CMAKE_SOURCE_DIR}/tests/standins/spawning_agent.c")
+target_include_directories(xoq_spawning_agent SYSTEM PRIVATE "${XOQ_JNI_INCLUDE}" "${XOQ_JNI_INCLUDE}/linux")
+target_compile_options(xoq_spawning_agent PRIVATE ${XOQ_WARNINGS})
+set_target_properties(xoq_spawning_agent PROPERTIES LIBRARY_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/test-apps")
+
 # --- End-to-end tests ---------------------------------------------------------
 # tests/e2e/common runs against both targets; tests/e2e/<target> against one.
 file(GLOB XOQ_E2E_COMMON_SOURCES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/e2e/common/*.cc")
@@ -105,7 +111,7 @@ function(xoq_e2e_tests name directory)
 endfunction()
 
 xoq_e2e_tests(xoq_e2e_linux linux)
-add_dependencies(xoq_e2e_linux examples example_notes)
+add_dependencies(xoq_e2e_linux examples example_notes xoq_spawning_agent)
 gtest_discover_tests(xoq_e2e_linux DISCOVERY_MODE PRE_TEST TEST_PREFIX "e2e.linux." PROPERTIES TIMEOUT 300)
 
 if(XOQ_WINDOWS)

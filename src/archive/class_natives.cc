@@ -16,6 +16,7 @@ namespace {
 jbyteArray readClassFile(JNIEnv* env, jstring name, bool searchNested) {
   const ArchiveNode& archive = ensurePayloadArchiveOpen();
   NameForms forms = makeNameForms(env, name);
+  if (!forms.ok) return nullptr;
   forms.replace('.', '\\');
   forms.narrow += ".class";
   forms.utf8 += ".class";

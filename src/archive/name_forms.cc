@@ -28,7 +28,11 @@ NameForms makeNameForms(JNIEnv* env, jstring text) {
   if (text == nullptr) return NameForms();
   const jsize length = env->GetStringLength(text);
   const jchar* units = env->GetStringChars(text, nullptr);
-  if (units == nullptr) return NameForms();
+  if (units == nullptr) {
+    NameForms failed;
+    failed.ok = false;
+    return failed;
+  }
   NameForms forms = makeNameForms(reinterpret_cast<const uint16_t*>(units), static_cast<size_t>(length));
   env->ReleaseStringChars(text, units);
   return forms;

@@ -16,6 +16,8 @@ namespace xoq {
 struct NameForms {
   std::string narrow;  // the UTF-8 form when the code page cannot hold the name
   std::string utf8;
+  bool ok = true;  // false when the runtime could not hand over the string
+                   // (out of memory); its exception is then pending
   bool differ() const { return narrow != utf8; }
   /// Replaces `from` by `to` in both forms.
   void replace(char from, char to);

@@ -10,6 +10,7 @@
 #include "config/text_encoding.h"
 #include "launcher/process_globals.h"
 #include "launcher/trace.h"
+#include "runtime/java_strings.h"
 #include "runtime/vm_context.h"
 
 namespace xoq {
@@ -142,13 +143,16 @@ jobject makeResourceUrl(JNIEnv* env, const std::string& path, bool usedUtf8) {
     return nullptr;
   }
   const std::string text = "xoq:" + path;
-  const std::u16string units = wideToUtf16(usedUtf8 ? utf8ToWide(text) : narrowToWide(text));
-  jstring javaText = env->NewString(reinterpret_cast<const jchar*>(units.data()), static_cast<jsize>(units.size()));
+  jstring javaText = usedUtf8 ? newStringFromUtf8(env, text) : newStringFromNarrow(env, text);
   jobject url = javaText != nullptr ? env->NewObject(urlClass, constructor, nullptr, javaText, urlHandler) : nullptr;
   if (url == nullptr) describeAndClear(env);
   if (javaText != nullptr) env->DeleteLocalRef(javaText);
   env->DeleteLocalRef(urlClass);
   return url;
+}
+
+void primeResourceNatives(const ConfigStore& config) {
+  compatibleFlag.store(config.compatible() ? 1 : 0, std::memory_order_release);
 }
 
 void registerUrlHandlerPackage(JNIEnv* env) {
@@ -195,6 +199,7 @@ JNIEXPORT jobject JNICALL Java_com_tarvolin_xoq_HolvaneClassLoader_findResource(
   using namespace xoq;
   const ArchiveNode& archive = ensurePayloadArchiveOpen();
   NameForms forms = makeNameForms(env, name);
+  if (!forms.ok) return nullptr;
   forms.replace('/', '\\');
   std::string path;
   bool usedUtf8 = false;
@@ -229,6 +234,7 @@ JNIEXPORT jobject JNICALL Java_com_tarvolin_xoq_HolvaneClassLoader_findResources
   }
 
   NameForms forms = makeNameForms(env, name);
+  if (!forms.ok) return nullptr;
   forms.replace('/', '\\');
   std::vector<std::string> narrowPaths;
   std::vector<std::string> utf8Paths;
@@ -279,6 +285,7 @@ JNIEXPORT jbyteArray JNICALL Java_com_tarvolin_xoq_Handler_loadResourceData(JNIE
   using namespace xoq;
   const ArchiveNode& archive = ensurePayloadArchiveOpen();
   NameForms forms = makeNameForms(env, url);
+  if (!forms.ok) return nullptr;
   forms.replace('/', '\\');
   const std::string& narrow = forms.narrow;
   if (narrow.size() < 4) return nullptr;

@@ -27,6 +27,8 @@ JNIEXPORT jbyteArray JNICALL Java_com_tarvolin_xoq_Handler_loadResourceData(JNIE
 
 namespace xoq {
 
+class ConfigStore;
+
 /// `text` with '+' as a space, "%%" as '%' and '%' with two hexadecimal
 /// digits as that byte; a '%' with fewer digits stays as it stands.
 std::string urlDecode(const std::string& text);
@@ -35,6 +37,11 @@ std::string urlDecode(const std::string& text);
 /// when `usedUtf8`, else in the process's code page. A local reference, or
 /// null (the reason printed).
 jobject makeResourceUrl(JNIEnv* env, const std::string& path, bool usedUtf8);
+
+/// Takes the `compatible` switch from `config` now, while the launcher's
+/// records are sure to live; the natives keep it for the rest of the process
+/// and never reach for the configuration from a runtime thread later.
+void primeResourceNatives(const ConfigStore& config);
 
 /// Puts "com.tarvolin" in front of java.protocol.handler.pkgs, so that the
 /// runtime resolves "xoq:" URLs made from text alone.

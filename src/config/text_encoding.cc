@@ -157,6 +157,56 @@ std::wstring utf8ToWide(const char* text, size_t length) {
   return result;
 }
 
+std::u16string utf8ToUtf16(const std::string& text) {
+  std::u16string result;
+  result.reserve(text.size());
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const size_t length = text.size();
+  size_t i = 0;
+  while (i < length) {
+    const unsigned char lead = bytes[i];
+    if (lead < 0x80) {
+      result += static_cast<char16_t>(lead);
+      ++i;
+      continue;
+    }
+    size_t sequence = 0;
+    uint32_t unit = 0;
+    if ((lead & 0xE0) == 0xC0) {
+      sequence = 2;
+      unit = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+      sequence = 3;
+      unit = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+      sequence = 4;
+      unit = lead & 0x07;
+    } else {
+      result += u'?';
+      ++i;
+      continue;
+    }
+    if (i + sequence > length) break;  // the last character is cut short
+    size_t k = 1;
+    for (; k < sequence && isContinuation(bytes[i + k]); ++k) unit = (unit << 6) | (bytes[i + k] & 0x3F);
+    if (k < sequence) {
+      result += u'?';
+      i += k;
+      continue;
+    }
+    if (sequence < 4) {
+      result += static_cast<char16_t>(unit);
+    } else if (unit >= 0x10000 && unit <= 0x10FFFF) {
+      result += static_cast<char16_t>(0xD800 + ((unit - 0x10000) >> 10));
+      result += static_cast<char16_t>(0xDC00 + ((unit - 0x10000) & 0x3FF));
+    } else {
+      result += u'?';
+    }
+    i += sequence;
+  }
+  return result;
+}
+
 bool hasHighBytes(const std::string& text) {
   for (char c : text) {
     if (static_cast<unsigned char>(c) >= 0x80) return true;

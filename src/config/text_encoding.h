@@ -56,6 +56,11 @@ inline std::string narrowToUtf8(const std::string& text) { return narrowToUtf8(t
 std::wstring utf8ToWide(const char* text, size_t length);
 inline std::wstring utf8ToWide(const std::string& text) { return utf8ToWide(text.data(), text.size()); }
 
+/// UTF-8 to UTF-16 units, as Java strings hold them: decoded as
+/// utf8ToWide does, except that a complete four-byte sequence becomes a
+/// surrogate pair on every system.
+std::u16string utf8ToUtf16(const std::string& text);
+
 /// UTF-8 to the narrow form. Text without a byte of 0x80 or above is
 /// returned unchanged, without a conversion.
 std::string utf8ToNarrow(const std::string& text);

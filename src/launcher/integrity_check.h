@@ -10,9 +10,11 @@
 namespace xoq {
 
 enum class IntegrityStatus {
-  kIntact,     // the stored value matches
-  kNoPayload,  // a template that was never packaged: nothing to check
-  kDamaged,    // unreadable, a payload that does not fit, or a different value
+  kIntact,      // the stored value matches
+  kNoPayload,   // a template that was never packaged: nothing to check
+  kUnreadable,  // the file cannot be opened again (a path the ANSI code page
+                // cannot spell, a replaced binary): nothing says it changed
+  kDamaged,     // a payload that does not fit, or a different value
 };
 
 /// Checks the executable at `path`, whose image says its archive has

@@ -56,8 +56,9 @@ TEST_F(IntegrityCheck, IntactChangedAndUnpackaged) {
   EXPECT_EQ(checkIntegrity(path_, archiveLength_), IntegrityStatus::kDamaged);
   testing::writeFile(path_, "");
   EXPECT_EQ(checkIntegrity(path_, archiveLength_), IntegrityStatus::kDamaged);
-  EXPECT_EQ(checkIntegrity(dir_.file("missing"), archiveLength_), IntegrityStatus::kDamaged);
-  EXPECT_EQ(checkIntegrity("", archiveLength_), IntegrityStatus::kDamaged);
+  // A file that cannot be opened is not called damaged.
+  EXPECT_EQ(checkIntegrity(dir_.file("missing"), archiveLength_), IntegrityStatus::kUnreadable);
+  EXPECT_EQ(checkIntegrity("", archiveLength_), IntegrityStatus::kUnreadable);
 }
 
 }  // namespace

@@ -84,8 +84,10 @@ int runLauncher(int argc, char** argv) {
   // The main thread only waits while the virtual machine starts; meanwhile a
   // thread of its own opens the payload archive (the first class wants it),
   // so that its index is ready by then.
+  // Either way the opening starts while theConfig is sure to be set, so no
+  // native needs theConfig to find the executable later.
   platform::Thread archiveOpener;
-  archiveOpener.start(openPayloadArchiveAhead, nullptr, false);
+  if (!archiveOpener.start(openPayloadArchiveAhead, nullptr, false)) ensurePayloadArchiveOpen();
 
   uint32_t exitCode = 0;
   startLaunch(request, exitCode);
@@ -131,6 +133,7 @@ int launchApplication(int32_t argumentCount, char** arguments, void (*hook)(), i
     }
   }
   if (result == 0) {
+    primeResourceNatives(config);
     registerUrlHandlerPackage(vm.env);
     if (hook != nullptr) hook();
     if (config.splashCloseOnWindow()) installSplashCloseOnWindow(vm.env);

@@ -22,8 +22,10 @@ bool listDirectory(const std::string& directory, std::vector<DirectoryEntry>& en
       found.isDirectory = true;
     } else if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
       // Links count as what they point to, as on Windows a junction does.
+      const std::string path = prefix + found.name;
       struct stat info;
-      found.isDirectory = stat((prefix + found.name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+      found.isDirectory = stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+      found.isLink = entry->d_type == DT_LNK || (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode));
     }
     entries.push_back(found);
   }

@@ -19,6 +19,7 @@ bool listDirectory(const std::string& directory, std::vector<DirectoryEntry>& en
     DirectoryEntry found;
     found.name = data.cFileName;
     found.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    found.isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     entries.push_back(found);
   } while (FindNextFileA(search, &data));
   FindClose(search);

@@ -10,7 +10,8 @@ namespace platform {
 
 struct DirectoryEntry {
   std::string name;
-  bool isDirectory = false;
+  bool isDirectory = false;  // a link counts as what it points to
+  bool isLink = false;       // a symbolic link, or a junction on Windows
 };
 
 /// The entries of `directory` (which ends in a separator or not), "." and

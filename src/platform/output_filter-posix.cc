@@ -141,14 +141,20 @@ OutputFilter::~OutputFilter() {
   if (state_ == nullptr) return;
   fflush(stdout);
   fflush(stderr);
-  // Putting the streams back closes the pipes' last write ends; the
-  // forwarder drains them and ends, and nothing printed later can overtake
-  // what it still holds.
+  // Putting the streams back closes this process's write ends of the pipes.
+  // Usually nothing else holds one, so the forwarder drains them and ends at
+  // once; waiting for it keeps later output from overtaking what it holds.
+  // A program started meanwhile (by a runtime agent, say) keeps its copies,
+  // though, and the forwarder must go on serving it: then it is not waited
+  // for beyond a short while.
   dup2(state_->originalOut, 1);
   dup2(state_->originalErr, 2);
   close(state_->originalOut);
   close(state_->originalErr);
-  while (waitpid(state_->forwarder, nullptr, 0) < 0 && errno == EINTR) {
+  for (int waited = 0; waited < 200; ++waited) {
+    const pid_t done = waitpid(state_->forwarder, nullptr, WNOHANG);
+    if (done == state_->forwarder || (done < 0 && errno != EINTR)) break;
+    usleep(1000);
   }
   delete state_;
 }

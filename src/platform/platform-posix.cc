@@ -294,8 +294,16 @@ void installConsoleSignalHandler(ConsoleSignalHandler handler) {
   action.sa_handler = forwardSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &action, &previousInterrupt);
-  sigaction(SIGTERM, &action, &previousTerminate);
+  for (int signalNumber : {SIGINT, SIGTERM}) {
+    struct sigaction& previous = signalNumber == SIGINT ? previousInterrupt : previousTerminate;
+    // A signal the process was started with ignored (a background job's
+    // SIGINT, say) stays ignored, as the runtime itself leaves it.
+    if (sigaction(signalNumber, nullptr, &previous) == 0 && !(previous.sa_flags & SA_SIGINFO) &&
+        previous.sa_handler == SIG_IGN) {
+      continue;
+    }
+    sigaction(signalNumber, &action, &previous);
+  }
 }
 
 void callPreviousSignalHandler(int signalNumber) {

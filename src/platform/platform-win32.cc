@@ -279,6 +279,9 @@ void (*previousTerminate)(int) = nullptr;
 void installConsoleSignalHandler(ConsoleSignalHandler handler) {
   previousInterrupt = signal(SIGINT, handler);
   previousTerminate = signal(SIGTERM, handler);
+  // A signal the process was started with ignored stays ignored.
+  if (previousInterrupt == SIG_IGN) signal(SIGINT, SIG_IGN);
+  if (previousTerminate == SIG_IGN) signal(SIGTERM, SIG_IGN);
 }
 
 void callPreviousSignalHandler(int signalNumber) {

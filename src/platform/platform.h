@@ -147,7 +147,8 @@ void initCommonControls();
 using ConsoleSignalHandler = void (*)(int signalNumber);
 
 /// Installs `handler` for SIGINT and then SIGTERM and keeps each previous
-/// disposition. On Windows the C runtime already calls `signal` handlers on
+/// disposition; a signal that is ignored when the process starts stays
+/// ignored. On Windows the C runtime already calls `signal` handlers on
 /// a thread of their own; on Linux the async handler only forwards the
 /// signal number to a watcher thread, which calls `handler`.
 void installConsoleSignalHandler(ConsoleSignalHandler handler);

@@ -50,7 +50,11 @@ void collectArchives(const std::string& directory, std::string& accumulated) {
   std::vector<platform::DirectoryEntry> entries;
   if (!platform::listDirectory(base, entries)) return;
   for (const platform::DirectoryEntry& entry : entries) {
-    if (entry.isDirectory) {
+    if (entry.isDirectory && entry.isLink) {
+      // Linked folders are not followed: a link back up the tree would make
+      // the walk endless. A linked archive file still counts.
+      continue;
+    } else if (entry.isDirectory) {
       collectArchives(base + entry.name, accumulated);
     } else if (isArchiveName(entry.name)) {
       accumulated += kClassPathSeparator + base + entry.name;

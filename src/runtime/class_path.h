@@ -23,7 +23,8 @@ std::string buildClassPath(const ConfigStore& config, bool forLoader);
 void addClassPathEntries(const ConfigStore& config, std::string& accumulated, const std::string& value);
 
 /// Appends separator + path for every .jar and .zip file below `directory`, depth
-/// first, in the order the system lists the entries.
+/// first, in the order the system lists the entries. Linked folders are not
+/// followed.
 void collectArchives(const std::string& directory, std::string& accumulated);
 
 }  // namespace xoq

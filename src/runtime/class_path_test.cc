@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -128,6 +129,25 @@ TEST_F(ClassPath, LibsWalkSubdirectoriesDepthFirstKeepingArchivesOnly) {
   EXPECT_NE(expected.find("a.JAR"), std::string::npos);
   EXPECT_NE(expected.find("sub/deeper/d.Jar"), std::string::npos);
 }
+
+#ifndef _WIN32
+TEST_F(ClassPath, LinkedFoldersAreNotFollowed) {
+  namespace fs = std::filesystem;
+  testing::writeFile(home_.file("libs/a.jar"), "a");
+  testing::writeFile(home_.file("elsewhere/b.jar"), "b");
+  // Links back up the tree would make the walk endless.
+  fs::create_directory_symlink(".", home_.file("libs/self"));
+  fs::create_directory_symlink("..", home_.file("libs/parent"));
+  fs::create_directory_symlink(home_.file("elsewhere"), home_.file("libs/other"));
+  // A link to an archive file still counts.
+  fs::create_symlink(home_.file("elsewhere/b.jar"), home_.file("libs/linked.jar"));
+  ConfigStore& config = store("libs libs\r\n");
+  const std::string path = buildClassPath(config, true);
+  EXPECT_NE(path.find(sep + home() + "libs/a.jar"), std::string::npos) << path;
+  EXPECT_NE(path.find(sep + home() + "libs/linked.jar"), std::string::npos) << path;
+  EXPECT_EQ(path.size(), (sep + home() + "libs/a.jar" + sep + home() + "libs/linked.jar").size()) << path;
+}
+#endif
 
 TEST_F(ClassPath, EnvironmentAfterEverythingElse) {
   platform::putEnvironment("CLASSPATH=C:\\x.jar");

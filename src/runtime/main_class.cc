@@ -4,6 +4,7 @@
 #include "config/text_encoding.h"
 #include "launcher/arguments.h"
 #include "launcher/trace.h"
+#include "runtime/java_strings.h"
 #include "runtime/vm_context.h"
 
 namespace xoq {
@@ -86,10 +87,12 @@ jclass loadMainClass(JNIEnv* env, const std::string& mainClassName, bool asSyste
     setContextClassLoader(env, loader);
   }
 
-  jstring name = env->NewStringUTF(mainClassName.c_str());
-  jclass found = static_cast<jclass>(env->CallObjectMethod(loader, loadClass, name));
+  // The name is in the narrow form, which NewStringUTF would misread for
+  // anything beyond ASCII.
+  jstring name = newStringFromNarrow(env, mainClassName);
+  jclass found = name != nullptr ? static_cast<jclass>(env->CallObjectMethod(loader, loadClass, name)) : nullptr;
   if (found == nullptr) clearPendingException(env, true);  // shows the ClassNotFoundException
-  env->DeleteLocalRef(name);
+  if (name != nullptr) env->DeleteLocalRef(name);
   env->DeleteLocalRef(loader);
   env->DeleteLocalRef(loaderClass);
   return found;
@@ -109,8 +112,13 @@ jobjectArray buildArgumentArray(JNIEnv* env, const std::vector<std::string>& con
   }
   jobjectArray array = env->NewObjectArray(static_cast<jsize>(all.size()), stringClass, nullptr);
   for (size_t i = 0; array != nullptr && i < all.size(); ++i) {
-    const std::u16string units = wideToUtf16(narrowToWide(all[i], std::char_traits<char>::length(all[i])));
-    jstring value = env->NewString(reinterpret_cast<const jchar*>(units.data()), static_cast<jsize>(units.size()));
+    jstring value = newStringFromNarrow(env, all[i]);
+    if (value == nullptr) {
+      // Out of memory: no array rather than one with holes.
+      env->DeleteLocalRef(array);
+      array = nullptr;
+      break;
+    }
     env->SetObjectArrayElement(array, static_cast<jsize>(i), value);
     env->DeleteLocalRef(value);
   }
@@ -143,6 +151,14 @@ int runMainClass(VmContext& context, const std::string& mainClassName, bool asSy
   }
   jobjectArray array =
       buildArgumentArray(env, configured, argumentCount, arguments, extraArgumentCount, extraArguments);
+  if (array == nullptr) {
+    // Only the runtime running out of memory gets here; main is not called
+    // with a missing argument array, and the launch counts as failed.
+    clearPendingException(env, true);
+    env->DeleteLocalRef(mainClass);
+    trace("main class %s: the argument array could not be made", mainClassName.c_str());
+    return 7;
+  }
   trace("calling %s.main with %zu arguments", mainClassName.c_str(),
         configured.size() + static_cast<size_t>(argumentCount) + static_cast<size_t>(extraArgumentCount));
   env->CallStaticVoidMethod(mainClass, mainMethod, array);

@@ -9,6 +9,7 @@
 #include "platform/elevation.h"
 #include "platform/platform.h"
 #include "runtime/class_path.h"
+#include "runtime/java_strings.h"
 #include "runtime/vm_context.h"
 
 namespace xoq {
@@ -57,9 +58,12 @@ void applyConfiguredProperties(JNIEnv* env, const ConfigStore& config) {
       env->DeleteLocalRef(system);
       continue;
     }
-    jstring javaName = env->NewStringUTF(name.c_str());
-    jstring javaText = env->NewStringUTF(text.c_str());
-    jobject previous = env->CallStaticObjectMethod(system, setProperty, javaName, javaText);
+    // Real UTF-8, which NewStringUTF would misread beyond the Basic
+    // Multilingual Plane.
+    jstring javaName = newStringFromUtf8(env, name);
+    jstring javaText = javaName != nullptr ? newStringFromUtf8(env, text) : nullptr;
+    jobject previous =
+        javaText != nullptr ? env->CallStaticObjectMethod(system, setProperty, javaName, javaText) : nullptr;
     // An empty name makes setProperty throw; the exception must not stay
     // pending into the next JNI call, and the user should see why the
     // property was not set.
@@ -69,8 +73,8 @@ void applyConfiguredProperties(JNIEnv* env, const ConfigStore& config) {
       trace("property %s", value.c_str());
     }
     if (previous != nullptr) env->DeleteLocalRef(previous);
-    env->DeleteLocalRef(javaText);
-    env->DeleteLocalRef(javaName);
+    if (javaText != nullptr) env->DeleteLocalRef(javaText);
+    if (javaName != nullptr) env->DeleteLocalRef(javaName);
     env->DeleteLocalRef(system);
   }
 }

@@ -122,7 +122,8 @@ TEST_P(Runtime, OptionsAndPropertiesReachTheApplication) {
   const std::string exe = probe(
       "option -Dspaced=a b\r\n"
       "option -Dboth=from-option\r\n"
-      "property probe.props=spaced,both,a,flag,utf,q\r\n"
+      "property probe.props=spaced,both,a,flag,utf,q,emoji\r\n"
+      "property emoji=\xF0\x9F\x98\x80 smile\r\n"
       "property both=from-property\r\n"
       "property a=b=c\r\n"
       "property flag\r\n"
@@ -137,6 +138,8 @@ TEST_P(Runtime, OptionsAndPropertiesReachTheApplication) {
   EXPECT_EQ(values["prop.a"], "b=c");
   EXPECT_EQ(values["prop.flag"], "");
   EXPECT_EQ(values["prop.utf"], "caf\xC3\xA9 \xE2\x82\xAC");
+  // Beyond the Basic Multilingual Plane too.
+  EXPECT_EQ(values["prop.emoji"], "\xF0\x9F\x98\x80 smile");
   EXPECT_EQ(values["prop.q"], dir_.path() + "/x");
   // The nameless property is refused by the runtime; its exception is shown
   // and cleared, and the launch goes on.
@@ -257,6 +260,45 @@ TEST_P(Runtime, InterruptEndsTheApplicationThroughSystemExit) {
   EXPECT_EQ(result.exitCode, 0) << describe(result);
   EXPECT_EQ(result.out.find("main=returned"), std::string::npos) << describe(result);
   EXPECT_TRUE(traced(result, "console signal handlers installed")) << describe(result);
+}
+
+TEST_P(Runtime, InterruptIgnoredAtStartStaysIgnored) {
+  // A background job starts with SIGINT ignored; an interrupt must not end
+  // it then, as the runtime itself would not.
+  const std::string exe = probe("property probe.action=sleep:1500\r\n");
+  RunOptions options;
+  options.setEnv["JAVA_HOME"] = home();
+  options.signalWhenOutput = "waiting=yes";
+  options.signalNumber = SIGINT;
+  options.timeoutSeconds = 60;
+  const ProcessResult result = runProcess({"/bin/sh", "-c", "trap '' INT; exec \"$0\"", exe}, options);
+  EXPECT_EQ(result.exitCode, 0) << describe(result);
+  EXPECT_NE(result.out.find("main=returned"), std::string::npos) << describe(result);
+}
+
+TEST_P(Runtime, JavaAgentsAreAccepted) {
+  // The runtime puts an agent's jar on the system class loader's path, which
+  // the launcher's loader must allow.
+  const ProcessResult result = run(probe("option -javaagent:" + testAppJar("agent") + "\r\n"));
+  EXPECT_EQ(result.exitCode, 0) << describe(result);
+  EXPECT_NE(result.out.find("agent=premain com.tarvolin.xoq.HolvaneClassLoader"), std::string::npos)
+      << describe(result);
+  EXPECT_EQ(parseKeyValues(result.out)["main"], "returned") << describe(result);
+}
+
+TEST_P(Runtime, HelperProcessOfAnAgentDoesNotHoldUpTheStart) {
+  // The agent's helper inherits the streams while the runtime is created
+  // and keeps them for 29.5 s; waiting for it would run into the 15 s limit.
+  const std::string agent = std::string(XOQ_BUILD_DIR) + "/test-apps/libxoq_spawning_agent.so";
+  const std::string exe = probe("option -agentpath:" + agent + "=29.5\r\n");
+  RunOptions options;
+  options.setEnv["JAVA_HOME"] = home();
+  options.timeoutSeconds = 15;
+  const ProcessResult result = runExecutable(Target::kLinux, exe, {}, options);
+  runProcess({"pkill", "-f", "^sleep 29.5$"});
+  EXPECT_FALSE(result.timedOut) << describe(result);
+  EXPECT_EQ(result.exitCode, 0) << describe(result);
+  EXPECT_EQ(parseKeyValues(result.out)["main"], "returned") << describe(result);
 }
 
 TEST_P(Runtime, MainClassFailures) {

@@ -19,6 +19,9 @@ import java.util.jar.Manifest;
  */
 public class HolvaneClassLoader extends URLClassLoader {
     static {
+        // Classes are defined from the payload without any state of the
+        // loader's own, so threads may load classes through it side by side.
+        registerAsParallelCapable();
         NativeLibrary.load();
     }
 
@@ -106,6 +109,15 @@ public class HolvaneClassLoader extends URLClassLoader {
         } catch (IllegalArgumentException alreadyDefined) {
             // another thread defined the package meanwhile
         }
+    }
+
+    /**
+     * Lets a Java agent (-javaagent) put its jar on the class path: the
+     * runtime requires this method of a custom system class loader and
+     * refuses to start the agent without it.
+     */
+    void appendToClassPathForInstrumentation(String path) throws MalformedURLException {
+        addURL(new File(path).toURI().toURL());
     }
 
     /** Defines the class from the payload archive; null when the payload does not hold it. */

@@ -57,6 +57,10 @@ public class Probe {
                 }
             });
             worker.start();
+        } else if (action.startsWith("sleep:")) {
+            out.println("waiting=yes");
+            out.flush();
+            Thread.sleep(Long.parseLong(action.substring(6)));
         } else if (action.equals("wait")) {
             out.println("waiting=yes");
             out.flush();
