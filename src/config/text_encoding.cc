@@ -109,17 +109,19 @@ namespace {
 
 bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
-}  // namespace
-
-std::wstring utf8ToWide(const char* text, size_t length) {
-  std::wstring result;
-  result.reserve(length);
+// The launcher's forgiving UTF-8 decoder: calls `emit` with each code point,
+// or with '?' for a byte that starts no character or a sequence missing a
+// continuation byte (decoding resumes at the byte that was not one). Four-
+// byte sequences are decoded only with `fourByteSequences`; a sequence cut
+// short by the end of the text ends the decoding.
+template <typename Emit>
+void decodeUtf8(const char* text, size_t length, bool fourByteSequences, Emit emit) {
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
   size_t i = 0;
   while (i < length) {
     const unsigned char lead = bytes[i];
     if (lead < 0x80) {
-      result += static_cast<wchar_t>(lead);
+      emit(lead);
       ++i;
       continue;
     }
@@ -131,79 +133,48 @@ std::wstring utf8ToWide(const char* text, size_t length) {
     } else if ((lead & 0xF0) == 0xE0) {
       sequence = 3;
       unit = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0 && sizeof(wchar_t) == 4) {
-      // Linux only: a wide character holds a whole code point there.
+    } else if ((lead & 0xF8) == 0xF0 && fourByteSequences) {
       sequence = 4;
       unit = lead & 0x07;
     } else {
-      result += L'?';
+      emit('?');
       ++i;
       continue;
     }
-    if (i + sequence > length) break;  // the last character is cut short
+    if (i + sequence > length) return;
     size_t k = 1;
-    for (; k < sequence; ++k) {
-      if (!isContinuation(bytes[i + k])) break;
-      unit = (unit << 6) | (bytes[i + k] & 0x3F);
-    }
+    for (; k < sequence && isContinuation(bytes[i + k]); ++k) unit = (unit << 6) | (bytes[i + k] & 0x3F);
     if (k < sequence) {
-      result += L'?';
-      i += k;  // resume at the byte that was not a continuation
+      emit('?');
+      i += k;
       continue;
     }
-    result += static_cast<wchar_t>(unit);
+    emit(sequence == 4 && (unit < 0x10000 || unit > 0x10FFFF) ? '?' : unit);
     i += sequence;
   }
+}
+
+}  // namespace
+
+std::wstring utf8ToWide(const char* text, size_t length) {
+  std::wstring result;
+  result.reserve(length);
+  // Only a 32-bit wide character (Linux) holds a code point beyond U+FFFF.
+  decodeUtf8(text, length, sizeof(wchar_t) == 4, [&result](uint32_t code) { result += static_cast<wchar_t>(code); });
   return result;
 }
 
 std::u16string utf8ToUtf16(const std::string& text) {
   std::u16string result;
   result.reserve(text.size());
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  const size_t length = text.size();
-  size_t i = 0;
-  while (i < length) {
-    const unsigned char lead = bytes[i];
-    if (lead < 0x80) {
-      result += static_cast<char16_t>(lead);
-      ++i;
-      continue;
-    }
-    size_t sequence = 0;
-    uint32_t unit = 0;
-    if ((lead & 0xE0) == 0xC0) {
-      sequence = 2;
-      unit = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-      sequence = 3;
-      unit = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-      sequence = 4;
-      unit = lead & 0x07;
+  decodeUtf8(text.data(), text.size(), true, [&result](uint32_t code) {
+    if (code >= 0x10000) {
+      result += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+      result += static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
     } else {
-      result += u'?';
-      ++i;
-      continue;
+      result += static_cast<char16_t>(code);
     }
-    if (i + sequence > length) break;  // the last character is cut short
-    size_t k = 1;
-    for (; k < sequence && isContinuation(bytes[i + k]); ++k) unit = (unit << 6) | (bytes[i + k] & 0x3F);
-    if (k < sequence) {
-      result += u'?';
-      i += k;
-      continue;
-    }
-    if (sequence < 4) {
-      result += static_cast<char16_t>(unit);
-    } else if (unit >= 0x10000 && unit <= 0x10FFFF) {
-      result += static_cast<char16_t>(0xD800 + ((unit - 0x10000) >> 10));
-      result += static_cast<char16_t>(0xDC00 + ((unit - 0x10000) & 0x3FF));
-    } else {
-      result += u'?';
-    }
-    i += sequence;
-  }
+  });
   return result;
 }
 
