@@ -1,14 +1,7 @@
 # Benchmarks: print figures and ratios; never part of the test run.
 # Build one with `ninja -C build <name>` and run build/<name>.
-set(bench_java_dir "${CMAKE_SOURCE_DIR}/bench/java")
-file(GLOB_RECURSE bench_java_sources CONFIGURE_DEPENDS "${bench_java_dir}/*.java")
-add_custom_command(
-  OUTPUT "${CMAKE_BINARY_DIR}/bench/bench.jar"
-  COMMAND "${CMAKE_COMMAND}" -E rm -rf "${CMAKE_BINARY_DIR}/bench/classes"
-  COMMAND "${JAVAC_PROGRAM}" --release 8 -Xlint:-options -d "${CMAKE_BINARY_DIR}/bench/classes" ${bench_java_sources}
-  COMMAND "${JAR_PROGRAM}" --create --file "${CMAKE_BINARY_DIR}/bench/bench.jar" -C "${CMAKE_BINARY_DIR}/bench/classes" .
-  DEPENDS ${bench_java_sources}
-  COMMENT "Compiling the benchmarks' Java program")
+xoq_java_jar("${CMAKE_BINARY_DIR}/bench/bench.jar" "${CMAKE_BINARY_DIR}/bench/classes" "${CMAKE_SOURCE_DIR}/bench/java"
+             "Compiling the benchmarks' Java program")
 add_custom_target(bench_jar DEPENDS "${CMAKE_BINARY_DIR}/bench/bench.jar")
 
 file(GLOB bench_sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/bench/*.cc")

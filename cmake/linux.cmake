@@ -57,6 +57,28 @@ if(XOQ_WINDOWS)
     USES_TERMINAL_BUILD ON)
 endif()
 
+# Compiles the Java sources below `source_dir` (for Java 8) into
+# `classes_dir` and makes `jar` of them, with the files of `resource_dir`
+# (when given and present) added as they are.
+function(xoq_java_jar jar classes_dir source_dir comment)
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${source_dir}/*.java")
+  set(resource_dir "${ARGV4}")
+  set(copy_resources "")
+  set(resources "")
+  if(resource_dir AND IS_DIRECTORY "${resource_dir}")
+    file(GLOB_RECURSE resources CONFIGURE_DEPENDS "${resource_dir}/*")
+    set(copy_resources COMMAND "${CMAKE_COMMAND}" -E copy_directory "${resource_dir}" "${classes_dir}")
+  endif()
+  add_custom_command(
+    OUTPUT "${jar}"
+    COMMAND "${CMAKE_COMMAND}" -E rm -rf "${classes_dir}"
+    COMMAND "${JAVAC_PROGRAM}" --release 8 -Xlint:-options -encoding UTF-8 -d "${classes_dir}" ${sources}
+    ${copy_resources}
+    COMMAND "${JAR_PROGRAM}" --create --file "${jar}" -C "${classes_dir}" .
+    DEPENDS ${sources} ${resources}
+    COMMENT "${comment}")
+endfunction()
+
 # --- Example application ---------------------------------------------------
 include("${CMAKE_SOURCE_DIR}/examples/examples.cmake")
 

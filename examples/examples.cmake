@@ -2,14 +2,7 @@
 # <build>/examples/hello (Linux) and <build>/examples/hello.exe (Windows).
 set(hello_dir "${CMAKE_SOURCE_DIR}/examples/hello")
 set(hello_build "${CMAKE_BINARY_DIR}/examples")
-file(GLOB_RECURSE hello_sources CONFIGURE_DEPENDS "${hello_dir}/src/*.java")
-add_custom_command(
-  OUTPUT "${hello_build}/hello.jar"
-  COMMAND "${CMAKE_COMMAND}" -E rm -rf "${hello_build}/hello-classes"
-  COMMAND "${JAVAC_PROGRAM}" --release 8 -Xlint:-options -d "${hello_build}/hello-classes" ${hello_sources}
-  COMMAND "${JAR_PROGRAM}" --create --file "${hello_build}/hello.jar" -C "${hello_build}/hello-classes" .
-  DEPENDS ${hello_sources}
-  COMMENT "Compiling examples/hello")
+xoq_java_jar("${hello_build}/hello.jar" "${hello_build}/hello-classes" "${hello_dir}/src" "Compiling examples/hello")
 add_custom_command(
   OUTPUT "${hello_build}/hello"
   COMMAND "${XOQ_BIN_DIR}/xoqpack" --target linux --config "${hello_dir}/hello.cfg"

@@ -71,20 +71,8 @@ foreach(app_dir IN LISTS xoq_test_app_dirs)
   endif()
   get_filename_component(app "${app_dir}" NAME)
   set(app_build "${CMAKE_BINARY_DIR}/test-apps/${app}")
-  file(GLOB_RECURSE app_sources CONFIGURE_DEPENDS "${app_dir}/src/*.java")
-  file(GLOB_RECURSE app_resources CONFIGURE_DEPENDS "${app_dir}/resources/*")
-  set(copy_resources "")
-  if(IS_DIRECTORY "${app_dir}/resources")
-    set(copy_resources COMMAND "${CMAKE_COMMAND}" -E copy_directory "${app_dir}/resources" "${app_build}/classes")
-  endif()
-  add_custom_command(
-    OUTPUT "${app_build}/${app}.jar"
-    COMMAND "${CMAKE_COMMAND}" -E rm -rf "${app_build}/classes"
-    COMMAND "${JAVAC_PROGRAM}" --release 8 -Xlint:-options -encoding UTF-8 -d "${app_build}/classes" ${app_sources}
-    ${copy_resources}
-    COMMAND "${JAR_PROGRAM}" --create --file "${app_build}/${app}.jar" -C "${app_build}/classes" .
-    DEPENDS ${app_sources} ${app_resources}
-    COMMENT "Compiling the test application ${app}")
+  xoq_java_jar("${app_build}/${app}.jar" "${app_build}/classes" "${app_dir}/src" "Compiling the test application ${app}"
+               "${app_dir}/resources")
   list(APPEND xoq_test_app_outputs "${app_build}/${app}.jar")
 endforeach()
 add_custom_target(xoq_test_apps ALL DEPENDS ${xoq_test_app_outputs})
