@@ -51,7 +51,7 @@ list(REMOVE_DUPLICATES windows_suites)
 set(windows_unit_tests "${CMAKE_BINARY_DIR}/windows/xoq_unit_tests.exe")
 foreach(suite IN LISTS windows_suites)
   add_test(NAME "windows.${suite}"
-           COMMAND "${CMAKE_SOURCE_DIR}/scripts/run-with-timeout.sh" 300 "${WINE_PROGRAM}" "${windows_unit_tests}"
+           COMMAND "${CMAKE_SOURCE_DIR}/scripts/run-under-wine.sh" 300 "${windows_unit_tests}"
                    "--gtest_filter=${suite}.*:${suite}/*")
   set_tests_properties("windows.${suite}" PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 320
                                                      ENVIRONMENT "${XOQ_WINE_ENVIRONMENT}")

@@ -28,9 +28,7 @@ std::string shellQuote(const std::string& text) {
   return quoted + "'";
 }
 
-}  // namespace
-
-ProcessResult runProcess(const std::vector<std::string>& argv, const RunOptions& options) {
+ProcessResult runOnce(const std::vector<std::string>& argv, const RunOptions& options) {
   ProcessResult result;
   std::vector<std::string> command = argv;
   if (!options.shellLimits.empty()) {
@@ -151,6 +149,19 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const RunOptions&
   // them; only the program itself is waited for.
   if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  return result;
+}
+
+}  // namespace
+
+bool wineFailedToStart(const std::string& err) {
+  return err.find("wine: failed to map the shared user data") != std::string::npos;
+}
+
+ProcessResult runProcess(const std::vector<std::string>& argv, const RunOptions& options) {
+  ProcessResult result = runOnce(argv, options);
+  for (int retry = 0; retry < 3 && result.exitCode != 0 && wineFailedToStart(result.err); ++retry)
+    result = runOnce(argv, options);
   return result;
 }
 

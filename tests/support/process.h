@@ -29,8 +29,15 @@ struct ProcessResult {
   std::string err;
 };
 
+/// Now and then Wine cannot set up a new process's address space (it finds
+/// the fixed address of its shared user data taken) and gives up before the
+/// program's first instruction. True when `err` says so: that is the
+/// emulator failing, not the program, and the run may be repeated.
+bool wineFailedToStart(const std::string& err);
+
 /// Runs `argv` (argv[0] searched on PATH) and waits for it, at most
-/// `options.timeoutSeconds`; then the whole process group is killed.
+/// `options.timeoutSeconds`; then the whole process group is killed. A run
+/// that Wine failed to start is repeated (up to three times).
 ProcessResult runProcess(const std::vector<std::string>& argv, const RunOptions& options = RunOptions());
 
 }  // namespace testing

@@ -170,11 +170,18 @@ class MessageBoxWindow : public ::testing::Test {
     Seen seen;
     std::map<std::string, std::string> env = wineEnv_;
     env["XOQ_TRACE"] = "1";
-    Background launcher({XOQ_WINE_PROGRAM, exe}, env, dir_.file(artifact + ".log"));
+    const std::string log = dir_.file(artifact + ".log");
+    auto launcher = std::make_unique<Background>(std::vector<std::string>{XOQ_WINE_PROGRAM, exe}, env, log);
 
     std::string id;
     const auto deadline = steady_clock::now() + seconds(120);
-    while (id.empty() && steady_clock::now() < deadline && launcher.running()) {
+    int restarts = 0;
+    while (id.empty() && steady_clock::now() < deadline) {
+      if (!launcher->running()) {
+        if (restarts++ == 3 || !wineFailedToStart(readFile(log))) break;
+        launcher = std::make_unique<Background>(std::vector<std::string>{XOQ_WINE_PROGRAM, exe}, env, log);
+        continue;
+      }
       const ProcessResult search = runProcess({"xdotool", "search", "--name", "^" + caption + "$"}, displayOptions());
       id = search.out.substr(0, search.out.find('\n'));
       if (id.empty()) std::this_thread::sleep_for(milliseconds(250));
@@ -203,9 +210,9 @@ class MessageBoxWindow : public ::testing::Test {
       runProcess({"xdotool", "windowfocus", id}, displayOptions());
       std::this_thread::sleep_for(milliseconds(300));
       runProcess({"xdotool", "key", "Return"}, displayOptions());
-      seen.dismissed = launcher.waitFor(seconds(6));
+      seen.dismissed = launcher->waitFor(seconds(6));
     }
-    seen.exitCode = launcher.exitCode();
+    seen.exitCode = launcher->exitCode();
     return seen;
   }
 
