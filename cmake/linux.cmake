@@ -57,6 +57,21 @@ if(XOQ_WINDOWS)
     USES_TERMINAL_BUILD ON)
 endif()
 
+# --- Fuzz targets, built with clang for libFuzzer ---------------------------
+option(XOQ_FUZZ "Build the libFuzzer targets with clang (tests/fuzz)" ON)
+if(XOQ_FUZZ)
+  find_program(CLANGXX_PROGRAM clang++ REQUIRED)
+  ExternalProject_Add(xoq_fuzz
+    SOURCE_DIR "${CMAKE_SOURCE_DIR}/tests/fuzz"
+    BINARY_DIR "${CMAKE_BINARY_DIR}/fuzz"
+    CMAKE_ARGS -DCMAKE_CXX_COMPILER=${CLANGXX_PROGRAM}
+               -DCMAKE_BUILD_TYPE=RelWithDebInfo
+               -DXOQ_JNI_INCLUDE=${XOQ_JNI_INCLUDE}
+    BUILD_ALWAYS ON
+    INSTALL_COMMAND ""
+    USES_TERMINAL_BUILD ON)
+endif()
+
 # Compiles the Java sources below `source_dir` (for Java 8) into
 # `classes_dir` and makes `jar` of them, with the files of `resource_dir`
 # (when given and present) added as they are.

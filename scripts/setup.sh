@@ -4,6 +4,7 @@
 set -eu
 packages=(
   cmake ninja-build g++ zlib1g-dev googletest   # Linux launcher, xoqpack, tests
+  clang libclang-rt-14-dev                      # fuzz targets (libFuzzer comes with clang's runtime)
   openjdk-17-jdk-headless                       # javac and jar for the support classes; a JVM for the tests
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev # Windows launcher
   binutils-mingw-w64-x86-64                     # windres, objdump for the export table

@@ -26,6 +26,21 @@ gtest_discover_tests(xoq_unit_tests
   PROPERTIES TIMEOUT 120
              ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1")
 
+# --- Fuzz targets: a fixed number of inputs each ------------------------------
+# Built by the xoq_fuzz external project (clang, libFuzzer); longer runs by
+# hand are described in tests/fuzz/README.md.
+if(XOQ_FUZZ)
+  file(GLOB xoq_fuzz_sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/fuzz/*_fuzz.cc")
+  foreach(source IN LISTS xoq_fuzz_sources)
+    get_filename_component(fuzzer "${source}" NAME_WE)
+    string(REGEX REPLACE "_fuzz$" "" target "${fuzzer}")
+    add_test(NAME "fuzz.${target}"
+             COMMAND "${CMAKE_SOURCE_DIR}/scripts/run-fuzzer.sh" "${CMAKE_BINARY_DIR}/fuzz/${fuzzer}"
+                     "${CMAKE_SOURCE_DIR}/tests/fuzz/seeds/${target}" "${CMAKE_BINARY_DIR}/fuzz-runs/${target}" 200000)
+    set_tests_properties("fuzz.${target}" PROPERTIES TIMEOUT 600)
+  endforeach()
+endif()
+
 # --- Wine prefix, shared by every Windows test -------------------------------
 add_test(NAME wine.prefix COMMAND "${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh" start "${XOQ_WINE_PREFIX}")
 set_tests_properties(wine.prefix PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)

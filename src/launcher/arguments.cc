@@ -24,7 +24,7 @@ int32_t markOf(const char* argument) {
 }
 
 bool selectedForExpansion(int32_t mark, WildcardMode mode) {
-  if (mark == kNoWildcard) return false;
+  if (mark == kNoWildcard || mode == kWildcardOff) return false;
   return mark == kWildcardOutsideQuotes || mode == kExpandAll;
 }
 

@@ -180,6 +180,8 @@ TEST_F(Expansion, RawCommandLineQuotedPatternsDependOnTheMode) {
   const platform::CommandLine line = rawLine(R"(tool.exe ?.txt "*.log" *.none "x y")");
   EXPECT_EQ(collect(line, kExpandUnquoted), (Tokens{"tool.exe", "a.txt", "b.txt", "*.log", "*.none", "x y"}));
   EXPECT_EQ(collect(line, kExpandAll), (Tokens{"tool.exe", "a.txt", "b.txt", "c.log", "*.none", "x y"}));
+  // Off expands nothing, quoted or not.
+  EXPECT_EQ(collect(line, kWildcardOff), (Tokens{"tool.exe", "?.txt", "*.log", "*.none", "x y"}));
 }
 
 TEST_F(Expansion, SplitCommandLineArgumentsAreOneTokenEach) {
