@@ -15,7 +15,14 @@ case "$action" in
   start)
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
       mkdir -p "$WINEPREFIX"
-      timeout 240 wineboot -i
+      # Now and then Wine fails to set up a new process before it runs
+      # anything; a failed boot is tried again from its start.
+      for attempt in 1 2 3; do
+        timeout 240 wineboot -i && break
+        echo "wineboot failed (attempt $attempt)" >&2
+        timeout 30 wineserver -k || true
+        [ "$attempt" -lt 3 ] || exit 1
+      done
     fi
     timeout 60 wineserver -w || true
     # A persistent server, ended by "stop" (or by itself when idle long).
