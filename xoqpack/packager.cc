@@ -11,6 +11,7 @@
 #include "archive/byte_order.h"
 #include "archive/integrity.h"
 #include "archive/payload.h"
+#include "config/ascii.h"
 #include "config_block.h"
 #include "platform/platform.h"
 #include "support_classes.h"
@@ -22,17 +23,6 @@ namespace {
 
 // The layout addresses the file with signed 32-bit positions.
 constexpr uint64_t kLargestExecutable = 0x7FFFFFFF;
-
-bool endsWithIgnoringCase(const std::string& text, const char* suffix) {
-  const size_t length = strlen(suffix);
-  if (text.size() < length) return false;
-  for (size_t i = 0; i < length; ++i) {
-    char c = text[text.size() - length + i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != suffix[i]) return false;
-  }
-  return true;
-}
 
 // Finds the archive length field of a template: the 8 bytes before the only
 // occurrence of the marker and its NUL.

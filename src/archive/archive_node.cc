@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "config/ascii.h"
 #include "launcher/trace.h"
 
 namespace xoq {
@@ -11,16 +12,9 @@ namespace {
 
 char normalised(char c) { return c == '/' ? '\\' : c; }
 
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Plain ASCII case folding rather than the locale's: under a Turkish locale
-// the locale would fold "I" to a dotless i and miss "APP.ZIP".
+// A name that is nothing but ".jar" is not an archive.
 bool isNestedArchiveName(std::string_view name) {
-  if (name.size() < 5) return false;
-  char tail[4];
-  for (size_t i = 0; i < 4; ++i) tail[i] = lowerAscii(name[name.size() - 4 + i]);
-  const std::string_view suffix(tail, 4);
-  return suffix == ".jar" || suffix == ".zip";
+  return name.size() >= 5 && (endsWithIgnoringCase(name, ".jar") || endsWithIgnoringCase(name, ".zip"));
 }
 
 bool sameEntryName(std::string_view a, std::string_view b) { return compareEntryNames(a, b) == 0; }

@@ -6,6 +6,7 @@
 #include "archive/entry_array.h"
 #include "archive/name_forms.h"
 #include "archive/payload_archive.h"
+#include "config/ascii.h"
 #include "config/config_store.h"
 #include "config/text_encoding.h"
 #include "launcher/process_globals.h"
@@ -88,16 +89,6 @@ void slashes(std::string& path) {
 
 void collectPath(void* argument, const std::string& entryPath) {
   static_cast<std::vector<std::string>*>(argument)->push_back(entryPath);
-}
-
-bool endsWithIgnoringCase(const std::string& text, const char* suffix, size_t length) {
-  if (text.size() < length) return false;
-  for (size_t i = 0; i < length; ++i) {
-    char c = text[text.size() - length + i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != suffix[i]) return false;
-  }
-  return true;
 }
 
 int hexValue(char c) {
@@ -288,15 +279,10 @@ JNIEXPORT jbyteArray JNICALL Java_com_tarvolin_xoq_Handler_loadResourceData(JNIE
   if (!forms.ok) return nullptr;
   forms.replace('/', '\\');
   const std::string& narrow = forms.narrow;
-  if (narrow.size() < 4) return nullptr;
-  for (size_t i = 0; i < 4; ++i) {
-    char c = narrow[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != "xoq:"[i]) return nullptr;
-  }
+  if (!startsWithIgnoringCase(narrow, "xoq:")) return nullptr;
   // Class files are not resources unless the configuration says otherwise;
   // the class loader natives read them regardless.
-  if (!compatible() && endsWithIgnoringCase(narrow, ".class", 6)) return env->NewByteArray(0);
+  if (!compatible() && endsWithIgnoringCase(narrow, ".class")) return env->NewByteArray(0);
   jbyteArray bytes = readEntryArray(env, archive, std::string_view(narrow).substr(4), false);
   if (bytes == nullptr && forms.differ() && forms.utf8.size() >= 4) {
     bytes = readEntryArray(env, archive, std::string_view(forms.utf8).substr(4), false);

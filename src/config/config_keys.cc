@@ -3,6 +3,7 @@
 // whole text, expanded or not, made absolute or not) and giving its default.
 #include <string>
 
+#include "config/ascii.h"
 #include "config/config_store.h"
 #include "config/expand.h"
 #include "launcher/trace.h"
@@ -35,9 +36,7 @@ void traceValues(const char* key, const StringList& out, size_t first) {
 bool isConfigWord(const std::string& value, const char* word) {
   size_t i = 0;
   for (; i < value.size() && word[i] != '\0'; ++i) {
-    char c = value[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != word[i]) return false;
+    if (asciiLower(value[i]) != word[i]) return false;
   }
   return i == value.size() && word[i] == '\0';
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "archive/payload.h"
+#include "config/ascii.h"
 #include "config/text_encoding.h"
 #include "launcher/trace.h"
 #include "platform/platform.h"
@@ -12,8 +13,6 @@ namespace xoq {
 namespace {
 
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
-
-char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // A key ends where a letter, digit or '_' cannot follow. Bytes of 0x80 and
 // above count as letters: they belong to a longer, non-ASCII word.

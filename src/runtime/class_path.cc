@@ -1,5 +1,6 @@
 #include "runtime/class_path.h"
 
+#include "config/ascii.h"
 #include "config/config_store.h"
 #include "config/expand.h"
 #include "config/string_list.h"
@@ -13,13 +14,7 @@ namespace xoq {
 namespace {
 
 bool isArchiveName(const std::string& name) {
-  const size_t dot = name.rfind('.');
-  if (dot == std::string::npos) return false;
-  std::string extension = name.substr(dot);
-  for (char& c : extension) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return extension == ".jar" || extension == ".zip";
+  return endsWithIgnoringCase(name, ".jar") || endsWithIgnoringCase(name, ".zip");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "config/ascii.h"
 #include "config/config_store.h"
 #include "launcher/process_globals.h"
 #include "launcher/trace.h"
@@ -48,7 +49,7 @@ std::string runtimeSearchOrder(const std::string& jreOrder) {
   std::string order;
   bool anyMethod = false;
   for (char c : jreOrder) {
-    const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    const char lower = asciiLower(c);
     if (lower == 'c' || lower == 'b' || lower == 's' || lower == 'i' || lower == 'e') anyMethod = true;
     order += lower;
   }
