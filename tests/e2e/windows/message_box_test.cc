@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/background.h"
 #include "support/files.h"
 #include "support/packaging.h"
 
@@ -35,66 +36,6 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::seconds;
 using std::chrono::steady_clock;
-
-// A process that runs while the test goes on: its own process group, its
-// output in a file, killed with its group when the object goes away.
-class Background {
- public:
-  Background(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-             const std::string& outputFile) {
-    pid_ = fork();
-    if (pid_ != 0) return;
-    setpgid(0, 0);
-    const int devNull = open("/dev/null", O_RDONLY);
-    const int output = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(devNull, 0);
-    dup2(output, 1);
-    dup2(output, 2);
-    for (const auto& entry : env) setenv(entry.first.c_str(), entry.second.c_str(), 1);
-    std::vector<char*> args;
-    for (const std::string& word : argv) args.push_back(const_cast<char*>(word.c_str()));
-    args.push_back(nullptr);
-    execvp(args[0], args.data());
-    _exit(127);
-  }
-  ~Background() {
-    if (!running()) return;
-    // A polite end first, so that `timeout` passes it on and reaps its
-    // child; then the whole group, whatever is left of it.
-    kill(pid_, SIGTERM);
-    if (!waitFor(seconds(5))) {
-      kill(-pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  Background(const Background&) = delete;
-  Background& operator=(const Background&) = delete;
-
-  bool running() {
-    if (pid_ <= 0 || done_) return false;
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
-      done_ = true;
-      exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    return !done_;
-  }
-  /// Waits at most `limit`; false when it still runs.
-  bool waitFor(milliseconds limit) {
-    const auto deadline = steady_clock::now() + limit;
-    while (running()) {
-      if (steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(milliseconds(50));
-    }
-    return true;
-  }
-  int exitCode() const { return exitCode_; }
-
- private:
-  pid_t pid_ = -1;
-  bool done_ = false;
-  int exitCode_ = -1;
-};
 
 bool fileExists(const std::string& path) {
   struct stat info;
