@@ -122,7 +122,7 @@ target_compile_options(xoq_instance_peer PRIVATE ${XOQ_WARNINGS})
 set_target_properties(xoq_instance_peer PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/test-tools")
 
 xoq_e2e_tests(xoq_e2e_linux linux)
-add_dependencies(xoq_e2e_linux xoq_instance_peer)
+add_dependencies(xoq_e2e_linux xoq_instance_peer example_opener)
 add_dependencies(xoq_e2e_linux examples example_notes xoq_spawning_agent)
 gtest_discover_tests(xoq_e2e_linux DISCOVERY_MODE PRE_TEST TEST_PREFIX "e2e.linux." PROPERTIES TIMEOUT 300)
 

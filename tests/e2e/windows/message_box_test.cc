@@ -28,6 +28,7 @@
 #include "support/background.h"
 #include "support/files.h"
 #include "support/packaging.h"
+#include "support/virtual_display.h"
 
 namespace xoq {
 namespace testing {
@@ -45,7 +46,8 @@ bool fileExists(const std::string& path) {
 class MessageBoxWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    startDisplay();
+    xvfb_.reset(new VirtualDisplay(140, 280, dir_.file("xvfb.log")));
+    display_ = xvfb_->name();
     ASSERT_FALSE(display_.empty()) << "no Xvfb display could be started";
     wineEnv_ = {
         {"WINEPREFIX", prefix_}, {"WINEDEBUG", "-all"}, {"WINEDLLOVERRIDES", "mscoree,mshtml="}, {"DISPLAY", display_}};
@@ -66,20 +68,6 @@ class MessageBoxWindow : public ::testing::Test {
     // The desktop process and the server go before their display does.
     runProcess({"wineserver", "-k"}, wineOptions(30));
     xvfb_.reset();
-  }
-
-  void startDisplay() {
-    for (int number = 140; number < 200 && display_.empty(); ++number) {
-      const std::string n = std::to_string(number);
-      if (fileExists("/tmp/.X" + n + "-lock") || fileExists("/tmp/.X11-unix/X" + n)) continue;
-      xvfb_.reset(new Background({"timeout", "280", "Xvfb", ":" + n, "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
-                                 {}, dir_.file("xvfb.log")));
-      const auto deadline = steady_clock::now() + seconds(15);
-      while (steady_clock::now() < deadline && xvfb_->running() && !fileExists("/tmp/.X11-unix/X" + n)) {
-        std::this_thread::sleep_for(milliseconds(100));
-      }
-      if (xvfb_->running() && fileExists("/tmp/.X11-unix/X" + n)) display_ = ":" + n;
-    }
   }
 
   RunOptions wineOptions(int timeoutSeconds) const {
@@ -168,7 +156,7 @@ class MessageBoxWindow : public ::testing::Test {
   }
 
   TempDir dir_;
-  std::unique_ptr<Background> xvfb_;
+  std::unique_ptr<VirtualDisplay> xvfb_;
   std::string display_;
   std::map<std::string, std::string> wineEnv_;
   const std::string prefix_ = std::string(XOQ_BUILD_DIR) + "/wine-prefix-x11";
@@ -203,6 +191,32 @@ TEST_F(MessageBoxWindow, FatalMessagesAreShownInABox) {
     EXPECT_TRUE(hasLine(seen.texts, "child Static: No Java here.")) << seen.texts;
     EXPECT_TRUE(seen.dismissed);
     EXPECT_EQ(seen.exitCode, 1);
+  }
+  {
+    SCOPED_TRACE("already running");
+    // The first launch stays, held by a stand-in jvm.dll; the guard of the
+    // second refuses it before any runtime is loaded.
+    writeFile(dir_.file("rt/jvm.dll"), readFile(std::string(XOQ_BUILD_DIR) + "/windows/standins/hold/jvm.dll"));
+    const std::string exe =
+        package("single.exe", "jre_order c\r\njvmdll " + launcherPath(Target::kWindows, dir_.file("rt/jvm.dll")) +
+                                  "\r\nsingleinstance true\r\n");
+    std::filesystem::create_directories(dir_.file("status"));
+    std::map<std::string, std::string> env = wineEnv_;
+    env["XOQ_STANDIN_STATUS"] = launcherPath(Target::kWindows, dir_.file("status"));
+    env["XOQ_STANDIN_RELEASE"] = launcherPath(Target::kWindows, dir_.file("release"));
+    Background first({XOQ_WINE_PROGRAM, exe}, env, dir_.file("first.log"));
+    const auto deadline = steady_clock::now() + seconds(90);
+    while (std::filesystem::is_empty(dir_.file("status")) && first.running() && steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(milliseconds(50));
+    }
+    ASSERT_FALSE(std::filesystem::is_empty(dir_.file("status"))) << readFile(dir_.file("first.log"));
+    const Seen seen = showAndDismiss(exe, "Error", "message-box-already-running");
+    EXPECT_TRUE(hasLine(seen.texts, "child Static: There is already an instance of this program running."))
+        << seen.texts;
+    EXPECT_TRUE(seen.dismissed);
+    EXPECT_EQ(seen.exitCode, 11);
+    writeFile(dir_.file("release"), "0");
+    EXPECT_TRUE(first.waitFor(seconds(30)));
   }
   {
     SCOPED_TRACE("damaged file");
