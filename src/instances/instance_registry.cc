@@ -244,7 +244,7 @@ int32_t InstanceRegistry::firstInstanceId() const {
 
 // --- Queue -------------------------------------------------------------------------
 
-bool InstanceRegistry::startTransport(ReceiverHolder* holder) {
+bool InstanceRegistry::startInstanceTransport(ReceiverHolder* holder) {
   if (transportStarted_ || block_ == nullptr) return transportStarted_;
   receiver_ = holder;
   transportStarted_ = transport_.start(transportMain, this, false);
@@ -293,12 +293,20 @@ unsigned InstanceRegistry::transportMain(void* registry) {
 }
 
 void InstanceRegistry::runTransport() {
+  // A pulse that comes between the look at changeCount and the wait is lost
+  // (PulseEvent wakes only the threads already waiting). Right after some
+  // traffic, when the next pulse is most likely, the thread therefore looks
+  // again after 1 ms, then after twice as long each quiet round, up to the
+  // full slice.
+  int waitMillis = kWaitSliceMillis;
   while (readShared(running_) == 1) {
     if (readShared(block_->changeCount) == lastSeenChange_) {
-      changeEvent_.wait(lastSeenChange_, &firstProcess_, kWaitSliceMillis);
+      changeEvent_.wait(lastSeenChange_, &firstProcess_, waitMillis);
     }
     if (readShared(running_) != 1) break;
-    lastSeenChange_ = readShared(block_->changeCount);
+    const int32_t seen = readShared(block_->changeCount);
+    waitMillis = seen != lastSeenChange_ ? 1 : std::min(waitMillis * 2, kWaitSliceMillis);
+    lastSeenChange_ = seen;
     checkFirstInstance();
     const uint64_t now = platform::monotonicMillis();
 
@@ -416,7 +424,9 @@ std::unique_ptr<PartialMessage> InstanceRegistry::takeChunk() {
   // Copied out: the buffer is free for the next chunk.
   writeShared(block_->bufferBusy, 0);
 
-  if (!fits || !platform::runsAsSameUser(chunk.sender)) {
+  // The sender's user is checked with a message's first chunk; the later
+  // ones count only for a message begun that way, by the same sender.
+  if (!fits || (chunk.chunkIndex == 0 && !platform::runsAsSameUser(chunk.sender))) {
     trace("instances: chunk from %d dropped (%s)", chunk.sender, fits ? "another user" : "damaged");
     removePartial(chunk.messageId, chunk.sender);
     return nullptr;

@@ -95,7 +95,7 @@ class InstanceRegistry {
 
   /// Starts the transport thread with `holder` as receiver, once; later
   /// calls do nothing. False when the thread could not be started.
-  bool startTransport(ReceiverHolder* holder);
+  bool startInstanceTransport(ReceiverHolder* holder);
 
   /// Queues `bytes` for instance `target` (0: the first instance) and wakes
   /// the transport. False when there is no block, no addressee or the

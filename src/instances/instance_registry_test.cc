@@ -194,7 +194,7 @@ TEST_F(InstanceRegistryTest, TheTransportCarriesMessagesOfEverySizeToItselfInOrd
   {
     InstanceRegistry registry(block_.get(), own_);
     registry.joinInstanceBlock();
-    ASSERT_TRUE(registry.startTransport(&holder));
+    ASSERT_TRUE(registry.startInstanceTransport(&holder));
     EXPECT_EQ(holder.started, 1);
     const std::vector<size_t> sizes = {0, 1, 1023, 1024, 1025, 10240, 1 << 20};
     for (size_t i = 0; i < sizes.size(); ++i) {

@@ -45,7 +45,7 @@ void applySingleInstance(const ConfigStore& config, InstanceRegistry& instances)
     }
     trace("single instance: this is the only instance");
   } else if (isConfigWord(mode, "custom")) {
-    instances.startTransport(&theReceiverHolder());
+    instances.startInstanceTransport(&theReceiverHolder());
   } else {
     trace("single instance: not checked");
   }

@@ -105,6 +105,7 @@ struct InstanceProcess::Watcher {
   int processFd = -1;  // -1 where the kernel has no process descriptors
   int stopFd = -1;
   int32_t* changeCount = nullptr;
+  int32_t ended = 0;  // set by the thread when the process has ended
   pthread_t thread;
   bool threadStarted = false;
 
@@ -115,6 +116,7 @@ struct InstanceProcess::Watcher {
       const int ready = poll(fds, 2, -1);
       if (ready < 0 && errno == EINTR) continue;
       if (ready > 0 && fds[0].revents != 0 && fds[1].revents == 0) {
+        writeShared(watcher.ended, 1);
         incrementShared(*watcher.changeCount);
         wakeEveryWaiter(watcher.changeCount);
       }
@@ -173,6 +175,9 @@ bool InstanceProcess::isOpen() const { return watcher_ != nullptr; }
 
 bool InstanceProcess::isRunning() const {
   if (watcher_ == nullptr) return false;
+  // Asked after every wake-up of the transport: the watching thread's word
+  // answers without a system call.
+  if (watcher_->threadStarted) return readShared(watcher_->ended) == 0;
   if (watcher_->processFd < 0) return isInstanceProcessAlive(watcher_->id);
   struct pollfd fd = {watcher_->processFd, POLLIN, 0};
   return poll(&fd, 1, 0) == 0;
