@@ -183,9 +183,22 @@ bool InstanceProcess::isRunning() const {
   return poll(&fd, 1, 0) == 0;
 }
 
-// --- TransferMutex -----------------------------------------------------------
+// --- Transport objects -------------------------------------------------------
 
-TransferMutex::~TransferMutex() { close(); }
+bool TransportObject::attach(const InstanceProcess& /*owner*/, InstanceBlock* block, uint64_t published) {
+  close();
+  if (block == nullptr || published != blockOffset_) return false;
+  handle_ = reinterpret_cast<unsigned char*>(block) + blockOffset_;
+  value_ = blockOffset_;
+  return true;
+}
+
+void TransportObject::close() {
+  handle_ = nullptr;
+  value_ = 0;
+}
+
+TransferMutex::TransferMutex() : TransportObject(kMutexOffset) {}
 
 bool TransferMutex::create(InstanceBlock* block, uint64_t& published) {
   close();
@@ -207,21 +220,6 @@ bool TransferMutex::create(InstanceBlock* block, uint64_t& published) {
   published = value_;
   return true;
 }
-
-bool TransferMutex::attach(const InstanceProcess& /*owner*/, InstanceBlock* block, uint64_t published) {
-  close();
-  if (block == nullptr || published != kMutexOffset) return false;
-  handle_ = mutexIn(block);
-  value_ = kMutexOffset;
-  return true;
-}
-
-void TransferMutex::close() {
-  handle_ = nullptr;
-  value_ = 0;
-}
-
-bool TransferMutex::isOpen() const { return handle_ != nullptr; }
 
 bool TransferMutex::lock(int timeoutMillis) {
   if (handle_ == nullptr) return false;
@@ -248,9 +246,7 @@ void TransferMutex::unlock() {
   if (handle_ != nullptr) pthread_mutex_unlock(static_cast<pthread_mutex_t*>(handle_));
 }
 
-// --- ChangeEvent -------------------------------------------------------------
-
-ChangeEvent::~ChangeEvent() { close(); }
+ChangeEvent::ChangeEvent() : TransportObject(kEventOffset) {}
 
 bool ChangeEvent::create(InstanceBlock* block, uint64_t& published) {
   close();
@@ -260,21 +256,6 @@ bool ChangeEvent::create(InstanceBlock* block, uint64_t& published) {
   published = value_;
   return true;
 }
-
-bool ChangeEvent::attach(const InstanceProcess& /*owner*/, InstanceBlock* block, uint64_t published) {
-  close();
-  if (block == nullptr || published != kEventOffset) return false;
-  handle_ = &block->changeCount;
-  value_ = kEventOffset;
-  return true;
-}
-
-void ChangeEvent::close() {
-  handle_ = nullptr;
-  value_ = 0;
-}
-
-bool ChangeEvent::isOpen() const { return handle_ != nullptr; }
 
 void ChangeEvent::pulse() {
   if (handle_ != nullptr) wakeEveryWaiter(static_cast<int32_t*>(handle_));

@@ -101,9 +101,22 @@ bool InstanceProcess::isRunning() const {
   return handle_ != nullptr && GetExitCodeProcess(asHandle(handle_), &code) && code == STILL_ACTIVE;
 }
 
-// --- TransferMutex -----------------------------------------------------------
+// --- Transport objects -------------------------------------------------------
 
-TransferMutex::~TransferMutex() { close(); }
+bool TransportObject::attach(const InstanceProcess& owner, InstanceBlock* /*block*/, uint64_t published) {
+  close();
+  handle_ = duplicateFrom(owner, published);
+  value_ = handleValue(handle_);
+  return handle_ != nullptr;
+}
+
+void TransportObject::close() {
+  closeHandle(handle_);
+  value_ = 0;
+}
+
+// Handles name the objects on Windows; the block offsets mean nothing here.
+TransferMutex::TransferMutex() : TransportObject(0) {}
 
 bool TransferMutex::create(InstanceBlock* /*block*/, uint64_t& published) {
   close();
@@ -112,20 +125,6 @@ bool TransferMutex::create(InstanceBlock* /*block*/, uint64_t& published) {
   published = value_;
   return handle_ != nullptr;
 }
-
-bool TransferMutex::attach(const InstanceProcess& owner, InstanceBlock* /*block*/, uint64_t published) {
-  close();
-  handle_ = duplicateFrom(owner, published);
-  value_ = handleValue(handle_);
-  return handle_ != nullptr;
-}
-
-void TransferMutex::close() {
-  closeHandle(handle_);
-  value_ = 0;
-}
-
-bool TransferMutex::isOpen() const { return handle_ != nullptr; }
 
 bool TransferMutex::lock(int timeoutMillis) {
   if (handle_ == nullptr) return false;
@@ -137,9 +136,7 @@ void TransferMutex::unlock() {
   if (handle_ != nullptr) ReleaseMutex(asHandle(handle_));
 }
 
-// --- ChangeEvent -------------------------------------------------------------
-
-ChangeEvent::~ChangeEvent() { close(); }
+ChangeEvent::ChangeEvent() : TransportObject(0) {}
 
 bool ChangeEvent::create(InstanceBlock* /*block*/, uint64_t& published) {
   close();
@@ -148,20 +145,6 @@ bool ChangeEvent::create(InstanceBlock* /*block*/, uint64_t& published) {
   published = value_;
   return handle_ != nullptr;
 }
-
-bool ChangeEvent::attach(const InstanceProcess& owner, InstanceBlock* /*block*/, uint64_t published) {
-  close();
-  handle_ = duplicateFrom(owner, published);
-  value_ = handleValue(handle_);
-  return handle_ != nullptr;
-}
-
-void ChangeEvent::close() {
-  closeHandle(handle_);
-  value_ = 0;
-}
-
-bool ChangeEvent::isOpen() const { return handle_ != nullptr; }
 
 void ChangeEvent::pulse() {
   if (handle_ != nullptr) PulseEvent(asHandle(handle_));

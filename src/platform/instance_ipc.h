@@ -89,71 +89,67 @@ class InstanceProcess {
 #endif
 };
 
+/// What the transfer mutex and the change event share: the object as this
+/// process holds it, and the value that names it as published in the block.
+class TransportObject {
+ public:
+  TransportObject(const TransportObject&) = delete;
+  TransportObject& operator=(const TransportObject&) = delete;
+
+  /// Takes the object that the first instance published as `published`.
+  /// Windows: duplicated out of `owner`'s process, same access, not
+  /// inheritable. Linux: the object in `block` at the offset published,
+  /// which must be this kind's own.
+  bool attach(const InstanceProcess& owner, InstanceBlock* block, uint64_t published);
+  void close();
+  bool isOpen() const { return handle_ != nullptr; }
+  /// The value that names the object in this process, as published.
+  uint64_t value() const { return value_; }
+  void swap(TransportObject& other) {
+    std::swap(handle_, other.handle_);
+    std::swap(value_, other.value_);
+  }
+
+ protected:
+  /// `blockOffset`: where this kind of object lives in the block on Linux.
+  explicit TransportObject(uint64_t blockOffset) : blockOffset_(blockOffset) {}
+  ~TransportObject() { close(); }
+
+  void* handle_ = nullptr;
+  uint64_t value_ = 0;
+  const uint64_t blockOffset_;
+};
+
 /// The transfer mutex: claims the chunk buffer exclusively between
 /// instances.
-class TransferMutex {
+class TransferMutex : public TransportObject {
  public:
-  TransferMutex() = default;
-  ~TransferMutex();
-  TransferMutex(const TransferMutex&) = delete;
-  TransferMutex& operator=(const TransferMutex&) = delete;
+  TransferMutex();
 
   /// Creates the mutex, not owned, with default security; `published`
   /// receives the value to publish in `firstMutexHandle`. On Linux the
   /// mutex in the block's tail is set up only when none was published yet;
   /// the published value stays the same for the block's lifetime.
   bool create(InstanceBlock* block, uint64_t& published);
-  /// Takes the mutex that the first instance published as `published`
-  /// (Windows: duplicated out of `owner`, same access, not inheritable).
-  bool attach(const InstanceProcess& owner, InstanceBlock* block, uint64_t published);
-  void close();
-  bool isOpen() const;
-  /// The value that names the mutex in this process, as published.
-  uint64_t value() const { return value_; }
-  void swap(TransferMutex& other) {
-    std::swap(handle_, other.handle_);
-    std::swap(value_, other.value_);
-  }
   /// Waits at most `timeoutMillis`; true when this thread now holds it (a
   /// mutex left by an ended owner counts).
   bool lock(int timeoutMillis);
   void unlock();
-
- private:
-  void* handle_ = nullptr;
-  uint64_t value_ = 0;
 };
 
 /// The change event: wakes every transport thread waiting at that moment.
-class ChangeEvent {
+class ChangeEvent : public TransportObject {
  public:
-  ChangeEvent() = default;
-  ~ChangeEvent();
-  ChangeEvent(const ChangeEvent&) = delete;
-  ChangeEvent& operator=(const ChangeEvent&) = delete;
+  ChangeEvent();
 
   /// As TransferMutex::create: a manual-reset event created non-signalled.
   bool create(InstanceBlock* block, uint64_t& published);
-  /// As TransferMutex::attach.
-  bool attach(const InstanceProcess& owner, InstanceBlock* block, uint64_t published);
-  void close();
-  bool isOpen() const;
-  /// The value that names the event in this process, as published.
-  uint64_t value() const { return value_; }
-  void swap(ChangeEvent& other) {
-    std::swap(handle_, other.handle_);
-    std::swap(value_, other.value_);
-  }
   /// Wakes the threads that wait right now (PulseEvent; FUTEX_WAKE of all).
   /// The caller has incremented `changeCount` first.
   void pulse();
   /// Waits until pulsed, `changeCount` differs from `seen` (Linux), `first`
   /// (when open) has ended, or `timeoutMillis` have passed.
   void wait(int32_t seen, const InstanceProcess* first, int timeoutMillis);
-
- private:
-  void* handle_ = nullptr;
-  uint64_t value_ = 0;
 };
 
 }  // namespace platform

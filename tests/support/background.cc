@@ -86,5 +86,28 @@ bool Background::waitForOutput(const std::string& text, milliseconds limit) {
   }
 }
 
+std::vector<std::string> Background::linesAfter(const std::string& prefix) const {
+  std::vector<std::string> lines;
+  const std::string text = output();
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) break;  // a line still being written
+    if (text.compare(start, prefix.size(), prefix) == 0) {
+      lines.push_back(text.substr(start + prefix.size(), end - start - prefix.size()));
+    }
+    start = end + 1;
+  }
+  return lines;
+}
+
+bool Background::waitForLines(const std::string& prefix, size_t count, milliseconds limit) const {
+  const auto deadline = steady_clock::now() + limit;
+  while (linesAfter(prefix).size() < count) {
+    if (steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(milliseconds(20));
+  }
+  return true;
+}
+
 }  // namespace testing
 }  // namespace xoq

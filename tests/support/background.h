@@ -39,6 +39,10 @@ class Background {
   std::string output() const;
   /// Waits at most `limit` until the output holds `text`; false if not.
   bool waitForOutput(const std::string& text, std::chrono::milliseconds limit);
+  /// The output lines that start with `prefix`, the prefix taken off.
+  std::vector<std::string> linesAfter(const std::string& prefix) const;
+  /// Waits at most `limit` until `count` lines start with `prefix`.
+  bool waitForLines(const std::string& prefix, size_t count, std::chrono::milliseconds limit) const;
 
  private:
   pid_t pid_ = -1;

@@ -91,25 +91,10 @@ class InstanceTransport : public EndToEnd {
 
   static std::string idOf(const Background& peer) { return parseKeyValues(peer.output())["id"]; }
 
-  static std::vector<std::string> received(const Background& peer) {
-    std::vector<std::string> lines;
-    std::string output = peer.output();
-    size_t at = 0;
-    while ((at = output.find("received ", at)) != std::string::npos) {
-      const size_t end = output.find('\n', at);
-      lines.push_back(output.substr(at + 9, end - at - 9));
-      at = end;
-    }
-    return lines;
-  }
+  static std::vector<std::string> received(const Background& peer) { return peer.linesAfter("received "); }
 
-  // Waits until `peer` has received `count` messages.
   static bool receives(const Background& peer, size_t count) {
-    const auto deadline = steady_clock::now() + kPatience;
-    while (received(peer).size() < count && steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(milliseconds(20));
-    }
-    return received(peer).size() >= count;
+    return peer.waitForLines("received ", count, kPatience);
   }
 
   std::string describe(const Background& peer) {
