@@ -14,7 +14,6 @@
 #include "instances/instance_block.h"
 #include "instances/instance_registry.h"
 #include "platform/instance_ipc.h"
-#include "platform/instance_lock.h"
 #include "platform/shared_object.h"
 #include "support/files.h"
 
@@ -86,43 +85,6 @@ TEST(SharedInstanceBlock, IsOneBlockPerPathThatOnlyItsUserMayOpen) {
   }
 }
 
-TEST(InstanceLock, IsHeldUntilItsProcessEndsHoweverItEnds) {
-  testing::TempDir dir;
-  const std::string path = dir.file("guarded");
-  int pipeFds[2];
-  ASSERT_EQ(pipe(pipeFds), 0);
-  const pid_t holder = fork();
-  if (holder == 0) {
-    unsigned long error = 0;
-    const char result = acquireInstanceLock(path, 100, error) == InstanceLockResult::kAcquired ? 'y' : 'n';
-    if (write(pipeFds[1], &result, 1) != 1) _exit(1);
-    for (;;) pause();
-  }
-  char acquired = 0;
-  ASSERT_EQ(read(pipeFds[0], &acquired, 1), 1);
-  EXPECT_EQ(acquired, 'y');
-  unsigned long error = 0;
-  const uint64_t start = monotonicMillis();
-  EXPECT_EQ(acquireInstanceLock(path, 100, error), InstanceLockResult::kHeldElsewhere);
-  EXPECT_GE(monotonicMillis() - start, 100u) << "the lock is waited for 100 ms";
-  stop(holder);
-  EXPECT_EQ(acquireInstanceLock(path, 100, error), InstanceLockResult::kAcquired);
-  close(pipeFds[0]);
-  close(pipeFds[1]);
-
-  if (geteuid() == 0) {
-    const std::string foreign = sharedObjectName(dir.file("taken"), ".lock");
-    const int fd = shm_open(foreign.c_str(), O_RDWR | O_CREAT, 0600);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(fchown(fd, 65534, 65534), 0);
-    EXPECT_EQ(acquireInstanceLock(dir.file("taken"), 100, error), InstanceLockResult::kCreationFailed);
-    EXPECT_EQ(error, static_cast<unsigned long>(EPERM));
-    close(fd);
-    shm_unlink(foreign.c_str());
-  }
-  shm_unlink(sharedObjectName(path, ".lock").c_str());
-}
-
 TEST(InstanceProcesses, OnlyProcessesOfThisUserRunningThisExecutableCount) {
   EXPECT_TRUE(isInstanceProcessAlive(currentProcessId()));
   EXPECT_TRUE(runsAsSameUser(currentProcessId()));
@@ -154,26 +116,6 @@ TEST(InstanceProcesses, OnlyProcessesOfThisUserRunningThisExecutableCount) {
     EXPECT_EQ(complete != nullptr, sender != other) << sender;
   }
   stop(other);
-}
-
-TEST(InstanceProcesses, TheEndOfAWatchedProcessPulsesTheChangeEvent) {
-  InstanceBlock block;
-  memset(&block, 0, sizeof block);
-  ChangeEvent event;
-  uint64_t value = 0;
-  ASSERT_TRUE(event.create(&block, value));
-  const pid_t child = startSleeper(0);
-  InstanceProcess watched;
-  ASSERT_TRUE(watched.open(child, &block));
-  EXPECT_TRUE(watched.isRunning());
-  const int32_t seen = block.changeCount;
-  kill(child, SIGKILL);
-  waitpid(child, nullptr, 0);
-  const uint64_t start = monotonicMillis();
-  while (readShared(block.changeCount) == seen && monotonicMillis() - start < 10000) event.wait(seen, &watched, 1000);
-  EXPECT_NE(readShared(block.changeCount), seen);
-  EXPECT_LT(monotonicMillis() - start, 1000u) << "woken by the end, not by a time-out";
-  EXPECT_FALSE(watched.isRunning());
 }
 
 }  // namespace
