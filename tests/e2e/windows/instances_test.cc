@@ -203,8 +203,7 @@ TEST_F(WindowsInstances, TheGuardRefusesASecondLaunchOfTheSamePathUntilTheFirstE
   options.timeoutSeconds = 90;
   const ProcessResult second = runExecutable(Target::kWindowsConsole, exe, {}, options);
   EXPECT_EQ(second.exitCode, 11) << second.err;
-  EXPECT_NE(second.err.find("There is already an instance of this program running."), std::string::npos)
-      << second.err;
+  EXPECT_NE(second.err.find("There is already an instance of this program running."), std::string::npos) << second.err;
   EXPECT_GE(steady_clock::now() - start, milliseconds(100)) << "the mutex is waited for 100 ms";
   EXPECT_TRUE(std::filesystem::is_empty(dir_.file("second"))) << "refused before any runtime is created";
 
