@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <thread>
@@ -19,6 +20,9 @@ namespace {
 constexpr int kClaimWaitMillis = 1000;
 // How long the destructor waits for the transport thread to end.
 constexpr uint64_t kTransportEndMillis = 1000;
+
+// The registry whose transport runs, for the wait at exit.
+InstanceRegistry* exitingRegistry = nullptr;
 
 void sleepMillis(int millis) { std::this_thread::sleep_for(std::chrono::milliseconds(millis)); }
 
@@ -63,6 +67,8 @@ InstanceRegistry::InstanceRegistry() = default;
 InstanceRegistry::InstanceRegistry(InstanceBlock* block, int32_t ownId) : block_(block), ownId_(ownId) {}
 
 InstanceRegistry::~InstanceRegistry() {
+  if (transportStarted_) waitForOwnChunk();
+  if (readShared(exitingRegistry) == this) writeShared(exitingRegistry, static_cast<InstanceRegistry*>(nullptr));
   writeShared(running_, 0);
   if (transportStarted_) {
     // Wakes the transport thread (and, once, every other one) so that it
@@ -83,6 +89,21 @@ InstanceRegistry::~InstanceRegistry() {
     }
   }
   // The id stays in the block: the next prune anywhere drops it.
+}
+
+void InstanceRegistry::waitForOwnChunk() {
+  const uint64_t deadline = platform::monotonicMillis() + kOwnChunkWaitMillis;
+  while (readShared(block_->bufferBusy) == 1 && readShared(block_->chunkSender) == ownId_ &&
+         platform::monotonicMillis() < deadline) {
+    sleepMillis(1);
+  }
+}
+
+// An application that calls System.exit ends the process through exit(),
+// past the registry's destructor.
+void InstanceRegistry::waitForOwnChunkAtExit() {
+  InstanceRegistry* registry = readShared(exitingRegistry);
+  if (registry != nullptr) registry->waitForOwnChunk();
 }
 
 // --- Election and list ----------------------------------------------------------
@@ -248,6 +269,11 @@ bool InstanceRegistry::startInstanceTransport(ReceiverHolder* holder) {
   if (transportStarted_ || block_ == nullptr) return transportStarted_;
   receiver_ = holder;
   transportStarted_ = transport_.start(transportMain, this, false);
+  if (transportStarted_) {
+    writeShared(exitingRegistry, this);
+    static std::once_flag registered;
+    std::call_once(registered, [] { atexit(waitForOwnChunkAtExit); });
+  }
   if (transportStarted_ && holder != nullptr) holder->started = 1;
   trace("instances: transport %s", transportStarted_ ? "started" : "could not be started");
   return transportStarted_;
@@ -421,12 +447,14 @@ std::unique_ptr<PartialMessage> InstanceRegistry::takeChunk() {
   const bool fits = chunkFitsTogether(chunk);
   uint8_t data[kChunkCapacity];
   if (fits && chunk.chunkLength > 0) memcpy(data, block_->chunkData, chunk.chunkLength);
+  // The sender's user is checked with a message's first chunk, while the
+  // chunk still holds the buffer: a sender does not end before its chunk
+  // has been taken (waitForOwnChunk). Later chunks count only for a message
+  // begun that way, by the same sender.
+  const bool sameUser = !fits || chunk.chunkIndex != 0 || platform::runsAsSameUser(chunk.sender);
   // Copied out: the buffer is free for the next chunk.
   writeShared(block_->bufferBusy, 0);
-
-  // The sender's user is checked with a message's first chunk; the later
-  // ones count only for a message begun that way, by the same sender.
-  if (!fits || (chunk.chunkIndex == 0 && !platform::runsAsSameUser(chunk.sender))) {
+  if (!fits || !sameUser) {
     trace("instances: chunk from %d dropped (%s)", chunk.sender, fits ? "another user" : "damaged");
     removePartial(chunk.messageId, chunk.sender);
     return nullptr;

@@ -63,12 +63,19 @@ class InstanceRegistry {
   static constexpr uint64_t kPartialIdleMillis = 60000;
   /// At most this many messages are put together at once; the oldest goes.
   static constexpr size_t kMaxPartials = 64;
+  /// A process that ends waits this long at most for its last chunk to be
+  /// taken (longer than a chunk may wait for a busy addressee), so that the
+  /// addressee can still tell which user sent it.
+  static constexpr uint64_t kOwnChunkWaitMillis = kDeliveryWaitMillis * (kMaxDeliveryWaits + 2);
 
   /// A registry without a block (it could not be mapped): it lists nothing
   /// and sends nothing.
   InstanceRegistry();
   /// A registry on `block` for the instance `ownId`, not joined yet.
   InstanceRegistry(InstanceBlock* block, int32_t ownId);
+  /// Waits (at most kOwnChunkWaitMillis, also at exit) until this
+  /// instance's chunk in the buffer has been taken, then stops the
+  /// transport thread. The id stays listed until the next prune.
   virtual ~InstanceRegistry();
   InstanceRegistry(const InstanceRegistry&) = delete;
   InstanceRegistry& operator=(const InstanceRegistry&) = delete;
@@ -127,6 +134,8 @@ class InstanceRegistry {
 
  private:
   static unsigned transportMain(void* registry);
+  static void waitForOwnChunkAtExit();
+  void waitForOwnChunk();
   void runTransport();
   void becomeFirst();
   void attachToFirst();

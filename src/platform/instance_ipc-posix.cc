@@ -3,16 +3,22 @@
 #include <pthread.h>
 #include <signal.h>
 #include <sys/eventfd.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstddef>
+#include <cstdlib>
+#include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "instances/instance_block.h"
 #include "platform/instance_ipc.h"
@@ -54,15 +60,55 @@ bool runsOwnExecutable(int32_t id) {
   return linkTarget("/proc/" + std::to_string(id) + "/exe") == own;
 }
 
+// The blocks this process holds, for removal at exit: an application that
+// calls System.exit ends the process without unwinding the launcher.
+std::mutex openBlocksLock;
+std::vector<std::pair<std::string, int>>& openBlocks() {
+  static auto* blocks = new std::vector<std::pair<std::string, int>>();
+  return *blocks;
+}
+
+// Removes the object when no other process holds its shared lock.
+void removeIfLast(const std::string& name, int fd) {
+  if (flock(fd, LOCK_EX | LOCK_NB) == 0) shm_unlink(name.c_str());
+}
+
+void removeBlocksAtExit() {
+  std::lock_guard<std::mutex> hold(openBlocksLock);
+  for (const auto& block : openBlocks()) removeIfLast(block.first, block.second);
+}
+
 }  // namespace
 
 SharedInstanceBlock::~SharedInstanceBlock() {
-  if (block_ != nullptr) munmap(block_, kInstanceBlockSize);
+  if (block_ == nullptr) return;
+  munmap(block_, kInstanceBlockSize);
+  std::lock_guard<std::mutex> hold(openBlocksLock);
+  auto& blocks = openBlocks();
+  blocks.erase(std::remove(blocks.begin(), blocks.end(), std::make_pair(name_, fd_)), blocks.end());
+  removeIfLast(name_, fd_);
+  close(fd_);
 }
 
 bool SharedInstanceBlock::open(const std::string& executablePath, std::string& error) {
-  const int fd = openUserSharedObject(sharedObjectName(executablePath, ".block"), error);
-  if (fd < 0) return false;
+  const std::string name = sharedObjectName(executablePath, ".block");
+  int fd = -1;
+  // The shared lock waits while a last process removes the object; one
+  // removed meanwhile is opened again under its name.
+  for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
+    fd = openUserSharedObject(name, error);
+    if (fd < 0) return false;
+    struct stat held, named;
+    if (flock(fd, LOCK_SH) != 0 || fstat(fd, &held) != 0 || stat(("/dev/shm" + name).c_str(), &named) != 0 ||
+        held.st_ino != named.st_ino) {
+      close(fd);
+      fd = -1;
+    }
+  }
+  if (fd < 0) {
+    error = name + ": removed again and again while opening";
+    return false;
+  }
   // Every process grows a new object before mapping it, so that none maps
   // it while it is still empty (touching that would fault).
   struct stat info;
@@ -73,12 +119,18 @@ bool SharedInstanceBlock::open(const std::string& executablePath, std::string& e
     return false;
   }
   void* mapped = mmap(nullptr, kInstanceBlockSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-  close(fd);
   if (mapped == MAP_FAILED) {
     error = "the instance block cannot be mapped";
+    close(fd);
     return false;
   }
   block_ = static_cast<InstanceBlock*>(mapped);
+  fd_ = fd;
+  name_ = name;
+  static std::once_flag registered;
+  std::call_once(registered, [] { atexit(removeBlocksAtExit); });
+  std::lock_guard<std::mutex> hold(openBlocksLock);
+  openBlocks().emplace_back(name_, fd_);
   return true;
 }
 

@@ -67,6 +67,13 @@ TEST(SharedInstanceBlock, IsOneBlockPerPathThatOnlyItsUserMayOpen) {
   EXPECT_EQ(info.st_mode & 0777, 0600u);
   EXPECT_EQ(info.st_size, static_cast<off_t>(kInstanceBlockSize));
 
+  {
+    SharedInstanceBlock last;
+    ASSERT_TRUE(last.open(dir.file("last"), error));
+  }
+  EXPECT_NE(stat(("/dev/shm" + sharedObjectName(dir.file("last"), ".block")).c_str(), &info), 0)
+      << "the last process to leave removes the block";
+
   // Made by someone else, or open to others: refused.
   const std::string foreign = sharedObjectName(dir.file("foreign"), ".block");
   const int fd = shm_open(foreign.c_str(), O_RDWR | O_CREAT, 0644);

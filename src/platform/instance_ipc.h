@@ -28,7 +28,11 @@ namespace platform {
 
 /// The mapping of the instance block of the executable at `executablePath`.
 /// Unmapped when the object goes away (the Windows section stays: it is
-/// part of the image).
+/// part of the image). On Linux the shared memory object outlives its
+/// processes unless removed: each process holds a shared lock on it, and
+/// the last one to leave (when the object goes away, or at exit after
+/// System.exit) removes it, as Windows drops the section of an image that
+/// nobody runs any more.
 class SharedInstanceBlock {
  public:
   SharedInstanceBlock() = default;
@@ -45,6 +49,10 @@ class SharedInstanceBlock {
 
  private:
   InstanceBlock* block_ = nullptr;
+#ifndef _WIN32
+  int fd_ = -1;
+  std::string name_;
+#endif
 };
 
 /// The process id of the running process: its instance id.
