@@ -62,3 +62,13 @@ xoq_jvm_standin(create STANDIN_CREATE)
 xoq_jvm_standin(impl-only STANDIN_CREATE_IMPL)
 xoq_jvm_standin(needs-parent STANDIN_CREATE STANDIN_NEEDS_DEPENDENCY)
 target_link_libraries(jvm-needs-parent PRIVATE xoqdep)
+
+# Instances: a stand-in whose creation call keeps the launcher running and
+# reports its instance block (registry and guard tests), and a test program
+# that links the instance code with an instance block section of its own
+# (transport tests). Both run under Wine.
+xoq_jvm_standin(hold STANDIN_HOLD)
+add_executable(xoq_instance_peer "${CMAKE_SOURCE_DIR}/tests/tools/instance_peer.cc")
+target_link_libraries(xoq_instance_peer PRIVATE xoq_core)
+target_compile_options(xoq_instance_peer PRIVATE ${XOQ_WARNINGS})
+target_link_options(xoq_instance_peer PRIVATE ${XOQ_STATIC_LINK} -mconsole)
