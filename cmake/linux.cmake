@@ -8,9 +8,11 @@ xoq_core_library(xoq_core)
 add_executable(xoq-launcher "${CMAKE_SOURCE_DIR}/src/launcher/main.cc")
 target_link_libraries(xoq-launcher PRIVATE xoq_core)
 target_compile_options(xoq-launcher PRIVATE ${XOQ_WARNINGS})
-# The runtime looks the launcher's statically linked agent up by name in the
-# executable's dynamic symbols.
-target_link_options(xoq-launcher PRIVATE -Wl,--export-dynamic-symbol=Agent_OnLoad_xoq)
+# The runtime finds the executable's built-in JNI library and its natives by
+# name among the executable's dynamic symbols. Nothing else refers to most of
+# them, so every object of the core library is linked in, as for Windows.
+target_link_options(xoq-launcher PRIVATE -Wl,--whole-archive $<TARGET_FILE:xoq_core> -Wl,--no-whole-archive
+                    -Wl,--export-dynamic-symbol=JNI_OnLoad_xoq -Wl,--export-dynamic-symbol=Java_com_tarvolin_xoq_*)
 set_target_properties(xoq-launcher PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${XOQ_BIN_DIR}")
 
 # --- Java support classes, embedded into xoqpack ---------------------------

@@ -1,126 +1,25 @@
-#include <jvmti.h>
+// How the support classes' natives reach the Linux launcher.
+//
+// Every native is an exported function with its exact JNI name
+// (Java_com_tarvolin_xoq_<Class>_<method>), and the runtime binds each one
+// by that name the first time it is called, as it does for the Windows .exe
+// that the support classes load with System.load. A Linux executable cannot
+// be loaded as a library; it carries its natives as a library built into
+// the process instead, which the support classes load with
+// System.loadLibrary("xoq"): the runtime finds the function below among the
+// executable's dynamic symbols and loads nothing from disk.
+//
+// That happens when the first support class is initialised, also while the
+// runtime is still being created (a flight recording or a Java agent started
+// from the options uses the system class loader then). It needs no JVMTI
+// agent, which would keep the runtime from dumping class data archives, and
+// no table: a new native only has to be exported under its JNI name.
+#include <jni.h>
 
-#include <atomic>
-#include <cstring>
-
-#include "archive/class_natives.h"
-#include "archive/native_registration.h"
-#include "archive/resource_natives.h"
-#include "instances/instance_natives.h"
 #include "launcher/trace.h"
-#include "runtime/vm_context.h"
 
-namespace xoq {
-
-namespace {
-
-const JNINativeMethod loaderMethods[] = {
-    {const_cast<char*>("defineClass"), const_cast<char*>("(Ljava/lang/String;)Ljava/lang/Class;"),
-     reinterpret_cast<void*>(Java_com_tarvolin_xoq_HolvaneClassLoader_defineClass)},
-    {const_cast<char*>("findResource"), const_cast<char*>("(Ljava/lang/String;)Ljava/net/URL;"),
-     reinterpret_cast<void*>(Java_com_tarvolin_xoq_HolvaneClassLoader_findResource)},
-    {const_cast<char*>("findResources"), const_cast<char*>("(Ljava/lang/String;)Ljava/util/Enumeration;"),
-     reinterpret_cast<void*>(Java_com_tarvolin_xoq_HolvaneClassLoader_findResources)},
-};
-const JNINativeMethod handlerMethods[] = {
-    {const_cast<char*>("loadResourceData"), const_cast<char*>("(Ljava/lang/String;)[B"),
-     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Handler_loadResourceData)},
-};
-const JNINativeMethod instancesMethods[] = {
-    {const_cast<char*>("getFirstInstance"), const_cast<char*>("()I"),
-     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_getFirstInstance)},
-    {const_cast<char*>("getCurrentInstance"), const_cast<char*>("()I"),
-     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_getCurrentInstance)},
-    {const_cast<char*>("getInstances"), const_cast<char*>("()[I"),
-     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_getInstances)},
-    {const_cast<char*>("sendObject"), const_cast<char*>("(ILjava/io/Serializable;)V"),
-     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_sendObject)},
-    {const_cast<char*>("flush"), const_cast<char*>("()V"),
-     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_flush)},
-    {const_cast<char*>("setReceiver"), const_cast<char*>("(Lcom/tarvolin/xoq/Instances$ReceiverInterface;)V"),
-     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_setReceiver)},
-};
-
-struct SupportClass {
-  const char* name;
-  const char* signature;
-  const JNINativeMethod* methods;
-  jint count;
-  std::atomic<bool> bound;
-};
-
-SupportClass supportClasses[] = {
-    {"com/tarvolin/xoq/HolvaneClassLoader", "Lcom/tarvolin/xoq/HolvaneClassLoader;", loaderMethods, 3, {false}},
-    {"com/tarvolin/xoq/Handler", "Lcom/tarvolin/xoq/Handler;", handlerMethods, 1, {false}},
-    {"com/tarvolin/xoq/Instances", "Lcom/tarvolin/xoq/Instances;", instancesMethods, 6, {false}},
-};
-
-bool bindTo(JNIEnv* env, jclass type, SupportClass& support) {
-  const bool bound = env->RegisterNatives(type, support.methods, support.count) == 0;
-  if (!bound) clearPendingException(env, true);
-  if (bound) support.bound = true;
-  return bound;
-}
-
-bool allBound() {
-  for (const SupportClass& support : supportClasses) {
-    if (!support.bound) return false;
-  }
-  return true;
-}
-
-// Called for every class the runtime prepares, until both support classes
-// are bound; preparation comes before any of their methods can run.
-void JNICALL onClassPrepare(jvmtiEnv* jvmti, JNIEnv* env, jthread /*thread*/, jclass type) {
-  char* signature = nullptr;
-  if (jvmti->GetClassSignature(type, &signature, nullptr) != JVMTI_ERROR_NONE || signature == nullptr) return;
-  for (SupportClass& support : supportClasses) {
-    if (strcmp(signature, support.signature) == 0) bindTo(env, type, support);
-  }
-  jvmti->Deallocate(reinterpret_cast<unsigned char*>(signature));
-  if (allBound()) jvmti->SetEventNotificationMode(JVMTI_DISABLE, JVMTI_EVENT_CLASS_PREPARE, nullptr);
-}
-
-}  // namespace
-
-const char* supportNativesAgentOption() { return "-agentlib:xoq"; }
-
-bool registerSupportNatives(JNIEnv* env) {
-  bool all = true;
-  for (SupportClass& support : supportClasses) {
-    if (support.bound) {
-      trace("natives of %s: bound when the class was prepared", support.name);
-      continue;
-    }
-    jclass type = env->FindClass(support.name);
-    if (type == nullptr) {
-      clearPendingException(env, true);
-      trace("natives of %s: class not found", support.name);
-      all = false;
-      continue;
-    }
-    const bool bound = support.bound || bindTo(env, type, support);
-    trace("natives of %s: %s", support.name, bound ? "registered" : "not registered");
-    all = all && bound;
-    env->DeleteLocalRef(type);
-  }
-  return all;
-}
-
-}  // namespace xoq
-
-// The statically linked agent behind "-agentlib:xoq": the runtime finds it
-// in the executable by this name.
-extern "C" JNIEXPORT jint JNICALL Agent_OnLoad_xoq(JavaVM* vm, char* /*options*/, void* /*reserved*/) {
-  jvmtiEnv* jvmti = nullptr;
-  if (vm->GetEnv(reinterpret_cast<void**>(&jvmti), JVMTI_VERSION_1_0) != JNI_OK || jvmti == nullptr) {
-    return JNI_OK;  // the natives are then registered after creation
-  }
-  jvmtiEventCallbacks callbacks;
-  memset(&callbacks, 0, sizeof callbacks);
-  callbacks.ClassPrepare = xoq::onClassPrepare;
-  if (jvmti->SetEventCallbacks(&callbacks, sizeof callbacks) == JVMTI_ERROR_NONE) {
-    jvmti->SetEventNotificationMode(JVMTI_ENABLE, JVMTI_EVENT_CLASS_PREPARE, nullptr);
-  }
-  return JNI_OK;
+extern "C" JNIEXPORT jint JNICALL JNI_OnLoad_xoq(JavaVM* /*vm*/, void* /*reserved*/) {
+  xoq::trace("natives: the runtime loaded the executable's built-in library \"xoq\"; bound by name");
+  // A built-in library must ask for at least this version.
+  return JNI_VERSION_1_8;
 }

@@ -136,6 +136,8 @@ class ConfigStore {
   bool compatible() const;
   /// `disableexternal`, from the configuration block only; off unless "true".
   bool disableExternal() const;
+  /// `classdatacache`: off unless "true".
+  bool classDataCache() const;
 
   /// Sets the paths without loading anything; for stores built in memory.
   void setPaths(const std::string& executable, const std::string& workingDirectory);

@@ -91,17 +91,25 @@ void take(LineBuffer& buffer, const char* data, size_t length, const char* dropp
 struct OutputFilter::State {
   int originalOut = -1;
   int originalErr = -1;
+  int finished = -1;  // read end of a pipe whose write end only the forwarder holds
   pid_t forwarder = -1;
 };
 
 OutputFilter::OutputFilter(const char* dropped) : state_(nullptr) {
   fflush(stdout);
   fflush(stderr);
-  int out[2], err[2];
+  int out[2], err[2], done[2];
   if (pipe2(out, O_CLOEXEC) != 0) return;
   if (pipe2(err, O_CLOEXEC) != 0) {
     close(out[0]);
     close(out[1]);
+    return;
+  }
+  if (pipe2(done, O_CLOEXEC) != 0) {
+    close(out[0]);
+    close(out[1]);
+    close(err[0]);
+    close(err[1]);
     return;
   }
   State* state = new State;
@@ -113,10 +121,13 @@ OutputFilter::OutputFilter(const char* dropped) : state_(nullptr) {
   if (child == 0) {
     close(out[1]);
     close(err[1]);
+    close(done[0]);
+    // done[1] stays open until this process ends, which tells the parent.
     forward(out[0], err[0], state->originalOut, state->originalErr, needle.c_str());
   }
   close(out[0]);
   close(err[0]);
+  close(done[1]);
   if (child < 0 || dup2(out[1], 1) < 0 || dup2(err[1], 2) < 0) {
     // No filter then; the streams stay as they were.
     if (child > 0) {
@@ -125,6 +136,7 @@ OutputFilter::OutputFilter(const char* dropped) : state_(nullptr) {
     }
     close(out[1]);
     close(err[1]);
+    close(done[0]);
     if (state->originalOut >= 0) close(state->originalOut);
     if (state->originalErr >= 0) close(state->originalErr);
     if (child > 0) waitpid(child, nullptr, 0);
@@ -134,6 +146,7 @@ OutputFilter::OutputFilter(const char* dropped) : state_(nullptr) {
   close(out[1]);
   close(err[1]);
   state->forwarder = child;
+  state->finished = done[0];
   state_ = state;
 }
 
@@ -144,6 +157,7 @@ OutputFilter::~OutputFilter() {
   // Putting the streams back closes this process's write ends of the pipes.
   // Usually nothing else holds one, so the forwarder drains them and ends at
   // once; waiting for it keeps later output from overtaking what it holds.
+  // Its end closes the `finished` pipe, which wakes this wait without delay.
   // A program started meanwhile (by a runtime agent, say) keeps its copies,
   // though, and the forwarder must go on serving it: then it is not waited
   // for beyond a short while.
@@ -151,11 +165,13 @@ OutputFilter::~OutputFilter() {
   dup2(state_->originalErr, 2);
   close(state_->originalOut);
   close(state_->originalErr);
-  for (int waited = 0; waited < 200; ++waited) {
-    const pid_t done = waitpid(state_->forwarder, nullptr, WNOHANG);
-    if (done == state_->forwarder || (done < 0 && errno != EINTR)) break;
-    usleep(1000);
-  }
+  struct pollfd finished = {state_->finished, POLLIN, 0};
+  int ready;
+  do {
+    ready = poll(&finished, 1, 200);
+  } while (ready < 0 && errno == EINTR);
+  if (ready > 0) waitpid(state_->forwarder, nullptr, 0);
+  close(state_->finished);
   delete state_;
 }
 

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <vector>
 
 #include "config/text_encoding.h"
@@ -15,6 +17,8 @@ namespace xoq {
 namespace {
 
 using CreateJavaVm = jint(JNICALL*)(JavaVM**, void**, void*);
+
+constexpr char kSystemLoaderOption[] = "-Djava.system.class.loader=";
 
 struct VersionNumber {
   int fields[4] = {0, 0, 0, 0};
@@ -96,16 +100,24 @@ int createVm(VmContext& context, const std::string& libraryPath) {
   arguments.options = options.empty() ? nullptr : options.data();
   arguments.ignoreUnrecognized = JNI_TRUE;
 
+  // HotSpot says on every start that it cannot use its archived
+  // application classes once a system class loader is named, which the
+  // launcher does by default. That is expected, and the users of the
+  // application must not see it; the JDK's own classes still come from the
+  // archive. Only that line is held back, and only when it can come at all;
+  // anything else passes.
+  bool loaderNamed = false;
+  for (const JavaVMOption& option : options) {
+    loaderNamed = loaderNamed || strncmp(option.optionString, kSystemLoaderOption, strlen(kSystemLoaderOption)) == 0;
+  }
   const uint64_t start = platform::monotonicMillis();
   jint result = 0;
   {
-    // HotSpot says on every start that it cannot use its archived
-    // application classes once a system class loader is named, which the
-    // launcher always does by default. That is expected, and the users of the
-    // application must not see it; the JDK's own classes still come from the
-    // archive. Only that line is held back; anything else passes.
-    platform::OutputFilter filter(
-        "Archived non-system classes are disabled because the java.system.class.loader property is specified");
+    std::unique_ptr<platform::OutputFilter> filter;
+    if (loaderNamed) {
+      filter.reset(new platform::OutputFilter(
+          "Archived non-system classes are disabled because the java.system.class.loader property is specified"));
+    }
     result = reinterpret_cast<CreateJavaVm>(entry)(&context.vm, reinterpret_cast<void**>(&context.env), &arguments);
   }
   trace("virtual machine creation: %s in %lu ms", result == 0 ? "done" : "failed",

@@ -2,14 +2,16 @@
 
 #include <string>
 
-#include "archive/native_registration.h"
 #include "config/config_store.h"
 #include "config/string_list.h"
 #include "launcher/trace.h"
 #include "platform/elevation.h"
 #include "platform/platform.h"
+#include "runtime/class_data_cache.h"
 #include "runtime/class_path.h"
 #include "runtime/java_strings.h"
+#include "runtime/runtime_release.h"
+#include "runtime/runtime_search.h"
 #include "runtime/vm_context.h"
 
 namespace xoq {
@@ -29,13 +31,22 @@ void prepareVmOptions(VmContext& context, ConfigStore& config) {
   config.options(options);
   for (size_t i = 0; i < options.size(); ++i) addVmOption(context, options.str(i));
 
-  addVmOption(context, "-Djava.class.path=" + buildClassPath(config, false));
+  const std::string classPath = buildClassPath(config, false);
+  addVmOption(context, "-Djava.class.path=" + classPath);
   addVmOption(context, "-Dxoq.class.path=" + buildClassPath(config, true));
   addVmOption(context, "-Dxoq.app.path=" + config.executablePath());
   addVmOption(context, "-Dapplication.home=" + config.applicationHome());
   if (systemLoader) addVmOption(context, std::string("-Djava.system.class.loader=") + kLoaderClassName);
   if (platform::queryElevation(nullptr) == 0) addVmOption(context, "-Dxoq.is.elevated=true");
-  if (const char* agent = supportNativesAgentOption()) addVmOption(context, agent);
+  // From JDK 24 on, the runtime warns on standard error about every JNI
+  // library that code of the class path loads, as the support classes load
+  // the executable; older runtimes have nothing to warn about, and those
+  // before 17 would not know the option.
+  const std::string library = findJvmLibrary();
+  const RuntimeRelease release = readRuntimeRelease(library);
+  trace("runtime release: %s", release.version.empty() ? "unknown" : release.version.c_str());
+  if (release.feature >= 24) addVmOption(context, "--enable-native-access=ALL-UNNAMED");
+  addClassDataCacheOptions(context, config, release, library, classPath);
 }
 
 void applyConfiguredProperties(JNIEnv* env, const ConfigStore& config) {

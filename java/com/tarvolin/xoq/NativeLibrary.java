@@ -10,14 +10,17 @@ final class NativeLibrary {
 
     static void load() {
         String path = System.getProperty("xoq.app.path");
-        // Only a Windows executable can be loaded as a library. On Linux the
-        // launcher registers the natives itself right after creating the
-        // runtime, so there is nothing to load.
-        if (path == null || !System.getProperty("os.name", "").startsWith("Windows")) {
+        if (path == null) {
             return;
         }
         try {
-            System.load(path);
+            if (System.getProperty("os.name", "").startsWith("Windows")) {
+                System.load(path);
+            } else {
+                // A Linux executable cannot be loaded as a library; it
+                // carries its natives as a library built into the process.
+                System.loadLibrary("xoq");
+            }
         } catch (UnsatisfiedLinkError notLoadable) {
             // The first native call reports it.
         }
