@@ -89,7 +89,7 @@ public class HolvaneClassLoader extends URLClassLoader {
         String manifestUrl = text.substring(0, cut + 1) + "META-INF/MANIFEST.MF";
         Manifest manifest = null;
         try {
-            InputStream in = new URL(manifestUrl).openStream();
+            InputStream in = payloadUrl(manifestUrl).openStream();
             if (in != null) {
                 try {
                     manifest = new Manifest(in);
@@ -108,6 +108,27 @@ public class HolvaneClassLoader extends URLClassLoader {
             }
         } catch (IllegalArgumentException alreadyDefined) {
             // another thread defined the package meanwhile
+        }
+    }
+
+    private static Handler payloadHandler;
+
+    // The URL of an entry path, with the "xoq:" handler named directly. The
+    // same text alone finds the same handler through the registered handler
+    // package, but only after the runtime has asked every
+    // URLStreamHandlerProvider service of the modules and the class path for
+    // one, which costs the first class more than reading its manifest. Where
+    // a security manager forbids naming a handler, the text alone still works.
+    private static URL payloadUrl(String text) throws MalformedURLException {
+        Handler handler = payloadHandler;
+        if (handler == null) {
+            handler = new Handler();
+            payloadHandler = handler;
+        }
+        try {
+            return new URL(null, text, handler);
+        } catch (SecurityException refused) {
+            return new URL(text);
         }
     }
 
