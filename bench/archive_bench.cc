@@ -1,14 +1,19 @@
-// What serving an application out of the executable costs, next to the same
-// work done by the JDK's own tools, with the same JDK side by side:
-//   1. start-up to the first line of main: the packaged executable (default
-//      configuration, and with assystemclassloader false) against
-//      `java -cp <the same jars> Main`, and against that with a plain
-//      system class loader named, which shows the JDK's own cost of one;
-//   2. class loading: every class of a large real jar set (/usr/share/java,
+// The speed figures of the project, every one next to the same work done by
+// the JDK's own tools with the same JDK, for every JDK under /usr/lib/jvm:
+//   1. start-up to the first line of main of examples/hello and
+//      examples/notes: the default configuration against `java -cp` with a
+//      plain system class loader named (the JDK's own floor for what the
+//      default asks of it), `assystemclassloader false` against `java -cp`,
+//      and both with `classdatacache true` from the second start on;
+//   2. where the start-up time goes: the launcher's steps, the virtual
+//      machine's creation with and without what the launcher adds, the
+//      first class;
+//   3. class loading: every class of a large real jar set (/usr/share/java,
 //      or a generated one) through the launcher's loader, against
 //      URLClassLoader over the same jars and the JDK's application loader;
-//   3. resource reads through "xoq:" URLs against URLClassLoader;
-//   4. resident memory at steady state against `java -cp`.
+//   4. resource reads through "xoq:" URLs against URLClassLoader;
+//   5. resident memory at steady state against `java -cp`;
+// and once: the Windows launcher's time to loading jvm.dll under Wine.
 // It prints figures and ratios; it is not a test. Run:
 //   ninja -C build archive_bench && build/archive_bench [--quick]
 #include <fcntl.h>
@@ -28,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/output_filter.h"
 #include "support/files.h"
 #include "support/jdks.h"
 #include "support/packaging.h"
@@ -176,7 +182,7 @@ std::vector<std::string> generatedJars(const xoq::testing::TempDir& dir, const s
 }
 
 struct LoadFigures {
-  double classMs = -1, resourceMs = -1;
+  double classMs = -1, classCpuMs = -1, resourceMs = -1;
   std::string loaded, failed, read, bytes;
 };
 
@@ -191,6 +197,7 @@ LoadFigures loadRun(const std::vector<std::string>& command, const std::map<std:
     return found == values.end() ? std::string("?") : found->second;
   };
   figures.classMs = atof(get("classes.ms").c_str());
+  figures.classCpuMs = atof(get("classes.cpu.ms").c_str());
   figures.resourceMs = atof(get("resources.ms").c_str());
   figures.loaded = get("classes.loaded");
   figures.failed = get("classes.failed");
@@ -199,20 +206,195 @@ LoadFigures loadRun(const std::vector<std::string>& command, const std::map<std:
   return figures;
 }
 
+double ratio(const std::vector<double>& a, const std::vector<double>& b) { return median(a) / median(b); }
+
+// A copy of a packaged example beside its own external configuration, which
+// takes the runtime from JAVA_HOME.
+std::string exampleCopy(const xoq::testing::TempDir& dir, const std::string& example, const std::string& name,
+                        const std::string& config) {
+  const std::string copy = dir.file(name);
+  xoq::testing::writeFile(copy, xoq::testing::readFile(std::string(XOQ_BUILD_DIR) + "/examples/" + example));
+  xoq::testing::makeExecutable(copy);
+  xoq::testing::writeFile(copy + ".cfg", "jre_order e\r\n" + config);
+  return copy;
+}
+
+struct Example {
+  std::string name;
+  std::string firstLine;
+  std::string mainClass;
+  std::string classPath;  // for java -cp
+};
+
+// 1. Start-up of one example, every variant interleaved with the others.
+void startupFigures(const xoq::testing::TempDir& dir, const std::string& home, const Example& example, int runs) {
+  const std::string java = home + "/bin/java";
+  const std::string benchJar = std::string(XOQ_BUILD_DIR) + "/bench/bench.jar";
+  std::map<std::string, std::string> environment = {{"JAVA_HOME", home}, {"XOQ_TRACE", ""}};
+  environment["XDG_CACHE_HOME"] = dir.file("cache-" + example.name);
+  const std::string tag = example.name + "-" + xoq::testing::jdkParameterName(home);
+  const std::string plain = exampleCopy(dir, example.name, tag + "-default", "");
+  const std::string separate = exampleCopy(dir, example.name, tag + "-separate", "assystemclassloader false\r\n");
+  const std::string cached = exampleCopy(dir, example.name, tag + "-cached", "classdatacache true\r\n");
+  const std::string both =
+      exampleCopy(dir, example.name, tag + "-both", "classdatacache true\r\nassystemclassloader false\r\n");
+  // The first starts make the archives.
+  Child(std::vector<std::string>{cached}, environment).waitForLine("never");
+  Child(std::vector<std::string>{both}, environment).waitForLine("never");
+  const std::vector<std::string> javaCp = {java, "-cp", example.classPath, example.mainClass};
+  const std::vector<std::string> javaLoader = {java, "-Djava.system.class.loader=bench.PlainSystemLoader", "-cp",
+                                               benchJar + ":" + example.classPath, example.mainClass};
+  std::vector<double> tPlain, tSeparate, tCached, tBoth, tJava, tJavaLoader;
+  for (int i = 0; i < runs; ++i) {
+    tPlain.push_back(Child({plain}, environment).waitForLine(example.firstLine));
+    tJavaLoader.push_back(Child(javaLoader, environment).waitForLine(example.firstLine));
+    tSeparate.push_back(Child({separate}, environment).waitForLine(example.firstLine));
+    tJava.push_back(Child(javaCp, environment).waitForLine(example.firstLine));
+    tCached.push_back(Child({cached}, environment).waitForLine(example.firstLine));
+    tBoth.push_back(Child({both}, environment).waitForLine(example.firstLine));
+  }
+  printf("   %s (median of %d):\n", example.name.c_str(), runs);
+  printf(
+      "     default                               %7.1f ms  %.3f x java -cp with a plain system class loader "
+      "(aim <= 1.00)\n",
+      median(tPlain), ratio(tPlain, tJavaLoader));
+  printf("     assystemclassloader false             %7.1f ms  %.3f x java -cp (aim <= 1.05)\n", median(tSeparate),
+         ratio(tSeparate, tJava));
+  printf("     classdatacache, default               %7.1f ms  %.3f x java -cp\n", median(tCached),
+         ratio(tCached, tJava));
+  printf("     classdatacache, assystemclassloader false %3.1f ms  %.3f x java -cp (aim <= 0.80)\n", median(tBoth),
+         ratio(tBoth, tJava));
+  printf("     java -cp %7.1f ms; with a plain system class loader named %.1f ms\n", median(tJava),
+         median(tJavaLoader));
+}
+
+// The milliseconds of the first trace line that contains `text`, or -1.
+double tracedAt(const std::string& err, const std::string& text) {
+  const size_t at = err.find(text);
+  if (at == std::string::npos) return -1;
+  const size_t open = err.rfind("[xoq", at);
+  return open == std::string::npos ? -1 : atof(err.c_str() + open + 4);
+}
+
+// The number after `text` in the trace, or -1.
+double tracedValue(const std::string& err, const std::string& text) {
+  const size_t at = err.find(text);
+  return at == std::string::npos ? -1 : atof(err.c_str() + at + text.size());
+}
+
+// 2. Where the start-up goes, from the launcher's trace (whole
+// milliseconds, so medians of many runs), and what the JDK itself costs.
+void breakdownFigures(const xoq::testing::TempDir& dir, const std::string& home, const std::string& helloCp, int runs) {
+  const std::string tag = "hello-trace-" + xoq::testing::jdkParameterName(home);
+  const std::string plain = exampleCopy(dir, "hello", tag, "");
+  const std::string separate = exampleCopy(dir, "hello", tag + "-separate", "assystemclassloader false\r\n");
+  xoq::testing::RunOptions options;
+  options.setEnv = {{"JAVA_HOME", home}, {"XOQ_TRACE", "1"}};
+  options.timeoutSeconds = 120;
+  std::vector<double> steps, creation, creationSeparate, firstUrl, firstClass, mainDone;
+  for (int i = 0; i < runs; ++i) {
+    const std::string err = xoq::testing::runProcess({plain}, options).err;
+    const std::string errSeparate = xoq::testing::runProcess({separate}, options).err;
+    steps.push_back(tracedAt(err, "launch thread started"));
+    creation.push_back(tracedValue(err, "virtual machine creation: done in "));
+    creationSeparate.push_back(tracedValue(errSeparate, "virtual machine creation: done in "));
+    const double created = tracedAt(err, "virtual machine creation: done");
+    firstUrl.push_back(tracedAt(err, "resource xoq:") - tracedAt(err, "main class loader:"));
+    firstClass.push_back(tracedAt(err, ": served from the payload (") - tracedAt(err, "resource xoq:"));
+    mainDone.push_back(tracedAt(err, "launch result") - created);
+  }
+  // The JDK's own share: naming any system class loader.
+  const std::string java = home + "/bin/java";
+  const std::string benchJar = std::string(XOQ_BUILD_DIR) + "/bench/bench.jar";
+  std::vector<double> tJava, tJavaLoader;
+  xoq::testing::RunOptions javaOptions;
+  javaOptions.timeoutSeconds = 120;
+  auto wholeRun = [&javaOptions](const std::vector<std::string>& command) {
+    const Clock::time_point start = Clock::now();
+    xoq::testing::runProcess(command, javaOptions);
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+  };
+  for (int i = 0; i < runs; ++i) {
+    tJava.push_back(wholeRun({java, "-cp", helloCp, "hello.Main"}));
+    tJavaLoader.push_back(wholeRun(
+        {java, "-Djava.system.class.loader=bench.PlainSystemLoader", "-cp", benchJar + ":" + helloCp, "hello.Main"}));
+  }
+  // The output filter's helper process, made and waited for here.
+  std::vector<double> filter;
+  for (int i = 0; i < 21; ++i) {
+    const Clock::time_point start = Clock::now();
+    { xoq::platform::OutputFilter held("a line nobody prints"); }
+    filter.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+  }
+  printf("   hello, default configuration, from the trace (median of %d, whole ms):\n", runs);
+  printf("     launcher's steps to the launch thread   %5.1f ms\n", median(steps));
+  printf("     virtual machine creation                %5.1f ms (assystemclassloader false: %.1f ms)\n",
+         median(creation), median(creationSeparate));
+  printf(
+      "       of it: the output filter's helper     %5.2f ms; the JDK's own cost of naming any system class "
+      "loader %.1f ms (whole java -cp runs)\n",
+      median(filter), median(tJavaLoader) - median(tJava));
+  printf("     main class loader to first xoq: URL     %5.1f ms (the manifest of the main class's jar)\n",
+         median(firstUrl));
+  printf("     first xoq: URL to first class defined   %5.1f ms\n", median(firstClass));
+  printf("     creation to the end of main             %5.1f ms\n", median(mainDone));
+}
+
+// The Windows launcher under Wine: from its start to having loaded a
+// jvm.dll (a stand-in that refuses creation), against the Linux launcher's
+// same figure from the trace.
+void wineFigures(const xoq::testing::TempDir& dir, int runs) {
+  const std::string standin = std::string(XOQ_BUILD_DIR) + "/windows/standins/create/jvm.dll";
+  const std::string prefix = std::string(XOQ_BUILD_DIR) + "/wine-prefix";
+  if (!fs::exists(standin) || !fs::exists(prefix)) {
+    printf("Windows under Wine: not measured (needs the Windows build and build/wine-prefix)\n");
+    return;
+  }
+  fs::create_directories(dir.file("wine/jre/bin/server"));
+  fs::copy_file(standin, dir.file("wine/jre/bin/server/jvm.dll"), fs::copy_options::overwrite_existing);
+  const std::string exe = xoq::testing::packageExecutable(xoq::testing::Target::kWindowsConsole,
+                                                          dir.file("wine/app.exe"), "jre_order b\r\nmainclass x\r\n");
+  const std::string linux = exampleCopy(dir, "hello", "hello-wine-compare", "");
+  xoq::testing::RunOptions options;
+  options.setEnv = {{"WINEPREFIX", prefix}, {"WINEDEBUG", "-all"}, {"XOQ_TRACE", "1"}};
+  options.timeoutSeconds = 120;
+  xoq::testing::RunOptions linuxOptions;
+  linuxOptions.setEnv = {{"XOQ_TRACE", "1"}};
+  std::vector<double> wine, wineWhole, native;
+  for (int i = 0; i < runs; ++i) {
+    const Clock::time_point start = Clock::now();
+    const xoq::testing::ProcessResult result =
+        xoq::testing::runExecutable(xoq::testing::Target::kWindowsConsole, exe, {}, options);
+    wineWhole.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    wine.push_back(tracedAt(result.err, "vm option 1:"));
+    native.push_back(tracedAt(xoq::testing::runProcess({linux}, linuxOptions).err, "vm option 1:"));
+  }
+  printf(
+      "Windows launcher under Wine, its own time from start to a loaded jvm.dll: %.1f ms (Linux launcher to "
+      "libjvm.so: %.1f ms); the whole Wine process %.0f ms (median of %d)\n\n",
+      median(wine), median(native), median(wineWhole), runs);
+}
+
 }  // namespace
 
-int main(int argc, char** argv) {
-  const bool quick = argc > 1 && strcmp(argv[1], "--quick") == 0;
-  const int runs = quick ? 3 : 11;
-  const std::vector<std::string> homes = xoq::testing::installedJdkHomes();
-  if (homes.empty()) {
-    fprintf(stderr, "no JDK under /usr/lib/jvm\n");
-    return 1;
-  }
-  const std::string home = homes[0];
+namespace {
+
+// Every figure with one JDK.
+void benchJdk(const xoq::testing::TempDir& dir, const std::string& home, bool quick, int runs) {
   const std::string java = home + "/bin/java";
   const std::map<std::string, std::string> environment = {{"JAVA_HOME", home}, {"XOQ_TRACE", ""}};
-  xoq::testing::TempDir dir;
+  printf("=== JDK %s (%s)\n", xoq::testing::jdkVersion(home).c_str(), home.c_str());
+  const std::string examples = std::string(XOQ_BUILD_DIR) + "/examples/";
+  const std::string helloCp = examples + "hello.jar";
+  printf("1. start-up to the first line of main\n");
+  startupFigures(dir, home, {"hello", "Hello from a Java program packaged with xoq.", "hello.Main", helloCp}, runs);
+  startupFigures(dir, home,
+                 {"notes", "Hello from notes, a Java program that ships as one executable.", "com.example.notes.App",
+                  examples + "notes-build/notes.jar:" + examples + "notes-build/lib/text.jar:" + examples +
+                      "notes-build/lib/exporters.jar:" + std::string(XOQ_SOURCE_DIR) + "/examples/notes/top"},
+                 runs);
+  printf("2. where the start-up goes\n");
+  breakdownFigures(dir, home, helloCp, runs);
 
   std::vector<std::string> jars = systemJars();
   const char* origin = "/usr/share/java";
@@ -237,39 +419,18 @@ int main(int argc, char** argv) {
     payloadBytes += fs::file_size(jars[i]);
   }
   const std::string config = "mainclass bench.LoadBench\r\njre_order e\r\n";
-  const std::string exe = xoq::testing::packageWith(xoq::testing::Target::kLinux, dir.file("bench"), config, pack);
-  const std::string separate = xoq::testing::packageWith(xoq::testing::Target::kLinux, dir.file("separate"),
-                                                         config + "assystemclassloader false\r\n", pack);
+  const std::string tag = xoq::testing::jdkParameterName(home);
+  const std::string exe =
+      xoq::testing::packageWith(xoq::testing::Target::kLinux, dir.file("bench-" + tag), config, pack);
   std::vector<std::string> classPath = {benchJar};
   classPath.insert(classPath.end(), jars.begin(), jars.end());
   const std::string cp = joinPath(classPath);
 
-  printf("JDK %s (%s); jar set: %zu jars from %s, %.1f MB\n\n", xoq::testing::jdkVersion(home).c_str(), home.c_str(),
-         jars.size(), origin, payloadBytes / 1048576.0);
-
-  // 1. Start-up to the first line of main, runs interleaved.
-  std::vector<double> tExe, tSeparate, tJava, tJavaLoader;
-  for (int i = 0; i < runs; ++i) {
-    tExe.push_back(Child({exe}, environment).waitForLine("first line"));
-    tSeparate.push_back(Child({separate}, environment).waitForLine("first line"));
-    tJava.push_back(Child({java, "-cp", cp, "bench.LoadBench"}, environment).waitForLine("first line"));
-    tJavaLoader.push_back(
-        Child({java, "-Djava.system.class.loader=bench.PlainSystemLoader", "-cp", cp, "bench.LoadBench"}, environment)
-            .waitForLine("first line"));
-  }
-  printf("1. start-up to the first line of main (median of %d)\n", runs);
-  printf("   packaged executable:                 %8.1f ms   ratio %.3f\n", median(tExe), median(tExe) / median(tJava));
-  printf("   packaged, assystemclassloader false: %8.1f ms   ratio %.3f\n", median(tSeparate),
-         median(tSeparate) / median(tJava));
-  printf("   java -cp <the same jars>:            %8.1f ms\n", median(tJava));
-  // What naming a system class loader costs the JDK by itself: the default
-  // executable names one, as its loader must be the system class loader.
-  printf("   java -cp, a plain system class loader named: %.1f ms (packaged executable against it: ratio %.3f)\n\n",
-         median(tJavaLoader), median(tExe) / median(tJavaLoader));
+  printf("   jar set for 3 to 5: %zu jars from %s, %.1f MB\n", jars.size(), origin, payloadBytes / 1048576.0);
 
   // 2 and 3. Class loading and resource reads, each in a fresh virtual
   // machine, runs interleaved.
-  std::vector<double> cExe, cUrl, cApp, rExe, rUrl;
+  std::vector<double> cExe, cUrl, cApp, rExe, rUrl, cpuExe, cpuUrl;
   LoadFigures last[3];
   std::vector<std::string> urlCommand = {java, "-cp", benchJar, "bench.LoadBench", "run", "url", names};
   urlCommand.insert(urlCommand.end(), jars.begin(), jars.end());
@@ -282,19 +443,22 @@ int main(int argc, char** argv) {
     cApp.push_back(last[2].classMs);
     rExe.push_back(last[0].resourceMs);
     rUrl.push_back(last[1].resourceMs);
+    cpuExe.push_back(last[0].classCpuMs);
+    cpuUrl.push_back(last[1].classCpuMs);
   }
   const double classes = atof(last[0].loaded.c_str());
-  printf("2. class loading: %s classes loaded (%s failed for missing dependencies), median\n", last[0].loaded.c_str(),
+  printf("3. class loading: %s classes loaded (%s failed for missing dependencies), median\n", last[0].loaded.c_str(),
          last[0].failed.c_str());
   printf("   launcher's loader (payload):  %8.1f ms  %9.0f classes/s\n", median(cExe), classes / median(cExe) * 1000);
   printf("   URLClassLoader (same jars):   %8.1f ms  %9.0f classes/s  (loaded %s)\n", median(cUrl),
          atof(last[1].loaded.c_str()) / median(cUrl) * 1000, last[1].loaded.c_str());
   printf("   JDK application class loader: %8.1f ms  %9.0f classes/s  (loaded %s)\n", median(cApp),
          atof(last[2].loaded.c_str()) / median(cApp) * 1000, last[2].loaded.c_str());
-  printf("   throughput ratio launcher / URLClassLoader: %.2f   / application loader: %.2f\n\n",
+  printf("   throughput ratio launcher / URLClassLoader: %.2f (aim >= 1.5)   / application loader: %.2f\n",
          median(cUrl) / median(cExe), median(cApp) / median(cExe));
+  printf("   the same by the loading thread's processor time: %.2f\n\n", median(cpuUrl) / median(cpuExe));
 
-  printf("3. resource reads: %s resources, %s bytes, median\n", last[0].read.c_str(), last[0].bytes.c_str());
+  printf("4. resource reads: %s resources, %s bytes, median\n", last[0].read.c_str(), last[0].bytes.c_str());
   printf("   through xoq: URLs:     %8.1f ms\n", median(rExe));
   printf("   URLClassLoader:        %8.1f ms  (read %s)\n", median(rUrl), last[1].read.c_str());
   printf("   throughput ratio xoq / URLClassLoader: %.2f\n\n", median(rUrl) / median(rExe));
@@ -314,9 +478,33 @@ int main(int argc, char** argv) {
   xoq::testing::writeFile(exe + ".cfg", "option -Dbench.hold=1\r\n");
   const long mExeHeld = resident({exe, "run", "context", names});
   const long mJava = resident({java, "-Dbench.hold=1", "-cp", cp, "bench.LoadBench", "run", "context", names});
-  printf("4. resident memory after loading every class and resource\n");
-  printf("   packaged executable:  %8ld kB   ratio %.3f\n", mExeHeld, static_cast<double>(mExeHeld) / mJava);
+  printf("5. resident memory after loading every class and resource\n");
+  printf("   packaged executable:  %8ld kB   ratio %.3f (aim <= 1.0)\n", mExeHeld,
+         static_cast<double>(mExeHeld) / mJava);
   printf("   java -cp:             %8ld kB\n", mJava);
-  printf("   (nested jars are stored, so none is inflated into memory)\n");
+  printf("   (nested jars are stored, so none is inflated into memory)\n\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const bool quick = argc > 1 && strcmp(argv[1], "--quick") == 0;
+  const int runs = quick ? 3 : 11;
+  const std::vector<std::string> homes = xoq::testing::installedJdkHomes();
+  if (homes.empty()) {
+    fprintf(stderr, "no JDK under /usr/lib/jvm\n");
+    return 1;
+  }
+  xoq::testing::TempDir dir;
+  double load[3] = {-1, -1, -1};
+  getloadavg(load, 3);
+  const std::string info = xoq::testing::readFile("/proc/cpuinfo");
+  const size_t model = info.find("model name");
+  const size_t at = model == std::string::npos ? std::string::npos : info.find(": ", model);
+  printf("%s, %ld processors, load average %.2f %.2f %.2f at the start\n\n",
+         at == std::string::npos ? "unknown processor" : info.substr(at + 2, info.find('\n', at) - at - 2).c_str(),
+         sysconf(_SC_NPROCESSORS_ONLN), load[0], load[1], load[2]);
+  wineFigures(dir, runs);
+  for (const std::string& home : homes) benchJdk(dir, home, quick, runs);
   return 0;
 }

@@ -13,9 +13,11 @@ foreach(bench_source IN LISTS bench_sources)
                                "${CMAKE_SOURCE_DIR}/tests/support/packaging.cc"
                                "${CMAKE_SOURCE_DIR}/tests/support/background.cc")
   target_include_directories(${bench_name} PRIVATE "${CMAKE_SOURCE_DIR}/tests")
-  target_link_libraries(${bench_name} PRIVATE xoqpack_lib)
+  # The test support's helpers report through GoogleTest.
+  target_link_libraries(${bench_name} PRIVATE xoqpack_lib gtest)
   target_compile_options(${bench_name} PRIVATE ${XOQ_WARNINGS})
   target_compile_definitions(${bench_name} PRIVATE XOQ_BIN_DIR="${XOQ_BIN_DIR}" XOQ_BUILD_DIR="${CMAKE_BINARY_DIR}"
+                                                   XOQ_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
                                                    XOQ_WINE_PROGRAM="wine")
   add_dependencies(${bench_name} xoqpack xoq-launcher bench_jar)
   set_target_properties(${bench_name} PROPERTIES EXCLUDE_FROM_ALL ON)
@@ -23,6 +25,9 @@ endforeach()
 # The instance benchmark also times the transport alone, with the instance
 # test program of both targets.
 add_dependencies(instances_bench xoq_instance_peer)
+# The speed figures start the packaged examples, and the Windows launcher.
+add_dependencies(archive_bench examples example_notes)
 if(XOQ_WINDOWS)
   add_dependencies(instances_bench xoq_windows)
+  add_dependencies(archive_bench xoq_windows)
 endif()

@@ -17,7 +17,7 @@ target_include_directories(xoq_unit_tests PRIVATE "${CMAKE_SOURCE_DIR}/src" "${C
 target_include_directories(xoq_unit_tests SYSTEM PRIVATE "${XOQ_JNI_INCLUDE}" "${XOQ_JNI_INCLUDE}/linux")
 target_compile_options(xoq_unit_tests PRIVATE ${XOQ_WARNINGS} ${XOQ_SANITIZE})
 target_link_options(xoq_unit_tests PRIVATE ${XOQ_SANITIZE})
-target_link_libraries(xoq_unit_tests PRIVATE gtest_main ${ZLIB_STATIC} pthread dl)
+target_link_libraries(xoq_unit_tests PRIVATE gtest_main ${LIBDEFLATE_STATIC} ${ZLIB_STATIC} pthread dl)
 target_compile_definitions(xoq_unit_tests PRIVATE XOQ_BIN_DIR="${XOQ_BIN_DIR}" XOQ_BUILD_DIR="${CMAKE_BINARY_DIR}"
                                                   XOQ_WINE_PROGRAM="${WINE_PROGRAM}")
 gtest_discover_tests(xoq_unit_tests

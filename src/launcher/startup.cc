@@ -29,15 +29,27 @@ unsigned openPayloadArchiveAhead(void*) {
   return 0;
 }
 
-void startLaunch(LaunchRequest& request, uint32_t& exitCode) {
+// The main thread only waits while the virtual machine starts; meanwhile a
+// thread of its own opens the payload archive (the first class wants it),
+// so that its index is ready by then. It starts after the launch thread,
+// whose work is the longer and must not wait for a processor. Either way the
+// opening starts while theConfig is sure to be set, so no native needs
+// theConfig to find the executable later.
+void openArchiveAhead(platform::Thread& opener) {
+  if (!opener.start(openPayloadArchiveAhead, nullptr, false)) ensurePayloadArchiveOpen();
+}
+
+void startLaunch(LaunchRequest& request, platform::Thread& archiveOpener, uint32_t& exitCode) {
   platform::Thread thread;
   // Two tries: the first with the stack size taken as a reservation; if
   // the thread cannot be created at all, the launch runs right here.
   if (thread.start(launchThreadMain, &request, true) || thread.start(launchThreadMain, &request, false)) {
     trace("launch thread started");
+    openArchiveAhead(archiveOpener);
     exitCode = thread.join();
     return;
   }
+  openArchiveAhead(archiveOpener);
   trace("launch thread could not be started; launching on the main thread");
   request.result = static_cast<uint32_t>(launchApplication(request.argumentCount, request.arguments, request.hook,
                                                            request.extraArgumentCount, request.extraArguments));
@@ -83,16 +95,9 @@ int runLauncher(int argc, char** argv) {
   request.arguments = argumentCount > 0 ? arguments + 1 : arguments;
   request.hook = afterVmCreated;
 
-  // The main thread only waits while the virtual machine starts; meanwhile a
-  // thread of its own opens the payload archive (the first class wants it),
-  // so that its index is ready by then.
-  // Either way the opening starts while theConfig is sure to be set, so no
-  // native needs theConfig to find the executable later.
   platform::Thread archiveOpener;
-  if (!archiveOpener.start(openPayloadArchiveAhead, nullptr, false)) ensurePayloadArchiveOpen();
-
   uint32_t exitCode = 0;
-  startLaunch(request, exitCode);
+  startLaunch(request, archiveOpener, exitCode);
   archiveOpener.join();
   trace("exit code %u", exitCode);
 
