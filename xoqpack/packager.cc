@@ -119,11 +119,13 @@ bool pack(const PackRequest& request, std::string& error) {
   const bool windows = looksLikePeImage(image);
   std::string splashImage;
   if (windows) {
-    if (request.resources.any() && !addWindowsResources(image, request.templatePath, request.resources, error)) {
-      return false;
-    }
-  } else if (!request.resources.splashBitmap.empty()) {
-    error = "--splash-bitmap is for the Windows targets: a Linux launcher has no splash window of its own";
+    const size_t slash = request.outputPath.rfind('/');
+    const std::string outputName =
+        slash == std::string::npos ? request.outputPath : request.outputPath.substr(slash + 1);
+    if (!addWindowsResources(image, request.templatePath, request.resources, outputName, error)) return false;
+  } else if (!request.resources.firstWindowsOnlyOption().empty()) {
+    error = request.resources.firstWindowsOnlyOption() +
+            " is for the Windows targets: a Linux executable has no Windows resources";
     return false;
   } else if (!request.resources.splashImage.empty() && !readSplashImage(request.resources, splashImage, error)) {
     return false;
