@@ -8,10 +8,12 @@
 #include <cstring>
 #include <set>
 
+#include "application_jar.h"
 #include "archive/byte_order.h"
 #include "archive/integrity.h"
 #include "archive/payload.h"
 #include "config/ascii.h"
+#include "config/config_store.h"
 #include "config_block.h"
 #include "pe_image.h"
 #include "platform/platform.h"
@@ -144,12 +146,33 @@ bool pack(const PackRequest& request, std::string& error) {
     }
   }
 
+  std::vector<PackEntry> requested;
+  if (!request.applicationJar.empty()) {
+    ApplicationJar jar;
+    if (!collectApplicationJar(request.applicationJar, request.followClassPath, jar, error)) return false;
+    // A mainclass line of the configuration wins; otherwise the jar's goes
+    // first, ahead of an empty one.
+    ConfigStore store;
+    store.appendText(block.data(), block.size());
+    if (store.lookup("mainclass", false, false).empty()) {
+      if (jar.mainClass.empty()) {
+        error = request.applicationJar +
+                " has no Main-Class in its manifest; name the main class with mainclass "
+                "in the configuration";
+        return false;
+      }
+      block.insert(3, "mainclass " + jar.mainClass + "\r\n");
+    }
+    requested = jar.jars;
+  }
+  requested.insert(requested.end(), request.entries.begin(), request.entries.end());
+
   std::set<std::string> names;
   names.insert(kSupportPackageDirectory);
   names.insert(kSplashImageEntry);
   for (size_t i = 0; i < kSupportClassCount; ++i) names.insert(kSupportClasses[i].name);
   std::vector<PackEntry> entries;
-  for (const PackEntry& entry : request.entries) {
+  for (const PackEntry& entry : requested) {
     const std::string name = normaliseEntryName(entry.name, error);
     if (name.empty()) return false;
     if (!names.insert(name).second) {

@@ -25,6 +25,14 @@ const char kUsage[] =
     "                               windows-console  Windows console program\n"
     "                               linux            Linux program\n"
     "      --template FILE        copy this launcher template instead\n"
+    "  -j, --jar FILE             the application jar: stored at the archive's top,\n"
+    "                             its Main-Class the main class unless the\n"
+    "                             configuration names one (--config is then\n"
+    "                             optional), and every jar its manifest's\n"
+    "                             Class-Path names, and theirs in turn, stored once\n"
+    "                             each under lib/, as `java -jar` would find them.\n"
+    "                             A Class-Path entry that does not exist is an error.\n"
+    "      --no-class-path        do not follow the Class-Path of --jar\n"
     "  -c, --config FILE          the configuration (lines of a key and a value).\n"
     "                             UTF-8, UTF-16 with its byte-order mark, or\n"
     "                             Windows-1252; stored as UTF-8 with CR LF line ends.\n"
@@ -75,7 +83,9 @@ const char kUsage[] =
     "Entry names are relative, '/'-separated and unique; the names under\n"
     "com/tarvolin/xoq/ belong to xoq.\n"
     "\n"
-    "Example:\n"
+    "Examples:\n"
+    "  xoqpack --jar build/notes.jar --icon notes.ico --file-version 1.4.2.0 \\\n"
+    "          --product Notes --output Notes.exe\n"
     "  xoqpack --target windows --config app.cfg --add build/app.jar=app.jar \\\n"
     "          --add-tree resources --output App.exe\n";
 
@@ -151,6 +161,8 @@ int main(int argc, char** argv) {
       {"-c", &request.configPath},
       {"--config", &request.configPath},
       {"--comment", &request.comment},
+      {"-j", &request.applicationJar},
+      {"--jar", &request.applicationJar},
       {"--icon", &resources.icon},
       {"--splash-bitmap", &resources.splashBitmap},
       {"--splash-image", &resources.splashImage},
@@ -171,6 +183,10 @@ int main(int argc, char** argv) {
     }
     if (option == "--no-dpi-aware") {
       resources.dpiAware = false;
+      continue;
+    }
+    if (option == "--no-class-path") {
+      request.followClassPath = false;
       continue;
     }
     if (option == "--utf8-code-page") {
