@@ -7,13 +7,21 @@ xoq_core_library(xoq_core)
 # Everything static, so that the executable needs no DLL beside it.
 set(XOQ_STATIC_LINK -static -static-libgcc -static-libstdc++)
 
+# The templates xoqpack copies are stripped: symbols and debugging sections
+# are two thirds of the file and no user needs them. The linker's own output,
+# with everything and a link map, stays in <build>/windows/unstripped for
+# debugging (and for bench/template_size_bench).
+set(XOQ_UNSTRIPPED_DIR "${CMAKE_BINARY_DIR}/unstripped")
 function(xoq_windows_launcher name subsystem)
   add_executable(${name} "${CMAKE_SOURCE_DIR}/src/launcher/main.cc" "${CMAKE_SOURCE_DIR}/src/launcher/launcher.rc")
   target_link_libraries(${name} PRIVATE xoq_core)
   target_compile_options(${name} PRIVATE ${XOQ_WARNINGS})
   target_link_options(${name} PRIVATE ${XOQ_STATIC_LINK} -m${subsystem} -Wl,--whole-archive
-                      $<TARGET_FILE:xoq_core> -Wl,--no-whole-archive)
-  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${XOQ_BIN_DIR}")
+                      $<TARGET_FILE:xoq_core> -Wl,--no-whole-archive -Wl,-Map=${XOQ_UNSTRIPPED_DIR}/${name}.map)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${XOQ_UNSTRIPPED_DIR}")
+  add_custom_command(TARGET ${name} POST_BUILD
+                     COMMAND "${CMAKE_STRIP}" --strip-all -o "${XOQ_BIN_DIR}/${name}.exe" "$<TARGET_FILE:${name}>"
+                     COMMENT "Stripping the ${name} template into ${XOQ_BIN_DIR}")
 endfunction()
 
 # The product: a GUI-subsystem program whose entry is still `main`.

@@ -11,6 +11,7 @@
 #include "support/files.h"
 #include "support/jdks.h"
 #include "support/packaging.h"
+#include "support/refusal.h"
 
 namespace xoq {
 namespace testing {

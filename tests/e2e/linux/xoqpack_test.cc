@@ -12,6 +12,7 @@
 #include "support/files.h"
 #include "support/packaging.h"
 #include "support/process.h"
+#include "support/refusal.h"
 
 namespace xoq {
 namespace testing {

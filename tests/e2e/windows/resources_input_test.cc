@@ -4,6 +4,7 @@
 #include <string>
 
 #include "e2e/windows/resources_fixture.h"
+#include "support/refusal.h"
 
 namespace xoq {
 namespace testing {
