@@ -38,6 +38,14 @@ add_executable(xoq_window_text "${CMAKE_SOURCE_DIR}/tests/e2e/windows/tools/wind
 target_compile_options(xoq_window_text PRIVATE ${XOQ_WARNINGS})
 target_link_options(xoq_window_text PRIVATE ${XOQ_STATIC_LINK} -mconsole)
 
+# A test tool, not shipped: prints what the Windows API reads from the
+# resources of a packaged program (icon, version information, splash
+# images, manifest, messages).
+add_executable(xoq_read_resources "${CMAKE_SOURCE_DIR}/tests/e2e/windows/tools/read_resources.cc")
+target_link_libraries(xoq_read_resources PRIVATE version)
+target_compile_options(xoq_read_resources PRIVATE ${XOQ_WARNINGS})
+target_link_options(xoq_read_resources PRIVATE ${XOQ_STATIC_LINK} -mconsole)
+
 add_executable(xoq_unit_tests ${XOQ_TEST_SOURCES} "${CMAKE_SOURCE_DIR}/tests/support/files.cc"
                               "${CMAKE_SOURCE_DIR}/tests/support/zip_builder.cc"
                               "${CMAKE_SOURCE_DIR}/tests/support/payload_builder.cc"

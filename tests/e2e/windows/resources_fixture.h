@@ -31,10 +31,11 @@ class Resources : public ::testing::TestWithParam<Target> {
 
   std::string bmp() { return makeImage("BMP3:splash.bmp", {"-size", "120x80", "gradient:navy-gold"}); }
   std::string png() { return makeImage("splash.png", {"-size", "64x48", "plasma:fractal", "-seed", "1"}); }
-  /// Four images; the 256-pixel one PNG-compressed, as ImageMagick writes it.
+  /// Four images of 32 bits; the 256-pixel one PNG-compressed, as
+  /// ImageMagick writes it.
   std::string ico() {
-    return makeImage("app.ico",
-                     {"-size", "256x256", "plasma:fractal", "-seed", "2", "-define", "icon:auto-resize=256,48,32,16"});
+    return makeImage("app.ico", {"-size", "256x256", "plasma:fractal", "-seed", "2", "-alpha", "set", "-depth", "8",
+                                 "-define", "icon:auto-resize=256,48,32,16"});
   }
 
   std::string pack(const std::string& name, const std::vector<std::string>& options, Target target) {

@@ -163,6 +163,20 @@ TEST_F(Pefile, EveryProgramGetsAManifestAndOnlyTheVersionInformationAskedFor) {
   EXPECT_EQ(options.version, version);
 }
 
+TEST_F(Pefile, IconEntriesWithoutPlanesOrDepthGetTheImages) {
+  // PNG entries often leave both 0; Windows picks the image to show by them.
+  std::string icon = readFile(ico());
+  for (size_t entry = 0; entry < 4; ++entry) icon.replace(6 + 16 * entry + 4, 4, 4, '\0');
+  writeFile(dir_.file("zero.ico"), icon);
+  const PefileView view =
+      readWithPefile(pack("zero.exe", {"--icon", dir_.file("zero.ico")}, Target::kWindows), dir_.file("zero"));
+  const std::string group = view.data("14", "1");
+  ASSERT_EQ(group.size(), 6u + 4 * 14);
+  for (size_t entry = 0; entry < 4; ++entry) {
+    EXPECT_EQ(group.substr(6 + 14 * entry + 4, 4), std::string("\x01\x00\x20\x00", 4)) << "entry " << entry;
+  }
+}
+
 TEST_F(Pefile, EveryKindOfBmpBecomesBitmap100) {
   // Name, ImageMagick arguments; each file without its 14-byte header is the
   // resource.
