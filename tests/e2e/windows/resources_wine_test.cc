@@ -5,12 +5,12 @@
 // osslsigncode still works; the manifest acts.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <map>
 #include <sstream>
 #include <string>
 
 #include "e2e/windows/resources_fixture.h"
+#include "support/signing.h"
 
 namespace xoq {
 namespace testing {
@@ -76,22 +76,10 @@ INSTANTIATE_TEST_SUITE_P(Templates, ResourcesUnderWine, ::testing::Values(Target
 TEST_F(ResourcesUnderWine, SignedProgramVerifiesKeepsItsResourcesAndStillStarts) {
   const std::vector<std::string> options = everyOption();
   const std::string exe = pack("Notes.exe", options, Target::kWindowsConsole);
+  const std::string signedExe = dir_.file("signed.exe");
+  ASSERT_EQ(signWithThrowAwayCertificate(dir_.path(), exe, signedExe), "");
   RunOptions slow;
   slow.timeoutSeconds = 120;
-  // A throw-away certificate, made for this test only.
-  const ProcessResult made =
-      runProcess({"openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=xoq test",
-                  "-keyout", dir_.file("key.pem"), "-out", dir_.file("cert.pem")},
-                 slow);
-  ASSERT_EQ(made.exitCode, 0) << made.err;
-  const std::string signedExe = dir_.file("signed/Notes.exe");
-  writeFile(signedExe, "");
-  const ProcessResult signing =
-      runProcess({"osslsigncode", "sign", "-certs", dir_.file("cert.pem"), "-key", dir_.file("key.pem"), "-n", "Notes",
-                  "-in", exe, "-out", signedExe + ".new"},
-                 slow);
-  ASSERT_EQ(signing.exitCode, 0) << signing.out << signing.err;
-  ASSERT_EQ(std::rename((signedExe + ".new").c_str(), signedExe.c_str()), 0);
   const ProcessResult verified =
       runProcess({"osslsigncode", "verify", "-CAfile", dir_.file("cert.pem"), "-in", signedExe}, slow);
   EXPECT_EQ(verified.exitCode, 0) << verified.out << verified.err;
@@ -107,19 +95,36 @@ TEST_F(ResourcesUnderWine, SignedProgramVerifiesKeepsItsResourcesAndStillStarts)
   EXPECT_NE(result.err.find("Java Runtime Environment not found."), std::string::npos) << result.err;
 }
 
-TEST_F(ResourcesUnderWine, Utf8CodePageKeepsArgumentsTheAnsiCodePageCannotHold) {
-  const std::string argument =
+TEST_F(ResourcesUnderWine, Utf8CodePageMakesTheNarrowFormUtf8) {
+  // Grüße-日本: beyond Windows-1252, the ANSI code page of Wine's default
+  // locale, and beyond any single legacy code page.
+  const std::string text =
       "Gr\xC3\xBC\xC3\x9F"
-      "e-\xE6\x97\xA5\xE6\x9C\xAC";  // Grüße-日本
+      "e-\xE6\x97\xA5\xE6\x9C\xAC";
+  const std::string config = "jre_order c\r\nmainclass a.Main\r\nmessage 1=" + text + "\r\n";
+  writeFile(dir_.file("app.cfg"), config);
   RunOptions options;
   options.workingDirectory = dir_.path();
-  const std::string plain = pack("plain.exe", {}, Target::kWindowsConsole);
-  const ProcessResult lost = runExecutable(Target::kWindowsConsole, plain, {argument}, options);
-  EXPECT_TRUE(traced(lost, "program argument 1: ")) << lost.err;
-  EXPECT_FALSE(traced(lost, "program argument 1: " + argument)) << lost.err;
-  const std::string utf8 = pack("utf8.exe", {"--utf8-code-page"}, Target::kWindowsConsole);
-  const ProcessResult kept = runExecutable(Target::kWindowsConsole, utf8, {argument}, options);
-  EXPECT_TRUE(traced(kept, "program argument 1: " + argument)) << kept.err;
+  const auto run = [&](const std::string& name, const std::vector<std::string>& xoqpackOptions) {
+    std::vector<std::string> arguments = {"--target",           "windows-console", "--config",
+                                          dir_.file("app.cfg"), "--output",        dir_.file(name)};
+    arguments.insert(arguments.end(), xoqpackOptions.begin(), xoqpackOptions.end());
+    EXPECT_EQ(runXoqpack(arguments).exitCode, 0);
+    return runExecutable(Target::kWindowsConsole, dir_.file(name), {text}, options);
+  };
+  // The command line reaches the launcher, and the message text (UTF-8 in
+  // the configuration) reaches the console, in the narrow form: without the
+  // option, Windows-1252 keeps "Grüße" in its own bytes and loses the rest.
+  const ProcessResult legacy = run("plain.exe", {});
+  EXPECT_TRUE(traced(legacy, "program argument 1: ")) << legacy.err;
+  EXPECT_FALSE(traced(legacy, "program argument 1: " + text)) << legacy.err;
+  EXPECT_NE(legacy.err.find("Error: Gr\xFC\xDF"
+                            "e-"),
+            std::string::npos)
+      << legacy.err;
+  const ProcessResult utf8 = run("utf8.exe", {"--utf8-code-page"});
+  EXPECT_TRUE(traced(utf8, "program argument 1: " + text)) << utf8.err;
+  EXPECT_NE(utf8.err.find("Error: " + text + "\r\n"), std::string::npos) << utf8.err;
 }
 
 }  // namespace
