@@ -31,7 +31,10 @@ void openRedirectTarget(RedirectTarget& target) {
 
 // Called by the virtual machine when System.exit (or Runtime.halt) ends the
 // process: the C runtime's buffers may not be written out on that path.
-void JNICALL flushOnVmExit(jint /*status*/) { theStreamRedirector.flush(); }
+void JNICALL flushOnVmExit(jint status) {
+  trace("exit(%d) from the virtual machine: writing out the redirected streams", static_cast<int>(status));
+  theStreamRedirector.flush();
+}
 
 }  // namespace
 

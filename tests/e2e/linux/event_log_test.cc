@@ -20,35 +20,6 @@ namespace xoq {
 namespace testing {
 namespace {
 
-// A datagram socket bound at a path, as a syslog daemon listens on /dev/log.
-class LogReceiver {
- public:
-  explicit LogReceiver(const std::string& path) {
-    socket_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    sockaddr_un address = {};
-    address.sun_family = AF_UNIX;
-    path.copy(address.sun_path, sizeof address.sun_path - 1);
-    bound_ = socket_ >= 0 && bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  }
-  ~LogReceiver() {
-    if (socket_ >= 0) close(socket_);
-  }
-  bool bound() const { return bound_; }
-
-  /// Every message received so far.
-  std::vector<std::string> messages() {
-    std::vector<std::string> all;
-    char buffer[8192];
-    ssize_t n;
-    while ((n = recv(socket_, buffer, sizeof buffer, 0)) > 0) all.emplace_back(buffer, static_cast<size_t>(n));
-    return all;
-  }
-
- private:
-  int socket_ = -1;
-  bool bound_ = false;
-};
-
 struct SyslogLine {
   int priority = -1;
   std::string tag;
@@ -74,8 +45,12 @@ class EventLogToSyslog : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(EventLogToSyslog, WhatTheSystemLogReceives) {
   TempDir dir;
-  LogReceiver receiver(dir.file("log.socket"));
-  ASSERT_TRUE(receiver.bound());
+  // A datagram socket bound at a path, as a syslog daemon listens on /dev/log.
+  const int receiver = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  sockaddr_un address = {};
+  address.sun_family = AF_UNIX;
+  dir.file("log.socket").copy(address.sun_path, sizeof address.sun_path - 1);
+  ASSERT_EQ(bind(receiver, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   const std::string exe =
       packageWith(Target::kLinux, dir.file("notes-app"), "jre_order e\r\nmainclass redirect.Main\r\n",
                   {"--add-tree", testAppClasses("redirect")});
@@ -100,7 +75,11 @@ TEST_P(EventLogToSyslog, WhatTheSystemLogReceives) {
   EXPECT_EQ(result.err, "");
 
   std::vector<SyslogLine> lines;
-  for (const std::string& message : receiver.messages()) lines.push_back(parse(message));
+  char message[8192];
+  for (ssize_t n; (n = recv(receiver, message, sizeof message, 0)) > 0;) {
+    lines.push_back(parse(std::string(message, static_cast<size_t>(n))));
+  }
+  close(receiver);
   // user.info 14, user.err 11, user.warning 12, user.notice 13,
   // authpriv.info 86, authpriv.warning 84.
   const std::vector<SyslogLine> expected = {

@@ -32,24 +32,15 @@ bool inOrder(const std::string& text, const std::vector<std::string>& parts, std
   return true;
 }
 
-// The bulk output of the probe: `count` numbered 100-byte lines from `first`.
-bool numberedLines(const std::string& text, size_t first, size_t count, std::string& why) {
-  if (text.size() != count * 100) {
-    why = "size " + std::to_string(text.size()) + " instead of " + std::to_string(count * 100);
-    return false;
+// What the probe's "bulk" prints for `megabytes`: numbered 100-byte lines.
+std::string bulkText(size_t megabytes) {
+  std::string text;
+  char line[101];
+  for (size_t i = 0; i < megabytes * 1024 * 1024 / 100; ++i) {
+    snprintf(line, sizeof line, "%08zu %s\n", i, std::string(90, static_cast<char>('a' + i % 26)).c_str());
+    text += line;
   }
-  char number[16];
-  for (size_t i = 0; i < count; ++i) {
-    const size_t n = first + i;
-    snprintf(number, sizeof number, "%08zu ", n);
-    const char* line = text.data() + i * 100;
-    if (text.compare(i * 100, 9, number) != 0 ||
-        text.find_first_not_of(static_cast<char>('a' + n % 26), i * 100 + 9) != i * 100 + 99 || line[99] != '\n') {
-      why = "line " + std::to_string(n) + " reads " + text.substr(i * 100, 100);
-      return false;
-    }
-  }
-  return true;
+  return text;
 }
 
 class Redirection : public ::testing::TestWithParam<std::string> {
@@ -122,31 +113,17 @@ TEST_P(Redirection, HundredMegabytesThroughACommandThenSystemExit) {
   EXPECT_EQ(result.out, "");
   const std::string errors = readFile(dir_.file("logs/err.log"));
   EXPECT_NE(errors.find("standard output: sent to |gzip"), std::string::npos) << errors;
-  EXPECT_NE(errors.find("exit hook"), std::string::npos) << errors;
+  // System.exit ran the hook that writes the launcher's buffers out.
+  EXPECT_NE(errors.find("exit(3) from the virtual machine: writing out the redirected streams"), std::string::npos)
+      << errors;
 
   ASSERT_FALSE(awaitFile(dir_.file("logs/out.gz")).empty()) << "gzip did not finish";
   RunOptions options;
   options.timeoutSeconds = 120;
   const ProcessResult unpacked = runProcess({"gzip", "-dc", dir_.file("logs/out.gz")}, options);
   ASSERT_EQ(unpacked.exitCode, 0) << unpacked.err;
-  std::string why;
-  EXPECT_TRUE(numberedLines(unpacked.out, 0, 100 * 1024 * 1024 / 100, why)) << why;
-}
-
-TEST_P(Redirection, StandardErrorIntoACommandStandardOutputLeftAlone) {
-  const std::string exe = package("stderr |cat > err.txt.part && mv err.txt.part err.txt\r\n");
-  const ProcessResult result = run(exe, {"streams"});
-  EXPECT_EQ(result.exitCode, 0) << describe(result);
-  EXPECT_EQ(result.out, "out 1\nout 2\n!\nout 3 java.io.PrintStream\n") << describe(result);
-  const std::string errors = awaitFile(dir_.file("err.txt"));
-  std::string missing;
-  EXPECT_TRUE(inOrder(
-      errors,
-      {"standard error: sent to |cat", "err 1\nerr 2\n", "java.lang.IllegalStateException: boom", "exit code 0"},
-      missing))
-      << "missing in order: " << missing << "\n"
-      << errors;
-  EXPECT_EQ(errors.find("out 1"), std::string::npos) << errors;
+  EXPECT_EQ(unpacked.out.size(), 100u * 1024 * 1024 / 100 * 100);
+  EXPECT_TRUE(unpacked.out == bulkText(100)) << "the stream arrived changed";
 }
 
 // With descriptor 1 pinned, standard output does not take its target, and
@@ -170,8 +147,7 @@ TEST_P(Redirection, JavaSideRedirectionWhereTheDescriptorIsNotTaken) {
   EXPECT_EQ(bulk.exitCode, 0) << describe(bulk);
   const std::string log = readFile(dir_.file("out.log"));
   ASSERT_EQ(log.compare(0, head.size(), head), 0);
-  std::string why;
-  EXPECT_TRUE(numberedLines(log.substr(head.size()), 0, 10 * 1024 * 1024 / 100, why)) << why;
+  EXPECT_TRUE(log.substr(head.size()) == bulkText(10)) << "the stream arrived changed, " << log.size() << " bytes";
 }
 
 TEST_P(Redirection, CommandThatEndsEarlyAndFileThatCannotBeOpened) {
