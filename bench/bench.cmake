@@ -1,5 +1,6 @@
-# Benchmarks: print figures and ratios; never part of the test run.
-# Build one with `ninja -C build <name>` and run build/<name>.
+# Benchmarks: print figures and ratios; never part of the test run. They are
+# built with everything else, so that a change that breaks one shows in the
+# build; run one as build/<name>.
 xoq_java_jar("${CMAKE_BINARY_DIR}/bench/bench.jar" "${CMAKE_BINARY_DIR}/bench/classes" "${CMAKE_SOURCE_DIR}/bench/java"
              "Compiling the benchmarks' Java program" "" SUPPORT)
 add_custom_target(bench_jar DEPENDS "${CMAKE_BINARY_DIR}/bench/bench.jar")
@@ -20,7 +21,6 @@ foreach(bench_source IN LISTS bench_sources)
                                                    XOQ_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
                                                    XOQ_WINE_PROGRAM="wine")
   add_dependencies(${bench_name} xoqpack xoq-launcher bench_jar)
-  set_target_properties(${bench_name} PROPERTIES EXCLUDE_FROM_ALL ON)
 endforeach()
 # The instance benchmark also times the transport alone, with the instance
 # test program of both targets.
@@ -31,3 +31,4 @@ if(XOQ_WINDOWS)
   add_dependencies(instances_bench xoq_windows)
   add_dependencies(archive_bench xoq_windows)
 endif()
+add_dependencies(redirect_bench xoq_stdout_pinned)

@@ -132,3 +132,10 @@ if(XOQ_WINDOWS)
   gtest_discover_tests(xoq_e2e_windows DISCOVERY_MODE PRE_TEST TEST_PREFIX "e2e.windows."
     PROPERTIES TIMEOUT 300 FIXTURES_REQUIRED wine ENVIRONMENT "${XOQ_WINE_ENVIRONMENT}")
 endif()
+
+# Runs a program whose descriptor 1 cannot be replaced (a seccomp filter), for
+# the Java-side redirection on Linux (end-to-end tests and the benchmark).
+add_executable(xoq_stdout_pinned "${CMAKE_SOURCE_DIR}/tests/tools/stdout_pinned.c")
+target_compile_options(xoq_stdout_pinned PRIVATE ${XOQ_WARNINGS})
+set_target_properties(xoq_stdout_pinned PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/test-tools")
+add_dependencies(xoq_e2e_linux xoq_stdout_pinned)

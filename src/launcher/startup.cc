@@ -15,6 +15,7 @@
 #include "launcher/trace.h"
 #include "launcher/working_directory.h"
 #include "platform/platform.h"
+#include "redirect/stream_redirector.h"
 #include "runtime/main_class.h"
 #include "runtime/runtime_search.h"
 #include "runtime/vm_context.h"
@@ -83,7 +84,7 @@ int runLauncher(int argc, char** argv) {
   findJvmLibrary();
   trace("splash: none (no splash screen is built into this launcher yet)");
   applyForcedWorkingDirectory(config);
-  trace("standard streams: left as they are (redirection is not built yet)");
+  redirectStandardStreams(config, vm);
   applySingleInstance(config, instances);
 
   int argumentCount = argc;
@@ -154,6 +155,7 @@ int launchApplication(int32_t argumentCount, char** arguments, void (*hook)(), i
 }
 
 void afterVmCreated() {
+  if (theVm != nullptr && theVm->env != nullptr) theStreamRedirector.installJavaRedirection(theVm->env);
   platform::installConsoleSignalHandler(onConsoleSignal);
   trace("console signal handlers installed");
 }
