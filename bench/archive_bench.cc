@@ -334,6 +334,10 @@ void breakdownFigures(const xoq::testing::TempDir& dir, const std::string& home,
       "       of it: the output filter's helper     %5.2f ms; the JDK's own cost of naming any system class "
       "loader %.1f ms (whole java -cp runs)\n",
       median(filter), median(tJavaLoader) - median(tJava));
+  printf(
+      "       what is left, the support classes read from the executable and the launcher's loader: %.1f ms; "
+      "no agent any more\n",
+      median(creation) - median(creationSeparate) - median(filter) - (median(tJavaLoader) - median(tJava)));
   printf("     main class loader to first xoq: URL     %5.1f ms (the manifest of the main class's jar)\n",
          median(firstUrl));
   printf("     first xoq: URL to first class defined   %5.1f ms\n", median(firstClass));
