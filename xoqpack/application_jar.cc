@@ -7,24 +7,18 @@
 
 #include "config/ascii.h"
 #include "jar_manifest.h"
+#include "path_names.h"
 #include "platform/platform.h"
 
 namespace xoq {
 
 namespace {
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 std::string percentDecoded(const std::string& text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
-      out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+    if (text[i] == '%' && i + 2 < text.size() && hexDigitValue(text[i + 1]) >= 0 && hexDigitValue(text[i + 2]) >= 0) {
+      out += static_cast<char>(hexDigitValue(text[i + 1]) * 16 + hexDigitValue(text[i + 2]));
       i += 2;
     } else {
       out += text[i];
@@ -63,14 +57,10 @@ size_t schemeLength(const std::string& text) {
   return 0;
 }
 
-std::string folderOf(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
-
-std::string baseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
-
 // "lib/util.jar", or "lib/util-2.jar" and on when another jar of that name
 // came first.
 std::string libraryName(const std::string& file, std::set<std::string>& taken) {
-  const std::string base = baseName(file);
+  const std::string base = fileNameOf(file);
   const size_t dot = base.rfind('.');
   const std::string stem = dot == std::string::npos || dot == 0 ? base : base.substr(0, dot);
   const std::string extension = base.substr(stem.size());
@@ -132,7 +122,7 @@ bool collectApplicationJar(const std::string& path, bool followClassPath, Applic
     if (!readJarManifest(application ? path : next.path, manifest, error)) return false;
     if (application) {
       result.mainClass = manifest.mainClass;
-      result.jars.push_back({path, baseName(next.path)});
+      result.jars.push_back({path, fileNameOf(next.path)});
       if (!followClassPath) break;
     } else {
       result.jars.push_back({next.path, libraryName(next.path, names)});

@@ -30,11 +30,6 @@ void put32(std::string& file, size_t offset, uint32_t value) {
   writeLittle32(reinterpret_cast<uint8_t*>(&file[offset]), value);
 }
 
-void put16(std::string& file, size_t offset, uint16_t value) {
-  file[offset] = static_cast<char>(value & 0xFF);
-  file[offset + 1] = static_cast<char>(value >> 8);
-}
-
 uint64_t alignUp(uint64_t value, uint32_t alignment) { return (value + alignment - 1) / alignment * alignment; }
 
 bool isPowerOfTwo(uint32_t value) { return value != 0 && (value & (value - 1)) == 0; }
@@ -267,7 +262,7 @@ bool PeImage::replaceResources(const std::function<std::string(uint32_t rva)>& b
   }
   sections_.push_back(added);
   writeSectionHeader(sections_.size() - 1);
-  put16(file_, peOffset_ + 4 + 2, static_cast<uint16_t>(sections_.size()));
+  writeLittle16(reinterpret_cast<uint8_t*>(&file_[peOffset_ + 4 + 2]), static_cast<uint16_t>(sections_.size()));
   addInitializedData(added.rawSize);
   setResourceDirectory(added.virtualAddress, added.virtualSize);
   put32(file_, optionalOffset_ + kSizeOfImage, static_cast<uint32_t>(alignUp(imageEnd(), sectionAlign)));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "packager.h"
+#include "path_names.h"
 #include "platform/platform.h"
 
 namespace {
@@ -92,16 +93,6 @@ const char kUsage[] =
 int fail(const std::string& message) {
   fprintf(stderr, "xoqpack: %s\n", message.c_str());
   return 1;
-}
-
-std::string directoryOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string baseName(const std::string& path) {
-  const size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // FILE=NAME splits at the last '=', since entry names hold none.
@@ -205,7 +196,7 @@ int main(int argc, char** argv) {
     } else if (option == "-a" || option == "--add") {
       xoq::PackEntry entry;
       splitSourceAndName(value, entry.source, entry.name);
-      if (entry.name.empty()) entry.name = baseName(entry.source);
+      if (entry.name.empty()) entry.name = xoq::fileNameOf(entry.source);
       request.entries.push_back(entry);
     } else if (!addTree(value, request.entries, error)) {
       return fail(error);
@@ -220,7 +211,7 @@ int main(int argc, char** argv) {
     if (target == "windows-console") file = "xoq-launcher-console.exe";
     if (target == "linux") file = "xoq-launcher";
     if (file == nullptr) return fail("unknown target " + target + "; use windows, windows-console or linux");
-    request.templatePath = directoryOf(xoq::platform::modulePath()) + file;
+    request.templatePath = xoq::folderOf(xoq::platform::modulePath()) + file;
     if (!xoq::platform::exists(request.templatePath))
       return fail("the " + target + " launcher template is missing: " + request.templatePath);
   }
