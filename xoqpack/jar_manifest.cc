@@ -60,12 +60,16 @@ bool readJarManifest(const std::string& path, JarManifest& manifest, std::string
   for (const ZipEntry& entry : zip.entries()) {
     const std::string_view name = zip.name(entry);
     if (name.size() != 20 || !startsWithIgnoringCase(name, "meta-inf/manifest.mf")) continue;
+    // Located first: locate() checks the size the entry claims against its
+    // data before that size is allocated.
     const uint8_t* stored = nullptr;
-    std::string bytes(entry.size, '\0');
-    Inflater inflater;
     const char* failure = zip.locate(entry, stored);
-    if (failure == nullptr)
+    std::string bytes;
+    Inflater inflater;
+    if (failure == nullptr) {
+      bytes.resize(entry.size);
       failure = ZipReader::extract(entry, stored, reinterpret_cast<uint8_t*>(&bytes[0]), inflater);
+    }
     if (failure != nullptr) {
       error = "cannot read the manifest of " + path + ": " + failure;
       return false;

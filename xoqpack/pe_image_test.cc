@@ -128,6 +128,26 @@ TEST(ResourceWriter, DamagedDirectoriesAreReportedNotFollowed) {
   ASSERT_TRUE(image.parse(imageWith(section), error)) << error;
   EXPECT_FALSE(tree.read(image, error));
   EXPECT_NE(error.find("damaged"), std::string::npos) << error;
+
+  // 64 names of one type all lead to one leaf whose data is the whole
+  // section: each would copy it again.
+  std::string hostile(0x1000, '\0');
+  put32(hostile, 14, 1);  // the root: one type
+  put32(hostile, 16, 5);
+  put32(hostile, 20, 0x80000000u | 24);
+  put32(hostile, 24 + 14, 64);  // the type: 64 names, one directory
+  for (uint32_t i = 0; i < 64; ++i) {
+    put32(hostile, 40 + 8 * i, i + 1);
+    put32(hostile, 40 + 8 * i + 4, 0x80000000u | 552);
+  }
+  put32(hostile, 552 + 14, 1);  // the name: one language, one leaf
+  put32(hostile, 568, kLanguageUsEnglish);
+  put32(hostile, 572, 576);
+  put32(hostile, 576, kSectionRva);
+  put32(hostile, 580, 0x1000);
+  ASSERT_TRUE(image.parse(imageWith(hostile), error)) << error;
+  EXPECT_FALSE(tree.read(image, error));
+  EXPECT_NE(error.find("more than the whole file"), std::string::npos) << error;
 }
 
 }  // namespace

@@ -92,6 +92,14 @@ class TreeReader {
       error = "a resource's data lies outside the image";
       return false;
     }
+    // Entries of a sound tree do not share data, so together they hold no
+    // more than the image; a damaged one could name its whole section from
+    // every leaf.
+    copied_ += size;
+    if (copied_ > image_.bytes().size()) {
+      error = "its resources add up to more than the whole file";
+      return false;
+    }
     path.codePage = readLittle32(bytes(offset + 8));
     path.data.assign(data.data(), data.size());
     out_.push_back(path);
@@ -102,6 +110,7 @@ class TreeReader {
   std::string_view section_;
   std::vector<Resource>& out_;
   size_t visited_ = 0;
+  uint64_t copied_ = 0;  // bytes of resource data taken so far
 };
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "support/jdks.h"
 #include "support/packaging.h"
 #include "support/refusal.h"
+#include "support/zip_builder.h"
 
 namespace xoq {
 namespace testing {
@@ -105,6 +106,14 @@ TEST(PackageFromJarInput, MissingClassPathEntriesAreNamedAndCanBeLeftOut) {
   // Without a Main-Class, the configuration must name one.
   expectXoqpackRefuses({"--target", "linux", "--jar", classPathJar("lib/two.jar"), "--output", output}, output,
                        "has no Main-Class");
+
+  // A manifest that claims 2 GB in a few bytes is refused before anything
+  // that large is asked for.
+  ZipBuilder bomb;
+  bomb.deflated("META-INF/MANIFEST.MF", "Main-Class: a.B\r\n\r\n").last().size = 0x80000000u;
+  writeFile(dir.file("bomb.jar"), bomb.build());
+  expectXoqpackRefuses({"--target", "linux", "--jar", dir.file("bomb.jar"), "--output", output}, output,
+                       "claims more bytes than its data can hold");
 
   const ProcessResult packed =
       runXoqpack({"--target", "linux", "--jar", classPathJar("broken.jar"), "--no-class-path", "--output", output});

@@ -48,6 +48,10 @@ TEST_F(ResourceInput, BrokenImagesAreRefused) {
   refuse("--icon", icon.substr(0, 30), "cut short in its list of images");
   refuse("--icon", cursor, "is a cursor");
   refuse("--icon", badImage, "neither a bitmap nor a PNG");
+  // Entries that share an image's bytes would ask for them once each.
+  std::string shared = icon;
+  shared.replace(6 + 16 + 12, 4, icon.substr(6 + 12, 4));
+  refuse("--icon", shared, "images 1 and 2 overlap");
   refuse("--icon", readFile(png()), "is not an icon");
   refuseValue({"--icon", dir_.file("missing.ico")}, "missing.ico");
 }
