@@ -150,5 +150,24 @@ TEST(ResourceWriter, DamagedDirectoriesAreReportedNotFollowed) {
   EXPECT_NE(error.find("more than the whole file"), std::string::npos) << error;
 }
 
+TEST(ResourceWriter, DebugDataThatOnlyAFileOffsetFindsIsNotMovedAway) {
+  ResourceTree tree;
+  tree.set(resource(ResourceName::number(kResourceString), ResourceName::number(1), "messages"));
+  std::string section = tree.write(kSectionRva);
+  const size_t debug = section.size();
+  section += std::string(28, '\0');  // one debug directory entry
+  put32(section, debug + 16, sizeof kSymbols);
+  put32(section, debug + 24, kRawOffset + 0x200);  // where the symbols stand
+  std::string file = imageWith(section);
+  put32(file, 0x58 + 112 + 8 * 6, kSectionRva + static_cast<uint32_t>(debug));
+  put32(file, 0x58 + 112 + 8 * 6 + 4, 28);
+  PeImage image;
+  std::string error;
+  ASSERT_TRUE(image.parse(file, error)) << error;
+  tree.set(resource(ResourceName::number(kResourceData), ResourceName::number(100), std::string(5000, 'j')));
+  EXPECT_FALSE(image.replaceResources([&](uint32_t rva) { return tree.write(rva); }, error));
+  EXPECT_NE(error.find("debugging data"), std::string::npos) << error;
+}
+
 }  // namespace
 }  // namespace xoq
