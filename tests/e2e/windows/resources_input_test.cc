@@ -36,6 +36,9 @@ TEST_F(ResourceInput, BrokenImagesAreRefused) {
   refuse("--splash-bitmap", jpegInside, "JPEG or PNG inside");
   refuse("--splash-bitmap", good.substr(0, good.size() - 100), "cut short");
   refuse("--splash-bitmap", deep, "colour depth of 7 bits");
+  std::string os2 = readFile(makeImage("BMP2:os2.bmp", {"-size", "33x20", "gradient:red-blue"}));
+  os2[14 + 10] = 16;  // a depth only the later headers have
+  refuse("--splash-bitmap", os2, "colour depth of 16 bits, which its 12-byte OS/2 header does not allow");
   refuse("--splash-image", good, "not a JPEG, PNG or GIF");
   refuse("--splash-image", "", "not a JPEG, PNG or GIF");
 
