@@ -33,6 +33,8 @@ TEST(JarManifest, ReadsTheMainSectionWithContinuationLines) {
   EXPECT_EQ(manifest.mainClass, "com.example.Main");
   EXPECT_EQ(manifest.classPath, "lib/a.jar lib/b.jar");
   EXPECT_EQ(parseJarManifest("Main-Class: a.B\nClass-Path: x.jar").classPath, "x.jar");
+  // The launcher trims the main class and takes '/' for '.'.
+  EXPECT_EQ(parseJarManifest("Main-Class:  com/example/Main \t\r\n").mainClass, "com.example.Main");
 }
 
 }  // namespace

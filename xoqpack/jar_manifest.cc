@@ -1,5 +1,7 @@
 #include "jar_manifest.h"
 
+#include <algorithm>
+
 #include "archive/zip_reader.h"
 #include "config/ascii.h"
 #include "platform/platform.h"
@@ -12,12 +14,25 @@ bool sameName(const std::string& a, const char* lowerCase) {
   return a.size() == std::char_traits<char>::length(lowerCase) && startsWithIgnoringCase(a, lowerCase);
 }
 
+// The value without the spaces and control characters around it, as Java's
+// String.trim() leaves it.
+std::string trimmed(const std::string& value) {
+  size_t first = 0;
+  size_t end = value.size();
+  while (first < end && static_cast<unsigned char>(value[first]) <= ' ') ++first;
+  while (end > first && static_cast<unsigned char>(value[end - 1]) <= ' ') --end;
+  return value.substr(first, end - first);
+}
+
 void keep(JarManifest& manifest, const std::string& line) {
   const size_t colon = line.find(": ");
   if (colon == std::string::npos) return;
   const std::string name = line.substr(0, colon);
   const std::string value = line.substr(colon + 2);
-  if (sameName(name, "main-class")) manifest.mainClass = value;
+  if (sameName(name, "main-class")) {
+    manifest.mainClass = trimmed(value);
+    std::replace(manifest.mainClass.begin(), manifest.mainClass.end(), '/', '.');
+  }
   if (sameName(name, "class-path")) manifest.classPath = value;
 }
 

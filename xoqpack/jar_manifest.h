@@ -8,13 +8,14 @@
 namespace xoq {
 
 struct JarManifest {
-  std::string mainClass;  // Main-Class, empty when absent
+  std::string mainClass;  // Main-Class as the launcher loads it; empty when absent
   std::string classPath;  // Class-Path, empty when absent
 };
 
 /// Reads the main section of a manifest text: lines of "Name: value" up to
 /// the first empty line, a line that starts with a space continuing the one
-/// before, names compared without regard to case.
+/// before, names compared without regard to case. Main-Class is trimmed and
+/// its '/' turned into '.', as the Java launcher does before loading it.
 JarManifest parseJarManifest(const std::string& text);
 
 /// Reads the manifest of the jar at `path`; a jar without one gives an

@@ -1,6 +1,8 @@
 # Jars that lean on their manifests' Class-Path: app.jar names lib/one.jar,
 # which names lib/two.jar and "lib/with space.jar" (percent-encoded), itself
-# and app.jar again; broken.jar names a jar that is not there.
+# and app.jar again; broken.jar names a jar that is not there. app.jar's
+# Main-Class is written "cpapp/Main " (a slash, a trailing space), which the
+# Java launcher accepts.
 set(classpath_app "${CMAKE_CURRENT_LIST_DIR}")
 set(classpath_out "${CMAKE_BINARY_DIR}/test-apps/classpath")
 file(GLOB_RECURSE classpath_sources CONFIGURE_DEPENDS "${classpath_app}/src/*.java")
