@@ -14,6 +14,11 @@ bool sameName(const std::string& a, const char* lowerCase) {
   return a.size() == std::char_traits<char>::length(lowerCase) && startsWithIgnoringCase(a, lowerCase);
 }
 
+// What the Java launcher itself takes from the application jar's manifest,
+// beyond Main-Class and Class-Path.
+constexpr const char* kLauncherAttributes[] = {"add-opens", "add-exports", "enable-native-access",
+                                               "launcher-agent-class", "splashscreen-image"};
+
 // The value without the spaces and control characters around it, as Java's
 // String.trim() leaves it.
 std::string trimmed(const std::string& value) {
@@ -34,6 +39,14 @@ void keep(JarManifest& manifest, const std::string& line) {
     std::replace(manifest.mainClass.begin(), manifest.mainClass.end(), '/', '.');
   }
   if (sameName(name, "class-path")) manifest.classPath = value;
+  for (const char* attribute : kLauncherAttributes) {
+    if (!sameName(name, attribute)) continue;
+    // A later line of the same name wins, as in java.util.jar.Manifest.
+    auto& found = manifest.launcherOnly;
+    found.erase(std::remove_if(found.begin(), found.end(), [&](const auto& a) { return sameName(a.first, attribute); }),
+                found.end());
+    found.emplace_back(name, value);
+  }
 }
 
 }  // namespace

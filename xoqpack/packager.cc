@@ -149,6 +149,9 @@ bool pack(const PackRequest& request, std::string& error) {
   if (!request.applicationJar.empty()) {
     ApplicationJar jar;
     if (!collectApplicationJar(request.applicationJar, request.followClassPath, jar, error)) return false;
+    if (request.warn) {
+      for (const std::string& warning : jar.warnings) request.warn(warning);
+    }
     // A mainclass line of the configuration wins; otherwise the jar's goes
     // first, ahead of an empty one.
     ConfigStore store;

@@ -32,7 +32,13 @@ const char kUsage[] =
     "                             optional), and every jar its manifest's\n"
     "                             Class-Path names, and theirs in turn, stored once\n"
     "                             each under lib/, as `java -jar` would find them.\n"
-    "                             A Class-Path entry that does not exist is an error.\n"
+    "                             An entry of the jar's own Class-Path that does\n"
+    "                             not exist or is not a jar is an error; one that a\n"
+    "                             library names, or a folder, is left out with a\n"
+    "                             warning. So are the manifest's Add-Opens,\n"
+    "                             Add-Exports, Enable-Native-Access,\n"
+    "                             Launcher-Agent-Class and SplashScreen-Image,\n"
+    "                             which only `java -jar` acts on.\n"
     "      --no-class-path        do not follow the Class-Path of --jar\n"
     "  -c, --config FILE          the configuration (lines of a key and a value).\n"
     "                             UTF-8, UTF-16 with its byte-order mark, or\n"
@@ -215,6 +221,7 @@ int main(int argc, char** argv) {
     if (!xoq::platform::exists(request.templatePath))
       return fail("the " + target + " launcher template is missing: " + request.templatePath);
   }
+  request.warn = [](const std::string& warning) { fprintf(stderr, "xoqpack: warning: %s\n", warning.c_str()); };
   if (!xoq::pack(request, error)) return fail(error);
   return 0;
 }
