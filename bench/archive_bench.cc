@@ -19,6 +19,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -208,6 +209,29 @@ LoadFigures loadRun(const std::vector<std::string>& command, const std::map<std:
 
 double ratio(const std::vector<double>& a, const std::vector<double>& b) { return median(a) / median(b); }
 
+// The processor time, all threads, of one whole run of `command`, output
+// dropped: on a busy machine it varies far less than the time on the clock.
+double processorMs(const std::vector<std::string>& command, const std::map<std::string, std::string>& environment) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int devNull = open("/dev/null", O_RDWR);
+    dup2(devNull, 0);
+    dup2(devNull, 1);
+    dup2(devNull, 2);
+    for (const auto& entry : environment) setenv(entry.first.c_str(), entry.second.c_str(), 1);
+    std::vector<char*> args;
+    for (const std::string& word : command) args.push_back(const_cast<char*>(word.c_str()));
+    args.push_back(nullptr);
+    execvp(args[0], args.data());
+    _exit(127);
+  }
+  struct rusage usage;
+  int status = 0;
+  if (pid < 0 || wait4(pid, &status, 0, &usage) != pid) return -1;
+  return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+}
+
 // A copy of a packaged example beside its own external configuration, which
 // takes the runtime from JAVA_HOME.
 std::string exampleCopy(const xoq::testing::TempDir& dir, const std::string& example, const std::string& name,
@@ -253,7 +277,16 @@ void startupFigures(const xoq::testing::TempDir& dir, const std::string& home, c
     tCached.push_back(Child({cached}, environment).waitForLine(example.firstLine));
     tBoth.push_back(Child({both}, environment).waitForLine(example.firstLine));
   }
-  printf("   %s (median of %d):\n", example.name.c_str(), runs);
+  std::vector<double> cPlain, cSeparate, cCached, cBoth, cJava, cJavaLoader;
+  for (int i = 0; i < runs; ++i) {
+    cPlain.push_back(processorMs({plain}, environment));
+    cJavaLoader.push_back(processorMs(javaLoader, environment));
+    cSeparate.push_back(processorMs({separate}, environment));
+    cJava.push_back(processorMs(javaCp, environment));
+    cCached.push_back(processorMs({cached}, environment));
+    cBoth.push_back(processorMs({both}, environment));
+  }
+  printf("   %s (median of %d; processor time of whole runs, all threads, in brackets):\n", example.name.c_str(), runs);
   printf(
       "     default                               %7.1f ms  %.3f x java -cp with a plain system class loader "
       "(aim <= 1.00)\n",
@@ -347,7 +380,7 @@ void breakdownFigures(const xoq::testing::TempDir& dir, const std::string& home,
 // The Windows launcher under Wine: from its start to having loaded a
 // jvm.dll (a stand-in that refuses creation), against the Linux launcher's
 // same figure from the trace.
-void wineFigures(const xoq::testing::TempDir& dir, int runs) {
+void wineFigures(const xoq::testing::TempDir& dir, const std::string& home, int runs) {
   const std::string standin = std::string(XOQ_BUILD_DIR) + "/windows/standins/create/jvm.dll";
   const std::string prefix = std::string(XOQ_BUILD_DIR) + "/wine-prefix";
   if (!fs::exists(standin) || !fs::exists(prefix)) {
@@ -363,7 +396,7 @@ void wineFigures(const xoq::testing::TempDir& dir, int runs) {
   options.setEnv = {{"WINEPREFIX", prefix}, {"WINEDEBUG", "-all"}, {"XOQ_TRACE", "1"}};
   options.timeoutSeconds = 120;
   xoq::testing::RunOptions linuxOptions;
-  linuxOptions.setEnv = {{"XOQ_TRACE", "1"}};
+  linuxOptions.setEnv = {{"XOQ_TRACE", "1"}, {"JAVA_HOME", home}};
   std::vector<double> wine, wineWhole, native;
   for (int i = 0; i < runs; ++i) {
     const Clock::time_point start = Clock::now();
@@ -508,7 +541,7 @@ int main(int argc, char** argv) {
   printf("%s, %ld processors, load average %.2f %.2f %.2f at the start\n\n",
          at == std::string::npos ? "unknown processor" : info.substr(at + 2, info.find('\n', at) - at - 2).c_str(),
          sysconf(_SC_NPROCESSORS_ONLN), load[0], load[1], load[2]);
-  wineFigures(dir, runs);
+  wineFigures(dir, homes[0], runs);
   for (const std::string& home : homes) benchJdk(dir, home, quick, runs);
   return 0;
 }
