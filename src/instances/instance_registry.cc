@@ -339,6 +339,9 @@ void InstanceRegistry::runTransport() {
     bool handled = false;
     std::unique_ptr<PartialMessage> complete;
     if (readShared(block_->bufferBusy) == 1) {
+      // The sequence first: every claim gives the buffer a new one, so what
+      // is read after it belongs to this claim or a later one.
+      const int32_t sequence = readShared(block_->chunkSequence);
       const int32_t target = readShared(block_->chunkTarget);
       if (target == ownId_) {
         complete = takeChunk();
@@ -346,7 +349,14 @@ void InstanceRegistry::runTransport() {
       } else if (chunkMayWait(target, now)) {
         continue;  // left for its addressee: nothing is sent meanwhile
       } else {
-        writeShared(block_->bufferBusy, 0);
+        const int32_t waits = readShared(block_->deliveryWaits);
+        if (!releaseBuffer(sequence, target)) {
+          // Taken, dropped or claimed since the look: nothing to drop.
+        } else if (waits < 0 || waits > kMaxDeliveryWaits) {
+          trace("instances: chunk for %d dropped (not taken after %d waits)", target, waits);
+        } else {
+          trace("instances: chunk for %d dropped (its addressee has ended)", target);
+        }
         handled = true;
       }
     }
@@ -375,46 +385,74 @@ bool InstanceRegistry::chunkMayWait(int32_t target, uint64_t nowMillis) {
   return true;
 }
 
-// Claims the free buffer under the transfer mutex and places the next chunk
-// of the queue's head message. True when a chunk was placed (and the
-// change pulsed).
+int32_t InstanceRegistry::claimBuffer() {
+  if (readShared(block_->bufferBusy) != 0 || !transferMutex_.lock(kClaimWaitMillis)) return -1;
+  int32_t sequence = -1;
+  if (readShared(block_->bufferBusy) == 0) {
+    // The waits counted for the chunk before, and its target, go before the
+    // buffer counts as busy: nobody may take this claim for a chunk that has
+    // waited too long, or for one whose addressee has ended.
+    writeShared(block_->deliveryWaits, 0);
+    writeShared(block_->chunkTarget, 0);
+    sequence = incrementShared(block_->nextChunkSequence) & 0x7fffffff;
+    writeShared(block_->chunkSequence, sequence);
+    writeShared(block_->bufferBusy, 1);
+  }
+  transferMutex_.unlock();
+  return sequence;
+}
+
+bool InstanceRegistry::releaseBuffer(int32_t sequence, int32_t target) {
+  const auto stillThere = [&] {
+    return readShared(block_->bufferBusy) == 1 && readShared(block_->chunkSequence) == sequence &&
+           readShared(block_->chunkTarget) == target;
+  };
+  // Under the transfer mutex no claim comes between the look and the write.
+  // Without it (it could not be had within the claim's wait) the look is
+  // still made, so that only a claim at that very moment can be lost.
+  const bool locked = transferMutex_.isOpen() && transferMutex_.lock(kClaimWaitMillis);
+  const bool released = stillThere();
+  if (released) writeShared(block_->bufferBusy, 0);
+  if (locked) transferMutex_.unlock();
+  return released;
+}
+
+// Claims the free buffer and places the next chunk of the queue's head
+// message. True when a chunk was placed (and the change pulsed).
 bool InstanceRegistry::sendNextChunk() {
   OutgoingMessage* head = nullptr;
   {
     std::lock_guard<std::mutex> hold(queueLock_);
     if (!queue_.empty()) head = queue_.front().get();
   }
-  if (head == nullptr || readShared(block_->bufferBusy) != 0 || !transferMutex_.isOpen()) return false;
-  bool won = false;
-  if (transferMutex_.lock(kClaimWaitMillis)) {
-    if (readShared(block_->bufferBusy) == 0) {
-      writeShared(block_->chunkTarget, 0);
-      writeShared(block_->bufferBusy, 1);
-      won = true;
+  if (head == nullptr || !transferMutex_.isOpen()) return false;
+  const int32_t sequence = claimBuffer();
+  if (sequence < 0) return false;
+  if (placeChunk(*head, sequence)) {
+    head->sentOffset += kChunkCapacity;
+    if (static_cast<size_t>(head->sentOffset) >= head->bytes.size()) {
+      std::lock_guard<std::mutex> hold(queueLock_);
+      queue_.pop_front();
     }
-    transferMutex_.unlock();
-  }
-  if (!won) return false;
-  placeChunk(*head);
-  head->sentOffset += kChunkCapacity;
-  if (static_cast<size_t>(head->sentOffset) >= head->bytes.size()) {
-    std::lock_guard<std::mutex> hold(queueLock_);
-    queue_.pop_front();
+  } else {
+    trace("instances: a claim of the buffer was lost while its chunk was written; it is sent again");
   }
   pulseChange();
   return true;
 }
 
 // The fields in this order, the data, and the target last: nobody takes the
-// chunk before it is complete.
-void InstanceRegistry::placeChunk(OutgoingMessage& message) {
+// chunk before it is complete. False, with the target left unset, when the
+// claim was taken away meanwhile (this process stalled so long that the
+// claim counted as abandoned): the chunk is then sent again.
+bool InstanceRegistry::placeChunk(OutgoingMessage& message, int32_t sequence) {
   const int32_t length = static_cast<int32_t>(message.bytes.size());
   if (message.sentOffset == 0) message.messageId = incrementShared(block_->nextMessageId);
   const int32_t chunkLength = std::min(length - message.sentOffset, kChunkCapacity);
   writeShared(block_->chunkSender, ownId_);
   writeShared(block_->chunkCapacity, kChunkCapacity);
   writeShared(block_->messageId, message.messageId);
-  writeShared(block_->chunkSequence, incrementShared(block_->nextChunkSequence));
+  writeShared(block_->chunkSequence, sequence);
   writeShared(block_->messageLength, length);
   writeShared(block_->lastChunkIndex, lastChunkIndexFor(length));
   writeShared(block_->chunkIndex, message.sentOffset / kChunkCapacity);
@@ -422,7 +460,9 @@ void InstanceRegistry::placeChunk(OutgoingMessage& message) {
   writeShared(block_->bufferBusy, 1);
   writeShared(block_->deliveryWaits, 0);
   if (chunkLength > 0) memcpy(block_->chunkData, message.bytes.data() + message.sentOffset, chunkLength);
+  if (readShared(block_->chunkSequence) != sequence || readShared(block_->bufferBusy) != 1) return false;
   writeShared(block_->chunkTarget, message.target);
+  return true;
 }
 
 // changeCount first, then the pulse: a transport thread that looks at
@@ -436,6 +476,7 @@ void InstanceRegistry::pulseChange() {
 // --- Receiving ---------------------------------------------------------------------
 
 std::unique_ptr<PartialMessage> InstanceRegistry::takeChunk() {
+  const int32_t sequence = readShared(block_->chunkSequence);
   ChunkView chunk;
   chunk.sender = readShared(block_->chunkSender);
   chunk.messageId = readShared(block_->messageId);
@@ -452,8 +493,9 @@ std::unique_ptr<PartialMessage> InstanceRegistry::takeChunk() {
   // has been taken (waitForOwnChunk). Later chunks count only for a message
   // begun that way, by the same sender.
   const bool sameUser = !fits || chunk.chunkIndex != 0 || platform::runsAsSameUser(chunk.sender);
-  // Copied out: the buffer is free for the next chunk.
-  writeShared(block_->bufferBusy, 0);
+  // Copied out: the buffer is free for the next chunk, unless it was taken
+  // away meanwhile (this instance was slow beyond the waits allowed).
+  releaseBuffer(sequence, ownId_);
   if (!fits || !sameUser) {
     trace("instances: chunk from %d dropped (%s)", chunk.sender, fits ? "another user" : "damaged");
     removePartial(chunk.messageId, chunk.sender);

@@ -118,6 +118,24 @@ class InstanceRegistry {
   /// dropped together with its message.
   std::unique_ptr<PartialMessage> takeChunk();
 
+  /// Claims the free chunk buffer under the transfer mutex: the waits
+  /// counted before are reset, the target set to 0 and the buffer given a
+  /// new chunkSequence, which is returned; -1 when the buffer is busy or the
+  /// mutex could not be had.
+  int32_t claimBuffer();
+
+  /// Frees the buffer, under the transfer mutex, when it still holds chunk
+  /// `sequence` for `target`; true when it did. Whoever drops or takes a
+  /// chunk frees it this way, so that a late look never frees a buffer that
+  /// someone has claimed since.
+  bool releaseBuffer(int32_t sequence, int32_t target);
+
+  /// True when the full buffer for `target` (0 while claimed and being
+  /// filled) should wait: its addressee lives and the first instance has
+  /// counted at most kMaxDeliveryWaits waits for it. The first instance
+  /// counts one more when kDeliveryWaitMillis have passed since the last.
+  bool chunkMayWait(int32_t target, uint64_t nowMillis);
+
   /// Drops the messages whose sender has ended or whose chunks stopped
   /// coming kPartialIdleMillis before `nowMillis`.
   void dropStalePartials(uint64_t nowMillis);
@@ -139,9 +157,8 @@ class InstanceRegistry {
   void runTransport();
   void becomeFirst();
   void attachToFirst();
-  bool chunkMayWait(int32_t target, uint64_t nowMillis);
   bool sendNextChunk();
-  void placeChunk(OutgoingMessage& message);
+  bool placeChunk(OutgoingMessage& message, int32_t sequence);
   void pulseChange();
   void removePartial(int32_t messageId, int32_t sender);
 

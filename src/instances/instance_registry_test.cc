@@ -154,6 +154,33 @@ TEST_F(InstanceRegistryTest, IncompleteMessagesAreDroppedWhenTheirSenderEndsOrTh
   EXPECT_EQ(registry.partialCount(), 0u) << "no chunk for a minute";
 }
 
+TEST_F(InstanceRegistryTest, ALateLookNeitherFreesNorDropsABufferClaimedSince) {
+  InstanceRegistry sender(block_.get(), own_);
+  sender.joinInstanceBlock();  // the first instance: it holds the transfer mutex
+  InstanceRegistry other(block_.get(), kEndedId - 5);
+  // A chunk for an addressee that has ended, after more than ten waits.
+  block_->bufferBusy = 1;
+  block_->chunkSequence = 5;
+  block_->chunkTarget = kEndedId;
+  block_->deliveryWaits = InstanceRegistry::kMaxDeliveryWaits + 1;
+  // Two instances look at it, and each goes to drop it. The first one does,
+  // and a sender claims the free buffer at once.
+  EXPECT_FALSE(other.chunkMayWait(kEndedId, 0));
+  EXPECT_TRUE(sender.releaseBuffer(5, kEndedId));
+  const int32_t claim = sender.claimBuffer();
+  ASSERT_GE(claim, 0);
+  EXPECT_NE(claim, 5);
+  EXPECT_EQ(block_->deliveryWaits, 0) << "the waits of the dropped chunk go with it";
+  // The second one's drop comes too late: the claim stays, and no other
+  // sender can claim the buffer while the first one fills it.
+  EXPECT_FALSE(other.releaseBuffer(5, kEndedId));
+  EXPECT_EQ(block_->bufferBusy, 1);
+  EXPECT_TRUE(other.chunkMayWait(0, 0)) << "a fresh claim is not taken for a chunk that waited too long";
+  EXPECT_EQ(sender.claimBuffer(), -1);
+  EXPECT_TRUE(sender.releaseBuffer(claim, 0));
+  EXPECT_EQ(block_->bufferBusy, 0);
+}
+
 TEST(InstanceMutexName, IsThePathWithColonsAndBackslashesAsDots) {
   EXPECT_EQ(platform::instanceMutexName("C:\\Apps\\tool.exe"), "C..Apps.tool.exe.xoq");
   EXPECT_EQ(platform::instanceMutexName("C:\\Apps\\TOOL.exe"), "C..Apps.TOOL.exe.xoq");

@@ -1,9 +1,8 @@
-// The instance block as another process may leave it: anything at all. The
-// input is a run of 3072-byte blocks (the last one padded with zeros), each
-// in turn the content of the block; for each one the registry takes the
-// chunk, elects the first instance and walks the instance list. The first
-// input byte's low bit makes this process the chunk's sender (so that the
-// chunk is not dropped as another user's and reassembly is reached).
+// The instance block as another process may leave it: anything at all,
+// but for the platform's own objects in its tail. The input is a run of 3072-byte blocks (the last one padded with
+// zeros), each in turn the content of the block; for each one the registry takes the chunk, elects the first instance
+// and walks the instance list. The first input byte's low bit makes this process the chunk's sender (so that the chunk
+// is not dropped as another user's and reassembly is reached).
 #include <unistd.h>
 
 #include <cstddef>
@@ -23,8 +22,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   xoq::InstanceRegistry registry(block.get(), own);
   for (size_t offset = 1; offset < size; offset += xoq::kInstanceBlockSize) {
     const size_t length = size - offset < xoq::kInstanceBlockSize ? size - offset : xoq::kInstanceBlockSize;
+    // The platform's part of the reserved tail (Linux keeps its transfer
+    // mutex there) stays as the platform made it: the protocol reads
+    // nothing of it, and only the user's own processes can write it.
+    uint8_t platformPart[sizeof block->reservedTail];
+    memcpy(platformPart, block->reservedTail, sizeof platformPart);
     memset(block.get(), 0, sizeof *block);
     memcpy(block.get(), data + offset, length);
+    memcpy(block->reservedTail, platformPart, sizeof platformPart);
+    // As the transport thread finds a chunk it takes: full, and for it.
+    block->bufferBusy = 1;
+    block->chunkTarget = own;
     if (ownChunks) block->chunkSender = own;
     const int32_t declared = block->messageLength;
     std::unique_ptr<xoq::PartialMessage> complete = registry.takeChunk();

@@ -106,6 +106,19 @@ class InstanceTransport : public EndToEnd {
     return std::string();
   }
 
+  // True once a trace line holding `text` is on some peer's standard error,
+  // waiting at most kPatience.
+  bool tracedAnywhere(const std::string& text) {
+    const auto deadline = steady_clock::now() + kPatience;
+    do {
+      for (size_t i = 0; i < peers_.size(); ++i) {
+        if (readFile(dir_.file("peer" + std::to_string(i) + ".err")).find(text) != std::string::npos) return true;
+      }
+      std::this_thread::sleep_for(milliseconds(20));
+    } while (steady_clock::now() < deadline);
+    return false;
+  }
+
   static long flushedMillis(const Background& peer) {
     return atol(parseKeyValues(peer.output())["sent flushed_ms"].c_str());
   }
@@ -164,6 +177,31 @@ TEST_F(InstanceTransport, ChunksForEndedOrSilentAddresseesDoNotBlockTheBuffer) {
   EXPECT_EQ(received(first), (std::vector<std::string>{"from=" + idOf(toEnded) + " length=10 intact=1",
                                                        "from=" + idOf(toSilent) + " length=20 intact=1"}));
   EXPECT_TRUE(received(silent).empty());
+}
+
+TEST_F(InstanceTransport, AfterADroppedChunkSeveralSendersStillFillTheBufferOneAtATime) {
+  Background& first = start({});
+  Background& silent = start({"--no-transport"});
+  // The chunk for an instance that takes nothing waits its waits out and is
+  // dropped; the block keeps the count of waits.
+  send({idOf(silent) + ":10"});
+  ASSERT_TRUE(tracedAnywhere("chunk for " + idOf(silent) + " dropped")) << describe(first);
+  // Then four senders at once, each with messages of several chunks: the
+  // buffer is claimed by one of them at a time, so that every message
+  // arrives whole.
+  std::vector<Background*> senders;
+  for (int i = 0; i < 4; ++i) {
+    senders.push_back(&start({"--send", "0:5000", "--send", "0:3000", "--send", "0:1"}, false));
+  }
+  for (Background* sender : senders) EXPECT_TRUE(sender->waitFor(kPatience)) << describe(*sender);
+  ASSERT_TRUE(receives(first, 12)) << describe(first);
+  const std::vector<std::string> lines = received(first);
+  for (Background* sender : senders) {
+    for (const char* length : {"5000", "3000", "1"}) {
+      const std::string expected = "from=" + idOf(*sender) + " length=" + length + " intact=1";
+      EXPECT_EQ(std::count(lines.begin(), lines.end(), expected), 1) << expected << "\n" << describe(first);
+    }
+  }
 }
 
 TEST_F(InstanceTransport, AMessageWhoseSenderEndsMidwayIsDropped) {
