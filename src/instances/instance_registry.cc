@@ -429,11 +429,9 @@ bool InstanceRegistry::sendNextChunk() {
   const int32_t sequence = claimBuffer();
   if (sequence < 0) return false;
   if (placeChunk(*head, sequence)) {
+    std::lock_guard<std::mutex> hold(queueLock_);  // headSentOffset reads it on other threads
     head->sentOffset += kChunkCapacity;
-    if (static_cast<size_t>(head->sentOffset) >= head->bytes.size()) {
-      std::lock_guard<std::mutex> hold(queueLock_);
-      queue_.pop_front();
-    }
+    if (static_cast<size_t>(head->sentOffset) >= head->bytes.size()) queue_.pop_front();
   } else {
     trace("instances: a claim of the buffer was lost while its chunk was written; it is sent again");
   }
