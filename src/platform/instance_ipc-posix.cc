@@ -70,7 +70,7 @@ std::vector<std::pair<std::string, int>>& openBlocks() {
 
 // Removes the object when no other process holds its shared lock.
 void removeIfLast(const std::string& name, int fd) {
-  if (flock(fd, LOCK_EX | LOCK_NB) == 0) shm_unlink(name.c_str());
+  if (flock(fd, LOCK_EX | LOCK_NB) == 0) removeSharedObject(name);
 }
 
 void removeBlocksAtExit() {
@@ -98,9 +98,7 @@ bool SharedInstanceBlock::open(const std::string& executablePath, std::string& e
   for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
     fd = openUserSharedObject(name, error);
     if (fd < 0) return false;
-    struct stat held, named;
-    if (flock(fd, LOCK_SH) != 0 || fstat(fd, &held) != 0 || stat(("/dev/shm" + name).c_str(), &named) != 0 ||
-        held.st_ino != named.st_ino) {
+    if (flock(fd, LOCK_SH) != 0 || !isSharedObjectNamed(fd, name)) {
       close(fd);
       fd = -1;
     }

@@ -1,6 +1,5 @@
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -63,7 +62,7 @@ TEST(SharedInstanceBlock, IsOneBlockPerPathThatOnlyItsUserMayOpen) {
   EXPECT_EQ(other.block()->nextMessageId, 0);
   struct stat info;
   const std::string name = sharedObjectName(path, ".block");
-  ASSERT_EQ(stat(("/dev/shm" + name).c_str(), &info), 0);
+  ASSERT_EQ(stat(sharedObjectPath(name).c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
   EXPECT_EQ(info.st_size, static_cast<off_t>(kInstanceBlockSize));
 
@@ -71,12 +70,12 @@ TEST(SharedInstanceBlock, IsOneBlockPerPathThatOnlyItsUserMayOpen) {
     SharedInstanceBlock last;
     ASSERT_TRUE(last.open(dir.file("last"), error));
   }
-  EXPECT_NE(stat(("/dev/shm" + sharedObjectName(dir.file("last"), ".block")).c_str(), &info), 0)
+  EXPECT_NE(stat(sharedObjectPath(sharedObjectName(dir.file("last"), ".block")).c_str(), &info), 0)
       << "the last process to leave removes the block";
 
   // Made by someone else, or open to others: refused.
   const std::string foreign = sharedObjectName(dir.file("foreign"), ".block");
-  const int fd = shm_open(foreign.c_str(), O_RDWR | O_CREAT, 0644);
+  const int fd = open(sharedObjectPath(foreign).c_str(), O_RDWR | O_CREAT, 0644);
   ASSERT_GE(fd, 0);
   SharedInstanceBlock refused;
   EXPECT_FALSE(refused.open(dir.file("foreign"), error));
@@ -88,7 +87,46 @@ TEST(SharedInstanceBlock, IsOneBlockPerPathThatOnlyItsUserMayOpen) {
   }
   close(fd);
   for (const std::string& object : {name, sharedObjectName(dir.file("other"), ".block"), foreign}) {
-    shm_unlink(object.c_str());
+    unlink(sharedObjectPath(object).c_str());
+  }
+}
+
+TEST(UserObjectDirectory, IsThePrivateRuntimeDirectoryOnlyWhenNobodyElseMayEnterIt) {
+  testing::TempDir dir;
+  const std::string runtime = dir.file("runtime");
+  ASSERT_EQ(mkdir(runtime.c_str(), 0700), 0);
+  UserObjectDirectory chosen = openUserObjectDirectory(runtime);
+  EXPECT_TRUE(chosen.isPrivate);
+  EXPECT_EQ(chosen.path, runtime + "/xoq");
+  struct stat info;
+  ASSERT_EQ(stat(chosen.path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
+  close(chosen.fd);
+
+  // Otherwise /dev/shm: a directory others may enter, one reached through
+  // a link, a relative path, none at all.
+  const std::string wide = dir.file("wide");
+  ASSERT_EQ(mkdir(wide.c_str(), 0755), 0);
+  const std::string linked = dir.file("linked");
+  ASSERT_EQ(symlink(runtime.c_str(), linked.c_str()), 0);
+  const std::string loose = dir.file("loose");
+  ASSERT_EQ(mkdir(loose.c_str(), 0700), 0);
+  ASSERT_EQ(mkdir((loose + "/xoq").c_str(), 0777), 0);
+  ASSERT_EQ(chmod((loose + "/xoq").c_str(), 0777), 0);
+  for (const std::string& refused : {wide, linked, loose, std::string("relative"), std::string()}) {
+    chosen = openUserObjectDirectory(refused);
+    EXPECT_FALSE(chosen.isPrivate) << refused;
+    EXPECT_EQ(chosen.path, "/dev/shm") << refused;
+    EXPECT_GE(chosen.fd, 0);
+    close(chosen.fd);
+  }
+  if (geteuid() == 0) {
+    const std::string foreign = dir.file("foreign");
+    ASSERT_EQ(mkdir(foreign.c_str(), 0700), 0);
+    ASSERT_EQ(chown(foreign.c_str(), 65534, 65534), 0);
+    chosen = openUserObjectDirectory(foreign);
+    EXPECT_FALSE(chosen.isPrivate) << "another user's directory";
+    close(chosen.fd);
   }
 }
 

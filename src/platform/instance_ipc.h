@@ -8,8 +8,9 @@
 // are an unnamed mutex and a manual-reset event that the first instance
 // creates and the others duplicate out of its process; the first instance's
 // process handle wakes a waiter when the process ends.
-// Linux: the block is a shared memory object named after the user and the
-// executable's path (mode 0600); the transfer mutex is a robust
+// Linux: the block is a file of 3072 bytes named after the user and the
+// executable's path (mode 0600), in the user's private runtime directory or
+// else in /dev/shm (platform/shared_object.h); the transfer mutex is a robust
 // process-shared mutex in the block's reserved tail and the change event a
 // futex on `changeCount`; a process file descriptor watches the first
 // instance and pulses the change event when it ends.

@@ -5,7 +5,7 @@
 // delivery path hands them. Each test copies the program into a scratch
 // folder of its own, so that it has a block of its own.
 #include <signal.h>
-#include <sys/mman.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -54,7 +54,7 @@ class InstanceTransport : public EndToEnd {
     }
     peers_.clear();
 #if !XOQ_E2E_WINDOWS
-    shm_unlink(platform::sharedObjectName(peer_, ".block").c_str());
+    unlink(platform::sharedObjectPath(platform::sharedObjectName(peer_, ".block")).c_str());
 #endif
   }
 

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -42,8 +43,8 @@ class LinuxInstances : public ::testing::TestWithParam<std::string> {
     for (auto& one : running_) one->waitFor(seconds(20));
     running_.clear();
     for (const std::string& exe : packaged_) {
-      shm_unlink(platform::sharedObjectName(exe, ".block").c_str());
-      shm_unlink(platform::sharedObjectName(exe, ".lock").c_str());
+      unlink(platform::sharedObjectPath(platform::sharedObjectName(exe, ".block")).c_str());
+      unlink(platform::sharedObjectPath(platform::sharedObjectName(exe, ".lock")).c_str());
     }
   }
 
@@ -214,7 +215,7 @@ TEST_P(LinuxInstances, AnInstanceBeyondTheTwoHundredFiftyListedIsNotListed) {
     if (task != x.pid() && tasks.size() < 250) tasks.push_back(task);
   }
   ASSERT_EQ(tasks.size(), 250u);
-  const int fd = shm_open(platform::sharedObjectName(exe, ".block").c_str(), O_RDWR, 0);
+  const int fd = open(platform::sharedObjectPath(platform::sharedObjectName(exe, ".block")).c_str(), O_RDWR);
   ASSERT_GE(fd, 0);
   void* mapped = mmap(nullptr, kInstanceBlockSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
   close(fd);
@@ -248,13 +249,28 @@ TEST_P(LinuxInstances, SingleInstanceTrueRefusesASecondLaunchOfTwenty) {
     // A lock object that another user made: it cannot serve, and the start
     // is refused as on Windows when the mutex cannot be created.
     const std::string taken = package("taken", "singleinstance true\r\n");
-    const int fd = shm_open(platform::sharedObjectName(taken, ".lock").c_str(), O_RDWR | O_CREAT, 0600);
+    const std::string lock = "/dev/shm" + platform::sharedObjectName(taken, ".lock");
+    const int fd = open(lock.c_str(), O_RDWR | O_CREAT, 0600);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(fchown(fd, 65534, 65534), 0);
     close(fd);
-    const ProcessResult refused = runExecutable(Target::kLinux, taken, {}, options);
+    RunOptions withoutRuntimeDirectory = options;
+    withoutRuntimeDirectory.unsetEnv.push_back("XDG_RUNTIME_DIR");
+    const ProcessResult refused = runExecutable(Target::kLinux, taken, {}, withoutRuntimeDirectory);
     EXPECT_EQ(refused.exitCode, 11) << refused.err;
     EXPECT_EQ(refused.out, "CreateMutex error: 1\n");
+    // A user with a private runtime directory keeps the objects there, out
+    // of the other user's reach: the same object in /dev/shm is no matter.
+    const std::string runtime = file("runtime");
+    ASSERT_EQ(mkdir(runtime.c_str(), 0700), 0);
+    RunOptions withRuntimeDirectory = options;
+    withRuntimeDirectory.setEnv["XDG_RUNTIME_DIR"] = runtime;
+    const ProcessResult ran = runExecutable(Target::kLinux, taken, {}, withRuntimeDirectory);
+    EXPECT_EQ(ran.exitCode, 0) << ran.err;
+    EXPECT_EQ(ran.out, "ready\ndone\n");
+    struct stat info;
+    EXPECT_EQ(stat((runtime + "/xoq" + platform::sharedObjectName(taken, ".lock")).c_str(), &info), 0);
+    unlink(lock.c_str());
   }
 
   // Twenty at once: exactly one runs.
