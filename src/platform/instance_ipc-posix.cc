@@ -22,6 +22,7 @@
 
 #include "instances/instance_block.h"
 #include "platform/instance_ipc.h"
+#include "platform/platform.h"
 #include "platform/shared_object.h"
 
 namespace xoq {
@@ -78,6 +79,26 @@ void removeBlocksAtExit() {
   for (const auto& block : openBlocks()) removeIfLast(block.first, block.second);
 }
 
+// How the shared lock on a block went.
+enum class SharedHold { kHeld, kRemoved, kStuck };
+
+// Takes the shared lock on the block `fd`, named `name`. A last process that
+// removes the block holds the exclusive lock for a moment only; one that
+// hangs while it ends must not stop every later launch, so the wait is
+// bounded, and ends at once when the name has gone to another object.
+SharedHold holdShared(int fd, const std::string& name) {
+  const uint64_t deadline = monotonicMillis() + 2000;
+  for (;;) {
+    if (flock(fd, LOCK_SH | LOCK_NB) == 0) {
+      return isSharedObjectNamed(fd, name) ? SharedHold::kHeld : SharedHold::kRemoved;
+    }
+    if (errno != EWOULDBLOCK && errno != EINTR) return SharedHold::kStuck;
+    if (!isSharedObjectNamed(fd, name)) return SharedHold::kRemoved;
+    if (monotonicMillis() >= deadline) return SharedHold::kStuck;
+    usleep(1000);
+  }
+}
+
 }  // namespace
 
 SharedInstanceBlock::~SharedInstanceBlock() {
@@ -98,9 +119,14 @@ bool SharedInstanceBlock::open(const std::string& executablePath, std::string& e
   for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
     fd = openUserSharedObject(name, error);
     if (fd < 0) return false;
-    if (flock(fd, LOCK_SH) != 0 || !isSharedObjectNamed(fd, name)) {
+    const SharedHold hold = holdShared(fd, name);
+    if (hold != SharedHold::kHeld) {
       close(fd);
       fd = -1;
+    }
+    if (hold == SharedHold::kStuck) {
+      error = sharedObjectPath(name) + ": a process that ends does not let go of it";
+      return false;
     }
   }
   if (fd < 0) {

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -161,6 +162,31 @@ TEST(InstanceProcesses, OnlyProcessesOfThisUserRunningThisExecutableCount) {
     EXPECT_EQ(complete != nullptr, sender != other) << sender;
   }
   stop(other);
+}
+
+TEST(SharedInstanceBlock, AProcessThatHoldsTheBlockWhileItEndsStopsNoLaunch) {
+  testing::TempDir dir;
+  const std::string path = dir.file("tool");
+  const std::string name = sharedObjectName(path, ".block");
+  std::string error;
+  // What a last process does while it removes the block: it holds it
+  // exclusively. One that hangs there does not hang the next launch, which
+  // runs without a block.
+  const int held = openUserSharedObject(name, error);
+  ASSERT_GE(held, 0) << error;
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  {
+    SharedInstanceBlock blocked;
+    EXPECT_FALSE(blocked.open(path, error));
+    EXPECT_NE(error.find("does not let go"), std::string::npos) << error;
+  }
+  // Once it has removed the name, the next launch makes a new block at once.
+  removeSharedObject(name);
+  {
+    SharedInstanceBlock fresh;
+    EXPECT_TRUE(fresh.open(path, error)) << error;
+  }
+  close(held);
 }
 
 }  // namespace
