@@ -56,9 +56,10 @@ std::string linkTarget(const std::string& link) {
 
 // True when process `id` runs the file this process runs.
 bool runsOwnExecutable(int32_t id) {
-  static const std::string own = linkTarget("/proc/self/exe");
-  if (own.empty()) return false;
-  return linkTarget("/proc/" + std::to_string(id) + "/exe") == own;
+  // Never freed: transport threads may still ask while the process ends.
+  static const std::string* own = new std::string(linkTarget("/proc/self/exe"));
+  if (own->empty()) return false;
+  return linkTarget("/proc/" + std::to_string(id) + "/exe") == *own;
 }
 
 // The blocks this process holds, for removal at exit: an application that
