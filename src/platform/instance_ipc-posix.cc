@@ -47,19 +47,29 @@ long futex(int32_t* word, int operation, int32_t value, const struct timespec* t
 
 void wakeEveryWaiter(int32_t* word) { futex(word, FUTEX_WAKE, INT_MAX, nullptr); }
 
-std::string linkTarget(const std::string& link) {
+// The path of the file a process runs, as /proc shows it. A file that was
+// replaced on disk while the process runs (xoqpack writes a new one, an
+// update lands) shows as "<path> (deleted)": it is still the program at
+// that path, so that copies started before and after find each other.
+std::string runningFilePath(const std::string& link) {
   char buffer[4096];
   const ssize_t length = readlink(link.c_str(), buffer, sizeof buffer);
-  return length <= 0 || static_cast<size_t>(length) >= sizeof buffer ? std::string()
-                                                                     : std::string(buffer, static_cast<size_t>(length));
+  if (length <= 0 || static_cast<size_t>(length) >= sizeof buffer) return std::string();
+  std::string path(buffer, static_cast<size_t>(length));
+  static const char kDeleted[] = " (deleted)";
+  const size_t suffix = sizeof kDeleted - 1;
+  if (path.size() > suffix && path.compare(path.size() - suffix, suffix, kDeleted) == 0) {
+    path.resize(path.size() - suffix);
+  }
+  return path;
 }
 
 // True when process `id` runs the file this process runs.
 bool runsOwnExecutable(int32_t id) {
   // Never freed: transport threads may still ask while the process ends.
-  static const std::string* own = new std::string(linkTarget("/proc/self/exe"));
+  static const std::string* own = new std::string(runningFilePath("/proc/self/exe"));
   if (own->empty()) return false;
-  return linkTarget("/proc/" + std::to_string(id) + "/exe") == *own;
+  return runningFilePath("/proc/" + std::to_string(id) + "/exe") == *own;
 }
 
 // The blocks this process holds, for removal at exit: an application that

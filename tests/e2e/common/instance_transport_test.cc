@@ -274,6 +274,24 @@ TEST_F(InstanceTransport, AnInstanceThatSleptThroughATakeoverAttachesToTheNewFir
   EXPECT_EQ(received(fresh), std::vector<std::string>{"from=" + idOf(sender) + " length=2500 intact=1"});
 }
 
+#if !XOQ_E2E_WINDOWS
+TEST_F(InstanceTransport, CopiesStartedBeforeAndAfterTheFileWasReplacedFindEachOther) {
+  Background& before = start({});
+  // The file is written anew while a copy runs (as xoqpack or an update
+  // does it): that copy now runs a file whose name has gone to another.
+  const std::string replacement = peer_ + ".new";
+  writeFile(replacement, readFile(peer_));
+  makeExecutable(replacement);
+  ASSERT_EQ(rename(replacement.c_str(), peer_.c_str()), 0);
+  Background& after = start({});
+  EXPECT_EQ(after.linesAfter("first="), std::vector<std::string>{idOf(before)}) << describe(after);
+  Background& sender = send({idOf(before) + ":2000"});
+  ASSERT_TRUE(receives(before, 1)) << describe(before);
+  EXPECT_EQ(received(before), std::vector<std::string>{"from=" + idOf(sender) + " length=2000 intact=1"});
+  EXPECT_EQ(after.linesAfter("first="), std::vector<std::string>{idOf(before)}) << "nobody took the role";
+}
+#endif
+
 }  // namespace
 }  // namespace testing
 }  // namespace xoq
