@@ -2,7 +2,6 @@
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
-#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -184,89 +183,41 @@ bool runsAsSameUser(int32_t id) {
 
 // --- InstanceProcess ---------------------------------------------------------
 
-// A thread that waits for the process's end on its process file descriptor
-// and then pulses the change event, as the process handle in the wait of a
-// Windows transport thread would wake it.
-struct InstanceProcess::Watcher {
-  int32_t id = 0;
-  int processFd = -1;  // -1 where the kernel has no process descriptors
-  int stopFd = -1;
-  int32_t* changeCount = nullptr;
-  int32_t ended = 0;  // set by the thread when the process has ended
-  pthread_t thread;
-  bool threadStarted = false;
-
-  static void* run(void* raw) {
-    Watcher& watcher = *static_cast<Watcher*>(raw);
-    struct pollfd fds[2] = {{watcher.processFd, POLLIN, 0}, {watcher.stopFd, POLLIN, 0}};
-    for (;;) {
-      const int ready = poll(fds, 2, -1);
-      if (ready < 0 && errno == EINTR) continue;
-      if (ready > 0 && fds[0].revents != 0 && fds[1].revents == 0) {
-        writeShared(watcher.ended, 1);
-        incrementShared(*watcher.changeCount);
-        wakeEveryWaiter(watcher.changeCount);
-      }
-      return nullptr;
-    }
-  }
-};
+// No thread watches the process: the transport thread's waits are bounded,
+// and it asks isRunning after each of them, so that an ended first instance
+// is noticed within one wait. A launch that runs no transport pays nothing
+// beyond the check that the process runs.
 
 InstanceProcess::~InstanceProcess() { close(); }
 
-bool InstanceProcess::open(int32_t id, InstanceBlock* block) {
+bool InstanceProcess::open(int32_t id, InstanceBlock* /*block*/) {
   close();
-  if (id <= 0 || block == nullptr) return false;
-  Watcher* watcher = new Watcher();
-  watcher->id = id;
-  watcher->changeCount = &block->changeCount;
-  watcher->processFd = static_cast<int>(syscall(SYS_pidfd_open, id, 0));
-  // Checked once the descriptor is open: it holds on to this process, so
-  // the id cannot have passed to another one since.
-  if (!isInstanceProcessAlive(id)) {
-    if (watcher->processFd >= 0) ::close(watcher->processFd);
-    delete watcher;
-    return false;
-  }
-  if (watcher->processFd >= 0) {
-    watcher->stopFd = eventfd(0, EFD_CLOEXEC);
-    watcher->threadStarted =
-        watcher->stopFd >= 0 && pthread_create(&watcher->thread, nullptr, Watcher::run, watcher) == 0;
-  }
-  watcher_ = watcher;
-  handle_ = watcher;
+  if (id <= 0 || !isInstanceProcessAlive(id)) return false;
+  id_ = id;
   return true;
 }
 
 void InstanceProcess::close() {
-  if (watcher_ == nullptr) return;
-  if (watcher_->threadStarted) {
-    const uint64_t one = 1;
-    if (write(watcher_->stopFd, &one, sizeof one) == static_cast<ssize_t>(sizeof one)) {
-      pthread_join(watcher_->thread, nullptr);
-    } else {
-      pthread_detach(watcher_->thread);  // cannot be told to stop; it ends with the process it watches
-      watcher_ = nullptr;
-      handle_ = nullptr;
-      return;
-    }
-  }
-  if (watcher_->stopFd >= 0) ::close(watcher_->stopFd);
-  if (watcher_->processFd >= 0) ::close(watcher_->processFd);
-  delete watcher_;
-  watcher_ = nullptr;
-  handle_ = nullptr;
+  if (processFd_ >= 0) ::close(processFd_);
+  processFd_ = -1;
+  processFdTried_ = false;
+  id_ = 0;
 }
 
-bool InstanceProcess::isOpen() const { return watcher_ != nullptr; }
+bool InstanceProcess::isOpen() const { return id_ > 0; }
 
 bool InstanceProcess::isRunning() const {
-  if (watcher_ == nullptr) return false;
-  // Asked after every wake-up of the transport: the watching thread's word
-  // answers without a system call.
-  if (watcher_->threadStarted) return readShared(watcher_->ended) == 0;
-  if (watcher_->processFd < 0) return isInstanceProcessAlive(watcher_->id);
-  struct pollfd fd = {watcher_->processFd, POLLIN, 0};
+  if (id_ <= 0) return false;
+  if (!processFdTried_) {
+    // Opened with the first question, by the transport thread only. The
+    // descriptor holds on to the process it names; checked once it is open,
+    // the id cannot have passed to another process since.
+    processFdTried_ = true;
+    processFd_ = static_cast<int>(syscall(SYS_pidfd_open, id_, 0));
+    if (processFd_ >= 0 && !isInstanceProcessAlive(id_)) return false;
+  }
+  if (processFd_ < 0) return isInstanceProcessAlive(id_);  // a kernel without process descriptors
+  struct pollfd fd = {processFd_, POLLIN, 0};
   return poll(&fd, 1, 0) == 0;
 }
 

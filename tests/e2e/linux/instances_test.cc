@@ -130,6 +130,23 @@ TEST_P(LinuxInstances, EveryInstanceListsTheFirstThenTheOthersInJoiningOrder) {
   }
 }
 
+TEST_P(LinuxInstances, ALaunchWithoutMessagingPaysNothingForIt) {
+  const std::string plain = package("plain", "option -verbose:class\r\n");
+  Background& x = start(plain, {"pause:" + file("stop")});
+  // Not the first instance: there is a first one it could watch.
+  Background& y = start(plain, {"pause:" + file("stop")});
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/" + id(y) + "/fd")) {
+    std::error_code error;
+    const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
+    EXPECT_EQ(target.find("pidfd"), std::string::npos) << "a descriptor on " << id(x) << "'s process";
+  }
+  EXPECT_EQ(y.output().find("com.tarvolin.xoq.Instances "), std::string::npos) << "the class was loaded";
+  // An application that uses the class finds its natives the first time.
+  Background& z = run(plain, {"ids"});
+  EXPECT_NE(z.output().find("com.tarvolin.xoq.Instances "), std::string::npos) << describe(z);
+  EXPECT_EQ(parseKeyValues(z.output())["instances"], id(x) + "," + id(y) + "," + id(z)) << describe(z);
+}
+
 TEST_P(LinuxInstances, ObjectsOfApplicationClassesArriveWholeFromTwoSendersAtOnce) {
   const std::string exe = package("app");
   Background& x = start(exe, {"receive", "await:" + file("stop")});

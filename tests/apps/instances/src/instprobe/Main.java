@@ -11,7 +11,8 @@ import java.io.Serializable;
  * send:TARGET:SIZE:TEXT (a Note; TARGET "first" uses the one-argument form,
  * "text" sends the text as a String), flush (flushed_ms=), threads:N
  * (N sleeping threads), await:FILE (until the file exists, printing
- * first= whenever the first instance changes).
+ * first= whenever the first instance changes), pause:FILE (the same
+ * without asking anything of Instances).
  */
 public class Main {
     private static long lastSend;
@@ -71,6 +72,12 @@ public class Main {
                         first = now;
                         say("first=" + first);
                     }
+                    Thread.sleep(10);
+                }
+            } else if (command.startsWith("pause:")) {
+                File file = new File(command.substring(6));
+                long deadline = System.currentTimeMillis() + 120000;
+                while (!file.exists() && System.currentTimeMillis() < deadline) {
                     Thread.sleep(10);
                 }
             }
