@@ -22,14 +22,23 @@ namespace platform {
 namespace {
 
 // A child process that waits until killed; with `user` it runs as that
-// user first.
+// user first. Returns once it does (-1 when it could not).
 pid_t startSleeper(uid_t user) {
+  int ready[2];
+  if (pipe(ready) != 0) return -1;
   const pid_t pid = fork();
   if (pid == 0) {
-    if (user != 0 && setuid(user) != 0) _exit(1);
+    close(ready[0]);
+    const char byte = 1;
+    if ((user != 0 && setuid(user) != 0) || write(ready[1], &byte, 1) != 1) _exit(1);
+    close(ready[1]);
     for (;;) pause();
   }
-  return pid;
+  close(ready[1]);
+  char byte = 0;
+  const bool started = pid > 0 && read(ready[0], &byte, 1) == 1;
+  close(ready[0]);
+  return started ? pid : -1;
 }
 
 void stop(pid_t pid) {
@@ -135,6 +144,7 @@ TEST(InstanceProcesses, OnlyProcessesOfThisUserRunningThisExecutableCount) {
   EXPECT_TRUE(isInstanceProcessAlive(currentProcessId()));
   EXPECT_TRUE(runsAsSameUser(currentProcessId()));
   const pid_t sameFile = startSleeper(0);
+  ASSERT_GT(sameFile, 0);
   EXPECT_TRUE(isInstanceProcessAlive(sameFile)) << "a fork runs the same file";
   stop(sameFile);
   EXPECT_FALSE(isInstanceProcessAlive(sameFile));
@@ -143,7 +153,7 @@ TEST(InstanceProcesses, OnlyProcessesOfThisUserRunningThisExecutableCount) {
   EXPECT_FALSE(isInstanceProcessAlive(-1));
   if (geteuid() != 0) return;
   const pid_t other = startSleeper(65534);
-  usleep(100000);
+  ASSERT_GT(other, 0);
   EXPECT_FALSE(runsAsSameUser(other));
   EXPECT_FALSE(isInstanceProcessAlive(other));
 

@@ -119,10 +119,6 @@ class InstanceTransport : public EndToEnd {
     return false;
   }
 
-  static long flushedMillis(const Background& peer) {
-    return atol(parseKeyValues(peer.output())["sent flushed_ms"].c_str());
-  }
-
   std::string peer_;
   std::vector<std::unique_ptr<Background>> peers_;
 };
@@ -165,14 +161,14 @@ TEST_F(InstanceTransport, ChunksForEndedOrSilentAddresseesDoNotBlockTheBuffer) {
   Background& ended = start({}, false);
   ASSERT_TRUE(ended.waitFor(kPatience));
   // Addressed to an instance that has ended: dropped by the first transport
-  // thread that sees it.
+  // thread that sees it, without waiting.
   Background& toEnded = send({idOf(ended) + ":2000", a + ":10"});
-  EXPECT_LT(flushedMillis(toEnded), 4000) << describe(toEnded);
+  EXPECT_TRUE(tracedAnywhere("chunk for " + idOf(ended) + " dropped (its addressee has ended)"));
   // Addressed to an instance that runs but takes nothing: dropped once the
-  // first instance has counted more than ten waits for it, about 5 s.
+  // first instance has counted more than ten waits for it.
   Background& silent = start({"--no-transport"});
   Background& toSilent = send({idOf(silent) + ":10", a + ":20"});
-  EXPECT_GE(flushedMillis(toSilent), 4000) << describe(toSilent);
+  EXPECT_TRUE(tracedAnywhere("chunk for " + idOf(silent) + " dropped (not taken after 11 waits)"));
   ASSERT_TRUE(receives(first, 2)) << describe(first);
   EXPECT_EQ(received(first), (std::vector<std::string>{"from=" + idOf(toEnded) + " length=10 intact=1",
                                                        "from=" + idOf(toSilent) + " length=20 intact=1"}));
@@ -205,14 +201,14 @@ TEST_F(InstanceTransport, AfterADroppedChunkSeveralSendersStillFillTheBufferOneA
 }
 
 TEST_F(InstanceTransport, AMessageWhoseSenderEndsMidwayIsDropped) {
-  Background& receiver = start({"--report-partials"});
+  Background& receiver = start({});
   const std::string r = idOf(receiver);
-  // Ends abruptly once ten of the message's chunks are in the block.
-  Background& dying = start({"--send", r + ":1048576", "--exit-after-bytes", "10240"}, false);
+  // Ends abruptly once ten chunks of its 32 MB message are in the block,
+  // long before the message could be whole, however slow the machine.
+  Background& dying = start({"--send", r + ":33554432", "--exit-after-bytes", "10240"}, false);
   ASSERT_TRUE(dying.waitFor(kPatience));
   EXPECT_EQ(dying.exitCode(), 3) << describe(dying);
-  ASSERT_TRUE(receiver.waitForOutput("partials=1\n", kPatience)) << describe(receiver);
-  EXPECT_TRUE(receiver.waitForOutput("partials=0\n", kPatience)) << describe(receiver);
+  EXPECT_TRUE(tracedAnywhere("incomplete message from " + idOf(dying) + " dropped")) << describe(receiver);
   Background& after = send({r + ":100"});
   ASSERT_TRUE(receives(receiver, 1)) << describe(receiver);
   EXPECT_EQ(received(receiver), std::vector<std::string>{"from=" + idOf(after) + " length=100 intact=1"});
