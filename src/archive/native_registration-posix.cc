@@ -39,6 +39,7 @@ const JNINativeMethod handlerMethods[] = {
     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_sendObject),
     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_flush),
     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_setReceiver),
+    reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_awaitLastChunk),
 };
 
 struct SupportClass {

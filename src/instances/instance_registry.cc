@@ -21,9 +21,6 @@ constexpr int kClaimWaitMillis = 1000;
 // How long the destructor waits for the transport thread to end.
 constexpr uint64_t kTransportEndMillis = 1000;
 
-// The registry whose transport runs, for the wait at exit.
-InstanceRegistry* exitingRegistry = nullptr;
-
 void sleepMillis(int millis) { std::this_thread::sleep_for(std::chrono::milliseconds(millis)); }
 
 // Index of the last chunk of a message of `length` bytes; 0 for an empty one.
@@ -68,7 +65,6 @@ InstanceRegistry::InstanceRegistry(InstanceBlock* block, int32_t ownId) : block_
 
 InstanceRegistry::~InstanceRegistry() {
   if (transportStarted_) waitForOwnChunk();
-  if (readShared(exitingRegistry) == this) writeShared(exitingRegistry, static_cast<InstanceRegistry*>(nullptr));
   writeShared(running_, 0);
   if (transportStarted_) {
     // Wakes the transport thread (and, once, every other one) so that it
@@ -97,13 +93,6 @@ void InstanceRegistry::waitForOwnChunk() {
          platform::monotonicMillis() < deadline) {
     sleepMillis(1);
   }
-}
-
-// An application that calls System.exit ends the process through exit(),
-// past the registry's destructor.
-void InstanceRegistry::waitForOwnChunkAtExit() {
-  InstanceRegistry* registry = readShared(exitingRegistry);
-  if (registry != nullptr) registry->waitForOwnChunk();
 }
 
 // --- Election and list ----------------------------------------------------------
@@ -269,11 +258,6 @@ bool InstanceRegistry::startInstanceTransport(ReceiverHolder* holder) {
   if (transportStarted_ || block_ == nullptr) return transportStarted_;
   receiver_ = holder;
   transportStarted_ = transport_.start(transportMain, this, false);
-  if (transportStarted_) {
-    writeShared(exitingRegistry, this);
-    static std::once_flag registered;
-    std::call_once(registered, [] { atexit(waitForOwnChunkAtExit); });
-  }
   if (transportStarted_ && holder != nullptr) holder->started = 1;
   trace("instances: transport %s", transportStarted_ ? "started" : "could not be started");
   return transportStarted_;

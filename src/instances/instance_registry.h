@@ -73,9 +73,9 @@ class InstanceRegistry {
   InstanceRegistry();
   /// A registry on `block` for the instance `ownId`, not joined yet.
   InstanceRegistry(InstanceBlock* block, int32_t ownId);
-  /// Waits (at most kOwnChunkWaitMillis, also at exit) until this
-  /// instance's chunk in the buffer has been taken, then stops the
-  /// transport thread. The id stays listed until the next prune.
+  /// Waits (waitForOwnChunk) until this instance's chunk in the buffer has
+  /// been taken, then stops the transport thread. The id stays listed
+  /// until the next prune.
   virtual ~InstanceRegistry();
   InstanceRegistry(const InstanceRegistry&) = delete;
   InstanceRegistry& operator=(const InstanceRegistry&) = delete;
@@ -111,6 +111,12 @@ class InstanceRegistry {
 
   /// Waits until the queue has drained: up to 100 looks, 50 ms apart.
   void flushQueue();
+
+  /// Waits, at most kOwnChunkWaitMillis, until this instance's chunk in the
+  /// buffer has been taken. Run when the instance ends: by the destructor,
+  /// and by the shutdown hook of the Java class when the application ends
+  /// the process through System.exit, past the destructor.
+  void waitForOwnChunk();
 
   /// Takes the chunk addressed to this instance out of the buffer and frees
   /// the buffer. Returns the message it completes, or null. A chunk whose
@@ -152,8 +158,6 @@ class InstanceRegistry {
 
  private:
   static unsigned transportMain(void* registry);
-  static void waitForOwnChunkAtExit();
-  void waitForOwnChunk();
   void runTransport();
   void becomeFirst();
   void attachToFirst();

@@ -205,6 +205,24 @@ TEST_P(LinuxInstances, FlushReturnsOnceTheLastChunkIsInTheBlock) {
   EXPECT_NE(lines[2].find("text=ten-chunks size=10240 intact=true"), std::string::npos) << describe(x);
 }
 
+TEST_P(LinuxInstances, AProgramThatEndsThroughSystemExitRightAfterFlushStillDelivers) {
+  const std::string exe = package("app");
+  Background& x = start(exe, {"receive", "await:" + file("stop")});
+  ASSERT_TRUE(x.waitForOutput("receiving", kPatience));
+  // The last object waits in the block while the receiver is busy, and the
+  // sender ends through System.exit right after flush: it still waits until
+  // the receiver has taken it (the receiver could not tell its sender's
+  // user once the sender is gone).
+  Background& y = start(exe, {"send:0:10:hold:" + file("release"), "flush", "send:0:100:last", "flush", "exit"});
+  ASSERT_TRUE(y.waitForLines("flushed", 2, kPatience)) << describe(y);
+  touch("release");
+  ASSERT_TRUE(y.waitFor(kPatience)) << describe(y);
+  EXPECT_EQ(y.exitCode(), 0) << describe(y);
+  EXPECT_EQ(y.output().find("done"), std::string::npos) << "it ended through System.exit";
+  ASSERT_TRUE(receives(x, 2)) << describe(x);
+  EXPECT_EQ(received(x)[1], "from=" + id(y) + " class=instprobe.Note text=last size=100 intact=true loader=true");
+}
+
 TEST_P(LinuxInstances, WhenTheFirstInstanceIsKilledAnotherTakesOver) {
   const std::string exe = package("app");
   Background& x = start(exe, {"await:" + file("stop")});

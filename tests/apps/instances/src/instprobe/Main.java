@@ -12,7 +12,8 @@ import java.io.Serializable;
  * one-argument form, "text" sends the text as a String), flush (flushed),
  * threads:N (N sleeping threads), await:FILE (until the file exists,
  * printing first= whenever the first instance changes), pause:FILE (the
- * same without asking anything of Instances).
+ * same without asking anything of Instances), exit (ends through
+ * System.exit at once).
  */
 public class Main {
     public static void main(String[] args) throws Exception {
@@ -77,6 +78,8 @@ public class Main {
                 while (!file.exists() && System.currentTimeMillis() < deadline) {
                     Thread.sleep(10);
                 }
+            } else if (command.equals("exit")) {
+                System.exit(0);
             }
         }
         say("done");
