@@ -183,6 +183,10 @@ void InstanceRegistry::becomeFirst() {
   if (readShared(block_->firstEventHandle) != changeEvent_.value()) {
     writeShared(block_->firstEventHandle, changeEvent_.value());
   }
+  // After the values: until this instance says it published them, the
+  // others leave the values alone (they may still be an ended instance's,
+  // which would name something else in this process).
+  if (readShared(block_->handlesPublishedBy) != ownId_) writeShared(block_->handlesPublishedBy, ownId_);
   attachedFirstId_ = ownId_;
   attachedMutexValue_ = transferMutex_.value();
   attachedEventValue_ = changeEvent_.value();
@@ -191,6 +195,9 @@ void InstanceRegistry::becomeFirst() {
 // Takes the transport objects that the living first instance published,
 // again whenever that instance or the values change.
 void InstanceRegistry::attachToFirst() {
+  // A first instance that has just taken the role publishes its values a
+  // moment later; until it says so, the values are not its own.
+  if (readShared(block_->handlesPublishedBy) != knownFirstId_) return;
   const uint64_t mutexValue = readShared(block_->firstMutexHandle);
   const uint64_t eventValue = readShared(block_->firstEventHandle);
   if (attachedFirstId_ == knownFirstId_ && mutexValue == attachedMutexValue_ && eventValue == attachedEventValue_ &&
@@ -205,8 +212,8 @@ void InstanceRegistry::attachToFirst() {
   if (!mutex.attach(firstProcess_, block_, mutexValue) || !event.attach(firstProcess_, block_, eventValue)) return;
   // Values read while a new first instance was still publishing would name
   // something else in its process: they count only if nothing moved.
-  if (readShared(block_->firstInstanceId) != knownFirstId_ || readShared(block_->firstMutexHandle) != mutexValue ||
-      readShared(block_->firstEventHandle) != eventValue) {
+  if (readShared(block_->firstInstanceId) != knownFirstId_ || readShared(block_->handlesPublishedBy) != knownFirstId_ ||
+      readShared(block_->firstMutexHandle) != mutexValue || readShared(block_->firstEventHandle) != eventValue) {
     return;
   }
   {

@@ -34,7 +34,8 @@ namespace {
 // change event is the futex word `changeCount`, published by its offset.
 constexpr uint64_t kMutexOffset = (kReservedTailOffset + 7) / 8 * 8;
 constexpr uint64_t kEventOffset = offsetof(InstanceBlock, changeCount);
-static_assert(kMutexOffset + sizeof(pthread_mutex_t) <= kInstanceBlockSize, "the mutex fits in the tail");
+static_assert(kMutexOffset + sizeof(pthread_mutex_t) <= offsetof(InstanceBlock, handlesPublishedBy),
+              "the mutex fits in the part of the tail that is the platform's");
 
 pthread_mutex_t* mutexIn(InstanceBlock* block) {
   return reinterpret_cast<pthread_mutex_t*>(reinterpret_cast<unsigned char*>(block) + kMutexOffset);

@@ -174,6 +174,35 @@ TEST(InstanceProcesses, OnlyProcessesOfThisUserRunningThisExecutableCount) {
   stop(other);
 }
 
+TEST(InstanceRegistryAttach, TakesTheTransportObjectsOnlyOnceTheFirstInstanceHasPublishedThem) {
+  InstanceBlock block;
+  memset(&block, 0, sizeof block);
+  // A living first instance that has just taken the role: the values in the
+  // block are still those of the one before it.
+  const pid_t first = startSleeper(0);
+  ASSERT_GT(first, 0);
+  TransferMutex mutex;
+  ChangeEvent event;
+  uint64_t mutexValue = 0;
+  uint64_t eventValue = 0;
+  ASSERT_TRUE(mutex.create(&block, mutexValue));
+  ASSERT_TRUE(event.create(&block, eventValue));
+  block.firstInstanceId = first;
+  block.firstMutexHandle = mutexValue;
+  block.firstEventHandle = eventValue;
+  block.handlesPublishedBy = 0x7ffffff0;  // the ended one
+  InstanceRegistry registry(&block, currentProcessId());
+  registry.joinInstanceBlock();
+  EXPECT_EQ(block.firstInstanceId, first) << "it runs: nobody takes over";
+  EXPECT_EQ(registry.claimBuffer(), -1) << "no transfer mutex taken yet";
+  block.handlesPublishedBy = first;
+  registry.checkFirstInstance();
+  const int32_t claim = registry.claimBuffer();
+  EXPECT_GE(claim, 0) << "attached once published";
+  EXPECT_TRUE(registry.releaseBuffer(claim, 0));
+  stop(first);
+}
+
 TEST(SharedInstanceBlock, AProcessThatHoldsTheBlockWhileItEndsStopsNoLaunch) {
   testing::TempDir dir;
   const std::string path = dir.file("tool");
