@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -10,6 +11,7 @@
 
 #include "instances/receiver_holder.h"
 #include "launcher/trace.h"
+#include "platform/user_secret.h"
 
 namespace xoq {
 
@@ -23,25 +25,18 @@ constexpr uint64_t kTransportEndMillis = 1000;
 
 void sleepMillis(int millis) { std::this_thread::sleep_for(std::chrono::milliseconds(millis)); }
 
+// Microseconds of the system's monotonic clock, the same for every process:
+// a stamp taken now is newer than any taken before, whichever process took
+// it.
+uint64_t stampNow() { return platform::monotonicMillis() * 1000; }
+
 // Index of the last chunk of a message of `length` bytes; 0 for an empty one.
 int32_t lastChunkIndexFor(int32_t length) { return length == 0 ? 0 : (length - 1) / kChunkCapacity; }
-
-// The chunk fields as read once from the block; everything below works on
-// this copy, never on the block again.
-struct ChunkView {
-  int32_t sender;
-  int32_t messageId;
-  int32_t chunkIndex;
-  int32_t lastChunkIndex;
-  int32_t capacity;
-  int32_t messageLength;
-  int32_t chunkLength;
-};
 
 // True when the fields describe a chunk that a sender of this protocol could
 // have written: a length within the limit, the index of the last chunk that
 // length has, an index up to it, and exactly the bytes the index holds.
-bool chunkFitsTogether(const ChunkView& chunk) {
+bool chunkFitsTogether(const ChunkHeader& chunk) {
   if (chunk.capacity != kChunkCapacity) return false;
   if (chunk.messageLength < 0 || chunk.messageLength > kMaxMessageLength) return false;
   if (chunk.lastChunkIndex != lastChunkIndexFor(chunk.messageLength)) return false;
@@ -61,7 +56,8 @@ InstanceBlock* mapInstanceBlock(platform::SharedInstanceBlock& mapping, const st
 
 InstanceRegistry::InstanceRegistry() = default;
 
-InstanceRegistry::InstanceRegistry(InstanceBlock* block, int32_t ownId) : block_(block), ownId_(ownId) {}
+InstanceRegistry::InstanceRegistry(InstanceBlock* block, int32_t ownId)
+    : block_(block), ownId_(ownId), startStamp_(stampNow()) {}
 
 InstanceRegistry::~InstanceRegistry() {
   if (transportStarted_) waitForOwnChunk();
@@ -263,12 +259,25 @@ int32_t InstanceRegistry::firstInstanceId() const {
 
 bool InstanceRegistry::startInstanceTransport(ReceiverHolder* holder) {
   if (transportStarted_ || block_ == nullptr) return transportStarted_;
+  if (!signer_) {
+    platform::UserSecret secret;
+    std::string error;
+    if (!platform::loadUserSecret(secret, error)) {
+      trace("instances: transport not started: no key for the messages (%s)", error.c_str());
+      fprintf(stderr, "xoq: no messages between instances: %s\n", error.c_str());
+      fflush(stderr);
+      return false;
+    }
+    useChunkKey(secret);
+  }
   receiver_ = holder;
   transportStarted_ = transport_.start(transportMain, this, false);
   if (transportStarted_ && holder != nullptr) holder->started = 1;
   trace("instances: transport %s", transportStarted_ ? "started" : "could not be started");
   return transportStarted_;
 }
+
+void InstanceRegistry::useChunkKey(const ChunkKey& key) { signer_ = std::make_unique<ChunkSigner>(key); }
 
 bool InstanceRegistry::enqueueMessage(int32_t target, std::string bytes) {
   if (block_ == nullptr || bytes.size() > static_cast<size_t>(kMaxMessageLength)) return false;
@@ -416,7 +425,7 @@ bool InstanceRegistry::sendNextChunk() {
     std::lock_guard<std::mutex> hold(queueLock_);
     if (!queue_.empty()) head = queue_.front().get();
   }
-  if (head == nullptr || !transferMutex_.isOpen()) return false;
+  if (head == nullptr || !transferMutex_.isOpen() || !signer_) return false;
   const int32_t sequence = claimBuffer();
   if (sequence < 0) return false;
   if (placeChunk(*head, sequence)) {
@@ -430,25 +439,39 @@ bool InstanceRegistry::sendNextChunk() {
   return true;
 }
 
-// The fields in this order, the data, and the target last: nobody takes the
-// chunk before it is complete. False, with the target left unset, when the
-// claim was taken away meanwhile (this process stalled so long that the
-// claim counted as abandoned): the chunk is then sent again.
+// The fields in this order, the data, its stamp and tag, and the target
+// last: nobody takes the chunk before it is complete. False, with the
+// target left unset, when the claim was taken away meanwhile (this process
+// stalled so long that the claim counted as abandoned): the chunk is then
+// sent again.
 bool InstanceRegistry::placeChunk(OutgoingMessage& message, int32_t sequence) {
   const int32_t length = static_cast<int32_t>(message.bytes.size());
   if (message.sentOffset == 0) message.messageId = incrementShared(block_->nextMessageId);
-  const int32_t chunkLength = std::min(length - message.sentOffset, kChunkCapacity);
-  writeShared(block_->chunkSender, ownId_);
-  writeShared(block_->chunkCapacity, kChunkCapacity);
-  writeShared(block_->messageId, message.messageId);
+  ChunkHeader header;
+  header.sender = ownId_;
+  header.target = message.target;
+  header.messageId = message.messageId;
+  header.chunkIndex = message.sentOffset / kChunkCapacity;
+  header.lastChunkIndex = lastChunkIndexFor(length);
+  header.capacity = kChunkCapacity;
+  header.messageLength = length;
+  header.chunkLength = std::min(length - message.sentOffset, kChunkCapacity);
+  header.stamp = lastStamp_ = std::max(lastStamp_ + 1, stampNow());
+  const uint8_t* data = reinterpret_cast<const uint8_t*>(message.bytes.data()) + message.sentOffset;
+  const ChunkTag tag = signer_->tag(header, data);
+  writeShared(block_->chunkSender, header.sender);
+  writeShared(block_->chunkCapacity, header.capacity);
+  writeShared(block_->messageId, header.messageId);
   writeShared(block_->chunkSequence, sequence);
-  writeShared(block_->messageLength, length);
-  writeShared(block_->lastChunkIndex, lastChunkIndexFor(length));
-  writeShared(block_->chunkIndex, message.sentOffset / kChunkCapacity);
-  writeShared(block_->chunkLength, chunkLength);
+  writeShared(block_->messageLength, header.messageLength);
+  writeShared(block_->lastChunkIndex, header.lastChunkIndex);
+  writeShared(block_->chunkIndex, header.chunkIndex);
+  writeShared(block_->chunkLength, header.chunkLength);
   writeShared(block_->bufferBusy, 1);
   writeShared(block_->deliveryWaits, 0);
-  if (chunkLength > 0) memcpy(block_->chunkData, message.bytes.data() + message.sentOffset, chunkLength);
+  if (header.chunkLength > 0) memcpy(block_->chunkData, data, header.chunkLength);
+  writeShared(block_->chunkStamp, header.stamp);
+  memcpy(block_->chunkTag, tag.data(), tag.size());
   if (readShared(block_->chunkSequence) != sequence || readShared(block_->bufferBusy) != 1) return false;
   writeShared(block_->chunkTarget, message.target);
   return true;
@@ -466,30 +489,44 @@ void InstanceRegistry::pulseChange() {
 
 std::unique_ptr<PartialMessage> InstanceRegistry::takeChunk() {
   const int32_t sequence = readShared(block_->chunkSequence);
-  ChunkView chunk;
+  ChunkHeader chunk;
   chunk.sender = readShared(block_->chunkSender);
+  chunk.target = ownId_;  // the tag must say so
   chunk.messageId = readShared(block_->messageId);
   chunk.chunkIndex = readShared(block_->chunkIndex);
   chunk.lastChunkIndex = readShared(block_->lastChunkIndex);
   chunk.capacity = readShared(block_->chunkCapacity);
   chunk.messageLength = readShared(block_->messageLength);
   chunk.chunkLength = readShared(block_->chunkLength);
+  chunk.stamp = readShared(block_->chunkStamp);
+  ChunkTag tag;
+  memcpy(tag.data(), block_->chunkTag, tag.size());
   const bool fits = chunkFitsTogether(chunk);
   uint8_t data[kChunkCapacity];
   if (fits && chunk.chunkLength > 0) memcpy(data, block_->chunkData, chunk.chunkLength);
+  // Checked on the copies: the block may change under this reader.
+  const bool authentic = fits && signer_ && signer_->verify(chunk, data, tag);
+  const bool fresh = authentic && isFresh(chunk.sender, chunk.stamp);
   // The sender's user is checked with a message's first chunk, while the
   // chunk still holds the buffer: a sender does not end before its chunk
   // has been taken (waitForOwnChunk). Later chunks count only for a message
   // begun that way, by the same sender.
-  const bool sameUser = !fits || chunk.chunkIndex != 0 || platform::runsAsSameUser(chunk.sender);
+  const bool sameUser = !fresh || chunk.chunkIndex != 0 || platform::runsAsSameUser(chunk.sender);
   // Copied out: the buffer is free for the next chunk, unless it was taken
   // away meanwhile (this instance was slow beyond the waits allowed).
   releaseBuffer(sequence, ownId_);
-  if (!fits || !sameUser) {
-    trace("instances: chunk from %d dropped (%s)", chunk.sender, fits ? "another user" : "damaged");
-    removePartial(chunk.messageId, chunk.sender);
+  if (!fits || !authentic || !fresh || !sameUser) {
+    trace("instances: chunk from %d dropped (%s)", chunk.sender,
+          !fits        ? "damaged"
+          : !authentic ? "not authentic"
+          : !fresh     ? "given again"
+                       : "another user");
+    // What an unauthentic chunk names cannot be trusted, not even to end a
+    // message, and one given again says nothing about the message now.
+    if (fresh) removePartial(chunk.messageId, chunk.sender);
     return nullptr;
   }
+  rememberStamp(chunk.sender, chunk.stamp);
   const uint64_t now = platform::monotonicMillis();
   if (chunk.chunkIndex == 0) {
     removePartial(chunk.messageId, chunk.sender);
@@ -523,6 +560,24 @@ std::unique_ptr<PartialMessage> InstanceRegistry::takeChunk() {
   partials_.erase(found);
   writeShared(partialCount_, static_cast<int32_t>(partials_.size()));
   return complete;
+}
+
+// A chunk is newer than this instance, and than every chunk taken from its
+// sender before: one recorded from the block and given again is not.
+bool InstanceRegistry::isFresh(int32_t sender, uint64_t stamp) const {
+  if (stamp < startStamp_) return false;
+  const auto known = senderStamps_.find(sender);
+  return known == senderStamps_.end() || stamp > known->second;
+}
+
+void InstanceRegistry::rememberStamp(int32_t sender, uint64_t stamp) {
+  senderStamps_[sender] = stamp;
+  if (senderStamps_.size() <= kMaxKnownSenders) return;
+  auto oldest = senderStamps_.begin();
+  for (auto it = senderStamps_.begin(); it != senderStamps_.end(); ++it) {
+    if (it->second < oldest->second) oldest = it;
+  }
+  senderStamps_.erase(oldest);
 }
 
 void InstanceRegistry::removePartial(int32_t messageId, int32_t sender) {

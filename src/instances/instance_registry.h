@@ -15,11 +15,13 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "instances/chunk_tag.h"
 #include "instances/instance_block.h"
 #include "platform/instance_ipc.h"
 #include "platform/platform.h"
@@ -63,6 +65,9 @@ class InstanceRegistry {
   static constexpr uint64_t kPartialIdleMillis = 60000;
   /// At most this many messages are put together at once; the oldest goes.
   static constexpr size_t kMaxPartials = 64;
+  /// The stamps of at most this many senders are remembered; the oldest
+  /// goes.
+  static constexpr size_t kMaxKnownSenders = 256;
   /// A process that ends waits this long at most for its last chunk to be
   /// taken (longer than a chunk may wait for a busy addressee), so that the
   /// addressee can still tell which user sent it.
@@ -101,8 +106,14 @@ class InstanceRegistry {
   std::vector<int32_t> getInstances();
 
   /// Starts the transport thread with `holder` as receiver, once; later
-  /// calls do nothing. False when the thread could not be started.
+  /// calls do nothing. Chunks are tagged with the user's secret
+  /// (platform/user_secret.h) unless useChunkKey gave a key. False when the
+  /// thread could not be started or there is no key.
   bool startInstanceTransport(ReceiverHolder* holder);
+
+  /// Tags the chunks this instance writes, and checks those it takes, with
+  /// `key`.
+  void useChunkKey(const ChunkKey& key);
 
   /// Queues `bytes` for instance `target` (0: the first instance) and wakes
   /// the transport. False when there is no block, no addressee or the
@@ -119,9 +130,13 @@ class InstanceRegistry {
   void waitForOwnChunk();
 
   /// Takes the chunk addressed to this instance out of the buffer and frees
-  /// the buffer. Returns the message it completes, or null. A chunk whose
-  /// fields do not fit together, or whose sender runs as another user, is
-  /// dropped together with its message.
+  /// the buffer. Returns the message it completes, or null. Dropped: a chunk
+  /// whose fields do not fit together or whose tag does not verify (so that
+  /// it was not written, unchanged, for this instance by a process that
+  /// holds the user's secret), one whose stamp is not newer than the last
+  /// taken from its sender nor than this instance (a chunk given again),
+  /// and the first chunk of a message whose sender runs as another user.
+  /// Only the last drops a message that the sender had begun before.
   std::unique_ptr<PartialMessage> takeChunk();
 
   /// Claims the free chunk buffer under the transfer mutex: the waits
@@ -163,6 +178,8 @@ class InstanceRegistry {
   void attachToFirst();
   bool sendNextChunk();
   bool placeChunk(OutgoingMessage& message, int32_t sequence);
+  bool isFresh(int32_t sender, uint64_t stamp) const;
+  void rememberStamp(int32_t sender, uint64_t stamp);
   void pulseChange();
   void removePartial(int32_t messageId, int32_t sender);
 
@@ -185,6 +202,13 @@ class InstanceRegistry {
   int32_t attachedFirstId_ = 0;
   uint64_t attachedMutexValue_ = 0;
   uint64_t attachedEventValue_ = 0;
+
+  std::unique_ptr<ChunkSigner> signer_;
+  // Stamps: this instance's last one, its start (no chunk written before
+  // it can be meant for it), and the last taken from each sender.
+  uint64_t lastStamp_ = 0;
+  uint64_t startStamp_ = 0;
+  std::map<int32_t, uint64_t> senderStamps_;
 
   platform::Thread transport_;
   bool transportStarted_ = false;

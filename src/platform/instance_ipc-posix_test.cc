@@ -157,15 +157,28 @@ TEST(InstanceProcesses, OnlyProcessesOfThisUserRunningThisExecutableCount) {
   EXPECT_FALSE(runsAsSameUser(other));
   EXPECT_FALSE(isInstanceProcessAlive(other));
 
-  // A chunk that claims to come from that user's process is dropped.
+  // A chunk from that user's process is dropped, even when its tag verifies.
   InstanceBlock block;
   memset(&block, 0, sizeof block);
   InstanceRegistry registry(&block, currentProcessId());
+  ChunkKey key;
+  key.fill(9);
+  registry.useChunkKey(key);
   for (const pid_t sender : {other, static_cast<pid_t>(currentProcessId())}) {
+    ChunkHeader header;
+    header.sender = sender;
+    header.target = currentProcessId();
+    header.capacity = kChunkCapacity;
+    header.messageLength = 3;
+    header.chunkLength = 3;
+    header.stamp = monotonicMillis() * 1000 + 1;
+    const ChunkTag tag = ChunkSigner(key).tag(header, block.chunkData);
     block.chunkSender = sender;
     block.chunkCapacity = kChunkCapacity;
     block.messageLength = 3;
     block.chunkLength = 3;
+    block.chunkStamp = header.stamp;
+    memcpy(block.chunkTag, tag.data(), tag.size());
     block.bufferBusy = 1;
     block.chunkTarget = currentProcessId();
     const std::unique_ptr<PartialMessage> complete = registry.takeChunk();
