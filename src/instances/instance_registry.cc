@@ -145,7 +145,13 @@ void InstanceRegistry::checkFirstInstance() {
     }
     if (first != knownFirstId_ || !firstProcess_.isOpen()) {
       knownFirstId_ = first;
-      if (!firstProcess_.open(first, block_)) continue;  // it ended meanwhile
+      if (!firstProcess_.open(first, block_)) {
+        // It ended meanwhile, or it runs as another user (Windows): then it
+        // keeps the role, and this instance has no transport until it ends.
+        if (first != unopenedFirstId_) trace("instances: first instance %d cannot be opened", first);
+        unopenedFirstId_ = first;
+        continue;
+      }
     }
     attachToFirst();
     return;

@@ -186,6 +186,7 @@ class InstanceRegistry {
   InstanceBlock* block_ = nullptr;
   int32_t ownId_ = 0;
   int32_t knownFirstId_ = 0;
+  int32_t unopenedFirstId_ = 0;  // the first instance that could not be opened, traced once
   platform::InstanceProcess firstProcess_;
   platform::TransferMutex transferMutex_;
   platform::ChangeEvent changeEvent_;
