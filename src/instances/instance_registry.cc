@@ -20,8 +20,11 @@ namespace {
 // A claim of the chunk buffer waits this long for the transfer mutex at
 // most; a claim that times out is simply lost and tried again later.
 constexpr int kClaimWaitMillis = 1000;
-// How long the destructor waits for the transport thread to end.
-constexpr uint64_t kTransportEndMillis = 1000;
+// How long the destructor waits for the transport thread to end: longer
+// than one round of it can take outside the application's receiver (a wait,
+// then freeing a chunk and claiming the buffer, each under the mutex), so
+// that a thread that is not back by then never comes back to the block.
+constexpr uint64_t kTransportEndMillis = 2 * kClaimWaitMillis + InstanceRegistry::kWaitSliceMillis + 500;
 
 void sleepMillis(int millis) { std::this_thread::sleep_for(std::chrono::milliseconds(millis)); }
 
@@ -75,8 +78,8 @@ InstanceRegistry::~InstanceRegistry() {
       transport_.join();
     } else {
       // Still inside the application's receiver, which the ended virtual
-      // machine holds for good; it does not come back before the process
-      // ends.
+      // machine holds for good: it does not come back to the block or to
+      // this object before the process ends.
       trace("instances: the transport thread did not end");
     }
   }
