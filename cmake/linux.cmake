@@ -9,8 +9,10 @@ add_executable(xoq-launcher "${CMAKE_SOURCE_DIR}/src/launcher/main.cc")
 target_link_libraries(xoq-launcher PRIVATE xoq_core)
 target_compile_options(xoq-launcher PRIVATE ${XOQ_WARNINGS})
 # The runtime looks the launcher's statically linked agent up by name in the
-# executable's dynamic symbols.
-target_link_options(xoq-launcher PRIVATE -Wl,--export-dynamic-symbol=Agent_OnLoad_xoq)
+# executable's dynamic symbols, and there the natives of Instances, which are
+# bound the first time they are called (src/archive/native_registration-posix.cc).
+target_link_options(xoq-launcher PRIVATE -Wl,--export-dynamic-symbol=Agent_OnLoad_xoq
+                    -Wl,--export-dynamic-symbol=Java_com_tarvolin_xoq_Instances_*)
 set_target_properties(xoq-launcher PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${XOQ_BIN_DIR}")
 
 # --- Java support classes, embedded into xoqpack ---------------------------

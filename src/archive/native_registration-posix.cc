@@ -28,19 +28,20 @@ const JNINativeMethod handlerMethods[] = {
     {const_cast<char*>("loadResourceData"), const_cast<char*>("(Ljava/lang/String;)[B"),
      reinterpret_cast<void*>(Java_com_tarvolin_xoq_Handler_loadResourceData)},
 };
-const JNINativeMethod instancesMethods[] = {
-    {const_cast<char*>("getFirstInstance"), const_cast<char*>("()I"),
-     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_getFirstInstance)},
-    {const_cast<char*>("getCurrentInstance"), const_cast<char*>("()I"),
-     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_getCurrentInstance)},
-    {const_cast<char*>("getInstances"), const_cast<char*>("()[I"),
-     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_getInstances)},
-    {const_cast<char*>("sendObject"), const_cast<char*>("(ILjava/io/Serializable;)V"),
-     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_sendObject)},
-    {const_cast<char*>("flush"), const_cast<char*>("()V"),
-     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_flush)},
-    {const_cast<char*>("setReceiver"), const_cast<char*>("(Lcom/tarvolin/xoq/Instances$ReceiverInterface;)V"),
-     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_setReceiver)},
+// The natives of Instances are not registered: a launch whose application
+// never uses the class must not pay for loading it at start. The runtime
+// finds them by name the first time one is called, since it looks natives
+// that it cannot find otherwise up in the libraries of its agents, and this
+// executable is the library of the agent "xoq" (cmake/linux.cmake exports
+// them). Named here so that the link keeps them.
+[[gnu::used]] void* const instancesNatives[] = {
+    reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_getFirstInstance),
+    reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_getCurrentInstance),
+    reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_getInstances),
+    reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_sendObject),
+    reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_flush),
+    reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_setReceiver),
+    reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_awaitLastChunk),
 };
 const JNINativeMethod redirMethods[] = {
     {const_cast<char*>("write"), const_cast<char*>("(I)V"),
@@ -68,7 +69,6 @@ struct SupportClass {
 SupportClass supportClasses[] = {
     {"com/tarvolin/xoq/HolvaneClassLoader", "Lcom/tarvolin/xoq/HolvaneClassLoader;", loaderMethods, 3, {false}},
     {"com/tarvolin/xoq/Handler", "Lcom/tarvolin/xoq/Handler;", handlerMethods, 1, {false}},
-    {"com/tarvolin/xoq/Instances", "Lcom/tarvolin/xoq/Instances;", instancesMethods, 6, {false}},
     {"com/tarvolin/xoq/RedirOutputStream", "Lcom/tarvolin/xoq/RedirOutputStream;", redirMethods, 2, {false}},
     {"com/tarvolin/xoq/EventLog", "Lcom/tarvolin/xoq/EventLog;", eventLogMethods, 3, {false}},
 };
