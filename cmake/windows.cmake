@@ -62,3 +62,19 @@ xoq_jvm_standin(create STANDIN_CREATE)
 xoq_jvm_standin(impl-only STANDIN_CREATE_IMPL)
 xoq_jvm_standin(needs-parent STANDIN_CREATE STANDIN_NEEDS_DEPENDENCY)
 target_link_libraries(jvm-needs-parent PRIVATE xoqdep)
+
+# Stand-ins for a Windows runtime's splashscreen.dll, which record the calls
+# the launcher makes: <build>/standins/splash-<variant>/splashscreen.dll.
+function(xoq_splash_standin variant)
+  add_library(splash-${variant} SHARED "${CMAKE_SOURCE_DIR}/tests/standins/splash_standin.c")
+  target_compile_definitions(splash-${variant} PRIVATE ${ARGN})
+  target_compile_options(splash-${variant} PRIVATE ${XOQ_WARNINGS})
+  target_link_options(splash-${variant} PRIVATE -static-libgcc)
+  set_target_properties(splash-${variant} PROPERTIES OUTPUT_NAME splashscreen PREFIX ""
+                                                    RUNTIME_OUTPUT_DIRECTORY "${standin_dir}/splash-${variant}"
+                                                    ARCHIVE_OUTPUT_DIRECTORY "${standin_dir}/splash-${variant}")
+endfunction()
+xoq_splash_standin(complete)
+xoq_splash_standin(without-load-file STANDIN_WITHOUT_LOAD_FILE)
+xoq_splash_standin(needs-path STANDIN_NEEDS_DEPENDENCY)
+target_link_libraries(splash-needs-path PRIVATE xoqdep)

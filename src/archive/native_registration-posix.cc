@@ -8,6 +8,7 @@
 #include "archive/resource_natives.h"
 #include "launcher/trace.h"
 #include "runtime/vm_context.h"
+#include "splash/splash_natives.h"
 
 namespace xoq {
 
@@ -25,6 +26,14 @@ const JNINativeMethod handlerMethods[] = {
     {const_cast<char*>("loadResourceData"), const_cast<char*>("(Ljava/lang/String;)[B"),
      reinterpret_cast<void*>(Java_com_tarvolin_xoq_Handler_loadResourceData)},
 };
+const JNINativeMethod splashMethods[] = {
+    {const_cast<char*>("nativeGetSplashScreen"), const_cast<char*>("()Lcom/tarvolin/xoq/SplashScreen;"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_SplashScreen_nativeGetSplashScreen)},
+    {const_cast<char*>("nativeAutoClose"), const_cast<char*>("(I)V"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_SplashScreen_nativeAutoClose)},
+    {const_cast<char*>("nativeClose"), const_cast<char*>("()V"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_SplashScreen_nativeClose)},
+};
 
 struct SupportClass {
   const char* name;
@@ -37,6 +46,7 @@ struct SupportClass {
 SupportClass supportClasses[] = {
     {"com/tarvolin/xoq/HolvaneClassLoader", "Lcom/tarvolin/xoq/HolvaneClassLoader;", loaderMethods, 3, {false}},
     {"com/tarvolin/xoq/Handler", "Lcom/tarvolin/xoq/Handler;", handlerMethods, 1, {false}},
+    {"com/tarvolin/xoq/SplashScreen", "Lcom/tarvolin/xoq/SplashScreen;", splashMethods, 3, {false}},
 };
 
 bool bindTo(JNIEnv* env, jclass type, SupportClass& support) {

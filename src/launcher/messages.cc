@@ -6,6 +6,7 @@
 #include "launcher/process_globals.h"
 #include "launcher/trace.h"
 #include "platform/user_message.h"
+#include "splash/splash_window.h"
 
 namespace xoq {
 
@@ -44,9 +45,10 @@ const MessageOverrides* processOverrides() {
 
 void showWithCaption(const std::string& text, const std::string& caption) {
   trace("fatal message: %s", text.c_str());
-  // The splash window, once there is one, owns the box and closes 100 ms
-  // after it; until then the box has no owner and is still topmost.
-  platform::showMessageBox(text, caption, nullptr);
+  // The splash window, when there is one, owns the box and closes 100 ms
+  // after it; without one the box has no owner and is still topmost.
+  platform::showMessageBox(text, caption, splashOwnerWindow(LiveSplash().get()));
+  scheduleSplashClose(LiveSplash().get(), 100);
 }
 
 }  // namespace

@@ -8,12 +8,6 @@
 // The Wine prefix is this test's own: the desktop process of a prefix binds
 // it to the display of whichever process started it first, and the other
 // Windows tests run without a display.
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -27,6 +21,7 @@
 
 #include "support/files.h"
 #include "support/packaging.h"
+#include "support/x11_display.h"
 
 namespace xoq {
 namespace testing {
@@ -36,79 +31,16 @@ using std::chrono::milliseconds;
 using std::chrono::seconds;
 using std::chrono::steady_clock;
 
-// A process that runs while the test goes on: its own process group, its
-// output in a file, killed with its group when the object goes away.
-class Background {
- public:
-  Background(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-             const std::string& outputFile) {
-    pid_ = fork();
-    if (pid_ != 0) return;
-    setpgid(0, 0);
-    const int devNull = open("/dev/null", O_RDONLY);
-    const int output = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(devNull, 0);
-    dup2(output, 1);
-    dup2(output, 2);
-    for (const auto& entry : env) setenv(entry.first.c_str(), entry.second.c_str(), 1);
-    std::vector<char*> args;
-    for (const std::string& word : argv) args.push_back(const_cast<char*>(word.c_str()));
-    args.push_back(nullptr);
-    execvp(args[0], args.data());
-    _exit(127);
-  }
-  ~Background() {
-    if (!running()) return;
-    // A polite end first, so that `timeout` passes it on and reaps its
-    // child; then the whole group, whatever is left of it.
-    kill(pid_, SIGTERM);
-    if (!waitFor(seconds(5))) {
-      kill(-pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  Background(const Background&) = delete;
-  Background& operator=(const Background&) = delete;
-
-  bool running() {
-    if (pid_ <= 0 || done_) return false;
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
-      done_ = true;
-      exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    return !done_;
-  }
-  /// Waits at most `limit`; false when it still runs.
-  bool waitFor(milliseconds limit) {
-    const auto deadline = steady_clock::now() + limit;
-    while (running()) {
-      if (steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(milliseconds(50));
-    }
-    return true;
-  }
-  int exitCode() const { return exitCode_; }
-
- private:
-  pid_t pid_ = -1;
-  bool done_ = false;
-  int exitCode_ = -1;
-};
-
-bool fileExists(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0;
-}
-
 class MessageBoxWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    startDisplay();
-    ASSERT_FALSE(display_.empty()) << "no Xvfb display could be started";
-    wineEnv_ = {
-        {"WINEPREFIX", prefix_}, {"WINEDEBUG", "-all"}, {"WINEDLLOVERRIDES", "mscoree,mshtml="}, {"DISPLAY", display_}};
-    if (!fileExists(prefix_ + "/system.reg")) {
+    display_.reset(new VirtualDisplay(dir_.file("xvfb.log")));
+    ASSERT_FALSE(display_->name().empty()) << "no Xvfb display could be started";
+    wineEnv_ = {{"WINEPREFIX", prefix_},
+                {"WINEDEBUG", "-all"},
+                {"WINEDLLOVERRIDES", "mscoree,mshtml="},
+                {"DISPLAY", display_->name()}};
+    if (!std::filesystem::exists(prefix_ + "/system.reg")) {
       RunOptions boot = wineOptions(240);
       boot.unsetEnv.push_back("DISPLAY");
       const ProcessResult made = runProcess({"wineboot", "-i"}, boot);
@@ -124,21 +56,7 @@ class MessageBoxWindow : public ::testing::Test {
   void TearDown() override {
     // The desktop process and the server go before their display does.
     runProcess({"wineserver", "-k"}, wineOptions(30));
-    xvfb_.reset();
-  }
-
-  void startDisplay() {
-    for (int number = 140; number < 200 && display_.empty(); ++number) {
-      const std::string n = std::to_string(number);
-      if (fileExists("/tmp/.X" + n + "-lock") || fileExists("/tmp/.X11-unix/X" + n)) continue;
-      xvfb_.reset(new Background({"timeout", "280", "Xvfb", ":" + n, "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
-                                 {}, dir_.file("xvfb.log")));
-      const auto deadline = steady_clock::now() + seconds(15);
-      while (steady_clock::now() < deadline && xvfb_->running() && !fileExists("/tmp/.X11-unix/X" + n)) {
-        std::this_thread::sleep_for(milliseconds(100));
-      }
-      if (xvfb_->running() && fileExists("/tmp/.X11-unix/X" + n)) display_ = ":" + n;
-    }
+    display_.reset();
   }
 
   RunOptions wineOptions(int timeoutSeconds) const {
@@ -151,7 +69,7 @@ class MessageBoxWindow : public ::testing::Test {
 
   RunOptions displayOptions() const {
     RunOptions options;
-    options.setEnv["DISPLAY"] = display_;
+    options.setEnv["DISPLAY"] = display_->name();
     options.timeoutSeconds = 20;
     return options;
   }
@@ -171,7 +89,7 @@ class MessageBoxWindow : public ::testing::Test {
     std::map<std::string, std::string> env = wineEnv_;
     env["XOQ_TRACE"] = "1";
     const std::string log = dir_.file(artifact + ".log");
-    auto launcher = std::make_unique<Background>(std::vector<std::string>{XOQ_WINE_PROGRAM, exe}, env, log);
+    auto launcher = std::make_unique<BackgroundProcess>(std::vector<std::string>{XOQ_WINE_PROGRAM, exe}, env, log);
 
     std::string id;
     const auto deadline = steady_clock::now() + seconds(120);
@@ -179,7 +97,7 @@ class MessageBoxWindow : public ::testing::Test {
     while (id.empty() && steady_clock::now() < deadline) {
       if (!launcher->running()) {
         if (restarts++ == 3 || !wineFailedToStart(readFile(log))) break;
-        launcher = std::make_unique<Background>(std::vector<std::string>{XOQ_WINE_PROGRAM, exe}, env, log);
+        launcher = std::make_unique<BackgroundProcess>(std::vector<std::string>{XOQ_WINE_PROGRAM, exe}, env, log);
         continue;
       }
       const ProcessResult search = runProcess({"xdotool", "search", "--name", "^" + caption + "$"}, displayOptions());
@@ -227,8 +145,7 @@ class MessageBoxWindow : public ::testing::Test {
   }
 
   TempDir dir_;
-  std::unique_ptr<Background> xvfb_;
-  std::string display_;
+  std::unique_ptr<VirtualDisplay> display_;
   std::map<std::string, std::string> wineEnv_;
   const std::string prefix_ = std::string(XOQ_BUILD_DIR) + "/wine-prefix-x11";
   const std::string artifacts_ = std::string(XOQ_BUILD_DIR) + "/test-artifacts";

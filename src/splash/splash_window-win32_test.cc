@@ -1,0 +1,359 @@
+// The native splash window in a real Wine session on a virtual display
+// (scripts/run-under-wine-display.sh): what it shows, where, what closes it,
+// the message box it owns, and its end while other threads still reach for
+// it.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "launcher/messages.h"
+#include "splash/splash_window.h"
+#include "support/test_picture.h"
+
+namespace xoq {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+
+using testing::patternPixel;
+
+// A top-down 32-bit DIB of the given size; its pixels, when asked for.
+HBITMAP makeDib(int width, int height, uint32_t** pixels) {
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (pixels != nullptr) *pixels = static_cast<uint32_t*>(bits);
+  return bitmap;
+}
+
+HBITMAP patternBitmap(int width, int height) {
+  uint32_t* pixels = nullptr;
+  HBITMAP bitmap = makeDib(width, height, &pixels);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) pixels[y * width + x] = patternPixel(x, y);  // DIB order: 0x00RRGGBB
+  }
+  GdiFlush();
+  return bitmap;
+}
+
+HWND splashHandle() { return static_cast<HWND>(splashOwnerWindow(LiveSplash().get())); }
+
+bool splashGone() { return LiveSplash().get() == nullptr; }
+
+bool waitUntil(const std::function<bool()>& condition, int limitMs) {
+  const auto deadline = steady_clock::now() + milliseconds(limitMs);
+  while (!condition()) {
+    if (steady_clock::now() > deadline) return false;
+    Sleep(10);
+  }
+  return true;
+}
+
+// The messages the splash thread takes out of its queue for the splash
+// window, seen by a hook on that thread: proof that input reached it.
+std::atomic<unsigned> seenInput{0};
+HWND hookedWindow = nullptr;
+
+enum SeenBit : unsigned { kLeft = 1, kRight = 2, kMiddle = 4, kSysKey = 8, kKey = 16 };
+
+LRESULT CALLBACK watchMessages(int code, WPARAM wParam, LPARAM lParam) {
+  const MSG* message = reinterpret_cast<const MSG*>(lParam);
+  if (code == HC_ACTION && message->hwnd == hookedWindow) {
+    switch (message->message) {
+      case WM_LBUTTONDOWN:
+        seenInput |= kLeft;
+        break;
+      case WM_RBUTTONDOWN:
+        seenInput |= kRight;
+        break;
+      case WM_MBUTTONDOWN:
+        seenInput |= kMiddle;
+        break;
+      case WM_SYSKEYDOWN:
+        if (message->wParam == VK_F4) seenInput |= kSysKey;
+        break;
+      case WM_KEYDOWN:
+        seenInput |= kKey;
+        break;
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void sendKeys(const std::vector<std::pair<WORD, bool>>& keys) {
+  std::vector<INPUT> inputs;
+  for (const auto& key : keys) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key.first;
+    input.ki.dwFlags = key.second ? 0 : KEYEVENTF_KEYUP;
+    inputs.push_back(input);
+  }
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+void clickAt(int x, int y, DWORD down, DWORD up) {
+  INPUT inputs[3] = {};
+  for (INPUT& input : inputs) input.type = INPUT_MOUSE;
+  // Absolute coordinates run from 0 to 65535 across the primary screen.
+  inputs[0].mi.dx = x * 65536 / GetSystemMetrics(SM_CXSCREEN);
+  inputs[0].mi.dy = y * 65536 / GetSystemMetrics(SM_CYSCREEN);
+  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  inputs[1].mi.dwFlags = down;
+  inputs[2].mi.dwFlags = up;
+  SendInput(3, inputs, sizeof(INPUT));
+}
+
+class NativeSplashWindow : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    closeSplashWindow(LiveSplash().get());
+    EXPECT_TRUE(waitUntil(splashGone, 10000)) << "a splash outlived its test";
+  }
+
+  // Starts a splash of `width` x `height` and returns its window.
+  HWND start(int width, int height, const std::string& title) {
+    EXPECT_TRUE(startSplashWindow(patternBitmap(width, height), title));
+    HWND window = splashHandle();
+    EXPECT_NE(window, nullptr);
+    return window;
+  }
+};
+
+TEST_F(NativeSplashWindow, ShowsTheBitmapCentredAsLargeAsItIs) {
+  const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+  const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+  struct Case {
+    int width;
+    int height;
+    const char* title;
+  };
+  // A title gives a normal popup with a taskbar button; none a tool window.
+  // The third is larger than the screen: negative coordinates.
+  for (const Case& c : {Case{201, 99, "Starting..."}, Case{64, 48, ""}, Case{screenWidth + 201, screenHeight + 99, ""}}) {
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+    HWND window = start(c.width, c.height, c.title);
+    ASSERT_NE(window, nullptr);
+    RECT rect;
+    GetWindowRect(window, &rect);
+    EXPECT_EQ(rect.left, (screenWidth - c.width) / 2);
+    EXPECT_EQ(rect.top, (screenHeight - c.height) / 2);
+    EXPECT_EQ(rect.right - rect.left, c.width);
+    EXPECT_EQ(rect.bottom - rect.top, c.height);
+    char text[64] = "";
+    GetClassNameA(window, text, sizeof text);
+    EXPECT_STREQ(text, "XOQSPLASH");
+    GetWindowTextA(window, text, sizeof text);
+    EXPECT_STREQ(text, c.title);
+    const LONG_PTR style = GetWindowLongPtrA(window, GWL_STYLE);
+    EXPECT_EQ(style & (WS_POPUP | WS_VISIBLE | WS_CAPTION), WS_POPUP | WS_VISIBLE);
+    EXPECT_EQ((GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0, c.title[0] == '\0');
+
+    // What the window shows, read back from its own surface.
+    const int width = c.width < screenWidth ? c.width : screenWidth;
+    const int height = c.height < screenHeight ? c.height : screenHeight;
+    uint32_t* shown = nullptr;
+    HBITMAP copy = makeDib(width, height, &shown);
+    HDC windowDc = GetDC(window);
+    HDC memory = CreateCompatibleDC(windowDc);
+    HGDIOBJ previous = SelectObject(memory, copy);
+    BitBlt(memory, 0, 0, width, height, windowDc, 0, 0, SRCCOPY);
+    GdiFlush();
+    int wrong = 0;
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        if ((shown[y * width + x] & 0xFFFFFF) != patternPixel(x, y) && wrong++ < 3) {
+          ADD_FAILURE() << "pixel " << x << "," << y << " shows " << std::hex << shown[y * width + x];
+        }
+      }
+    }
+    EXPECT_EQ(wrong, 0);
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    ReleaseDC(window, windowDc);
+    DeleteObject(copy);
+
+    scheduleSplashClose(LiveSplash().get(), 0);
+    EXPECT_TRUE(waitUntil(splashGone, 10000));
+    EXPECT_FALSE(IsWindow(window));
+  }
+}
+
+TEST_F(NativeSplashWindow, CloseScheduleArmsReArmsAndCancels) {
+  // 0: closed at the first timer tick.
+  start(40, 30, "");
+  scheduleSplashClose(LiveSplash().get(), 0);
+  EXPECT_TRUE(waitUntil(splashGone, 5000));
+
+  // A delay: still there well before it, gone after it.
+  start(40, 30, "");
+  auto armed = steady_clock::now();
+  scheduleSplashClose(LiveSplash().get(), 2500);
+  Sleep(500);
+  if (steady_clock::now() - armed < milliseconds(2000)) {
+    EXPECT_FALSE(splashGone());
+  }
+  EXPECT_TRUE(waitUntil(splashGone, 15000));
+
+  // A second call replaces the first delay, counted from its own moment.
+  start(40, 30, "");
+  scheduleSplashClose(LiveSplash().get(), 300);
+  armed = steady_clock::now();
+  scheduleSplashClose(LiveSplash().get(), 3000);
+  Sleep(1500);
+  if (steady_clock::now() - armed < milliseconds(2500)) {
+    EXPECT_FALSE(splashGone()) << "the first delay still fired";
+  }
+  EXPECT_TRUE(waitUntil(splashGone, 15000));
+
+  // -1 cancels a pending close, and the launcher's automatic closes no
+  // longer apply once the close was scheduled by anyone.
+  start(40, 30, "");
+  scheduleSplashClose(LiveSplash().get(), 200);
+  scheduleSplashClose(LiveSplash().get(), -1);
+  scheduleAutomaticSplashClose(0);
+  Sleep(1500);
+  EXPECT_FALSE(splashGone()) << "a cancelled close happened";
+
+  // The launcher's automatic close leaves the splash counted as not
+  // scheduled: its next automatic close replaces the first.
+  closeSplashWindow(LiveSplash().get());
+  ASSERT_TRUE(waitUntil(splashGone, 5000));
+  start(40, 30, "");
+  scheduleAutomaticSplashClose(60000);
+  scheduleAutomaticSplashClose(0);
+  EXPECT_TRUE(waitUntil(splashGone, 5000)) << "the second automatic close did not apply";
+
+  // Once gone, nothing reaches it.
+  EXPECT_EQ(splashOwnerWindow(LiveSplash().get()), nullptr);
+  scheduleSplashClose(LiveSplash().get(), 0);
+  closeSplashWindow(LiveSplash().get());
+}
+
+TEST_F(NativeSplashWindow, KeyPressClosesClicksAndAltF4DoNot) {
+  HWND window = start(300, 200, "Input");
+  ASSERT_NE(window, nullptr);
+  hookedWindow = window;
+  seenInput = 0;
+  HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, watchMessages, nullptr, GetWindowThreadProcessId(window, nullptr));
+  ASSERT_NE(hook, nullptr);
+  SetForegroundWindow(window);
+  RECT rect;
+  GetWindowRect(window, &rect);
+  const int x = (rect.left + rect.right) / 2;
+  const int y = (rect.top + rect.bottom) / 2;
+
+  clickAt(x, y, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
+  clickAt(x, y, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+  clickAt(x, y, MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP);
+  sendKeys({{VK_MENU, true}, {VK_F4, true}, {VK_F4, false}, {VK_MENU, false}});
+  EXPECT_TRUE(waitUntil([] { return (seenInput & (kLeft | kRight | kMiddle | kSysKey)) == 15u; }, 5000))
+      << "input that reached the window: " << seenInput;
+  Sleep(500);
+  EXPECT_FALSE(splashGone()) << "a click or Alt+F4 closed the splash";
+  EXPECT_TRUE(IsWindowVisible(window));
+
+  sendKeys({{'A', true}, {'A', false}});
+  EXPECT_TRUE(waitUntil(splashGone, 5000)) << "a key press did not close the splash";
+  EXPECT_NE(seenInput & kKey, 0u);
+  UnhookWindowsHookEx(hook);
+}
+
+TEST_F(NativeSplashWindow, OwnsTheFatalMessageBoxAndClosesAfterIt) {
+  HWND window = start(120, 80, "Owner");
+  ASSERT_NE(window, nullptr);
+  std::atomic<HWND> owner{nullptr};
+  std::atomic<bool> found{false};
+  std::thread dismisser([&] {
+    HWND box = nullptr;
+    waitUntil([&] { return (box = FindWindowA("#32770", "Error")) != nullptr; }, 20000);
+    if (box == nullptr) return;
+    found = true;
+    owner = GetWindow(box, GW_OWNER);
+    Sleep(300);
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  });
+  showFatalMessage("Java Runtime Environment not found.");
+  dismisser.join();
+  ASSERT_TRUE(found) << "no message box";
+  EXPECT_EQ(owner.load(), window);
+  EXPECT_TRUE(waitUntil(splashGone, 5000)) << "the splash stayed after the box";
+
+  // Without a splash the box has no owner.
+  std::thread second([&] {
+    HWND box = nullptr;
+    waitUntil([&] { return (box = FindWindowA("#32770", "Error")) != nullptr; }, 20000);
+    if (box == nullptr) return;
+    owner = GetWindow(box, GW_OWNER);
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  });
+  showFatalMessage("again");
+  second.join();
+  EXPECT_EQ(owner.load(), nullptr);
+}
+
+// The natives and the launcher reach the splash from other threads while the
+// splash thread may be freeing it. Its object lives in pages that are given
+// back when it is freed, so a late use would fault and end this test.
+TEST_F(NativeSplashWindow, NoThreadUsesTheSplashAfterItHasGone) {
+  for (int round = 0; round < 25; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    ASSERT_TRUE(startSplashWindow(patternBitmap(48, 24), round % 2 == 0 ? "" : "Busy"));
+    std::atomic<bool> stop{false};
+    std::atomic<long> calls{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+      threads.emplace_back([&, t] {
+        for (int i = 0; !stop; ++i) {
+          switch ((i + t) % 5) {
+            case 0:
+              scheduleSplashClose(LiveSplash().get(), 1000 + i % 50);
+              break;
+            case 1:
+              splashOwnerWindow(LiveSplash().get());
+              break;
+            case 2:
+              scheduleAutomaticSplashClose(2000);
+              break;
+            case 3:
+              scheduleSplashClose(LiveSplash().get(), -1);
+              break;
+            default:
+              if (i % 997 == 0) closeSplashWindow(LiveSplash().get());
+              break;
+          }
+          ++calls;
+        }
+      });
+    }
+    // The window ends at a different moment of each round (a posted close:
+    // the threads keep cancelling and re-arming its timer).
+    Sleep(static_cast<DWORD>(round % 7));
+    closeSplashWindow(LiveSplash().get());
+    const bool gone = waitUntil(splashGone, 15000);
+    const long atEnd = calls;
+    // And they go on for a while after it has gone.
+    waitUntil([&] { return calls > atEnd + 2000; }, 5000);
+    stop = true;
+    for (std::thread& thread : threads) thread.join();
+    ASSERT_TRUE(gone) << "the splash did not end";
+    EXPECT_EQ(splashOwnerWindow(LiveSplash().get()), nullptr);
+  }
+}
+
+}  // namespace
+}  // namespace xoq

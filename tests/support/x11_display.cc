@@ -1,0 +1,241 @@
+#include "support/x11_display.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <thread>
+
+#include "support/files.h"
+
+namespace xoq {
+namespace testing {
+
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+
+bool fileExists(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0;
+}
+
+// A window may go away between listing and asking; Xlib's default handler
+// would end the test for that.
+int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
+
+Display* asDisplay(void* display) { return static_cast<Display*>(display); }
+
+}  // namespace
+
+BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
+                                     const std::map<std::string, std::string>& env, const std::string& outputFile,
+                                     const std::string& workingDirectory) {
+  pid_ = fork();
+  if (pid_ != 0) return;
+  setpgid(0, 0);
+  const int devNull = open("/dev/null", O_RDONLY);
+  const int output = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  dup2(devNull, 0);
+  dup2(output, 1);
+  dup2(output, 2);
+  if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0) _exit(126);
+  for (const auto& entry : env) setenv(entry.first.c_str(), entry.second.c_str(), 1);
+  std::vector<char*> args;
+  for (const std::string& word : argv) args.push_back(const_cast<char*>(word.c_str()));
+  args.push_back(nullptr);
+  execvp(args[0], args.data());
+  _exit(127);
+}
+
+BackgroundProcess::~BackgroundProcess() {
+  if (!running()) return;
+  // A polite end first, so that `timeout` passes it on and reaps its child;
+  // then the whole group, whatever is left of it.
+  kill(pid_, SIGTERM);
+  if (!waitFor(std::chrono::seconds(5))) {
+    kill(-pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+}
+
+bool BackgroundProcess::running() {
+  if (pid_ <= 0 || done_) return false;
+  int status = 0;
+  if (waitpid(pid_, &status, WNOHANG) == pid_) {
+    done_ = true;
+    exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  return !done_;
+}
+
+bool BackgroundProcess::waitFor(milliseconds limit) {
+  const auto deadline = steady_clock::now() + limit;
+  while (running()) {
+    if (steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(milliseconds(20));
+  }
+  return true;
+}
+
+VirtualDisplay::VirtualDisplay(const std::string& logFile) {
+  XSetErrorHandler(ignoreXErrors);
+  for (int number = 140; number < 230 && name_.empty(); ++number) {
+    const std::string n = std::to_string(number);
+    if (fileExists("/tmp/.X" + n + "-lock") || fileExists("/tmp/.X11-unix/X" + n)) continue;
+    delete xvfb_;
+    xvfb_ = new BackgroundProcess({"timeout", "600", "Xvfb", ":" + n, "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
+                                  {}, logFile);
+    const auto deadline = steady_clock::now() + std::chrono::seconds(15);
+    while (steady_clock::now() < deadline && xvfb_->running() && !fileExists("/tmp/.X11-unix/X" + n)) {
+      std::this_thread::sleep_for(milliseconds(50));
+    }
+    if (!xvfb_->running()) continue;
+    for (int attempt = 0; attempt < 50 && display_ == nullptr; ++attempt) {
+      display_ = XOpenDisplay((":" + n).c_str());
+      if (display_ == nullptr) std::this_thread::sleep_for(milliseconds(100));
+    }
+    if (display_ != nullptr) name_ = ":" + n;
+  }
+}
+
+VirtualDisplay::~VirtualDisplay() {
+  if (display_ != nullptr) XCloseDisplay(asDisplay(display_));
+  delete xvfb_;
+}
+
+std::vector<XWindow> VirtualDisplay::topLevelWindows() {
+  std::vector<XWindow> windows;
+  if (display_ == nullptr) return windows;
+  Display* display = asDisplay(display_);
+  Window root = 0, parent = 0;
+  Window* children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) return windows;
+  for (unsigned int i = 0; i < count; ++i) {
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, children[i], &attributes)) continue;
+    XWindow window;
+    window.id = children[i];
+    window.x = attributes.x;
+    window.y = attributes.y;
+    window.width = attributes.width;
+    window.height = attributes.height;
+    window.viewable = attributes.map_state == IsViewable;
+    char* name = nullptr;
+    if (XFetchName(display, children[i], &name) && name != nullptr) {
+      window.name = name;
+      XFree(name);
+    }
+    windows.push_back(window);
+  }
+  if (children != nullptr) XFree(children);
+  return windows;
+}
+
+XWindow VirtualDisplay::viewableWindow(int width, int height) {
+  for (const XWindow& window : topLevelWindows()) {
+    if (window.viewable && window.width == width && window.height == height) return window;
+  }
+  return XWindow();
+}
+
+XWindow VirtualDisplay::waitForWindow(int width, int height, milliseconds limit) {
+  const auto deadline = steady_clock::now() + limit;
+  for (;;) {
+    const XWindow window = viewableWindow(width, height);
+    if (window.id != 0 || steady_clock::now() > deadline) return window;
+    std::this_thread::sleep_for(milliseconds(20));
+  }
+}
+
+bool VirtualDisplay::waitForNoWindow(int width, int height, milliseconds limit) {
+  const auto deadline = steady_clock::now() + limit;
+  while (viewableWindow(width, height).id != 0) {
+    if (steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(milliseconds(20));
+  }
+  return true;
+}
+
+std::vector<std::string> VirtualDisplay::atomProperty(unsigned long window, const char* property) {
+  std::vector<std::string> names;
+  if (display_ == nullptr) return names;
+  Display* display = asDisplay(display_);
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(display, window, XInternAtom(display, property, False), 0, 64, False, XA_ATOM, &type, &format,
+                         &count, &after, &data) != Success) {
+    return names;
+  }
+  if (type == XA_ATOM && format == 32) {
+    const Atom* atoms = reinterpret_cast<const Atom*>(data);
+    for (unsigned long i = 0; i < count; ++i) {
+      char* name = XGetAtomName(display, atoms[i]);
+      if (name != nullptr) {
+        names.push_back(name);
+        XFree(name);
+      }
+    }
+  }
+  if (data != nullptr) XFree(data);
+  return names;
+}
+
+unsigned long VirtualDisplay::transientFor(unsigned long window) {
+  Window owner = 0;
+  if (display_ == nullptr || !XGetTransientForHint(asDisplay(display_), window, &owner)) return 0;
+  return owner;
+}
+
+std::vector<uint32_t> VirtualDisplay::capture(int x, int y, int& width, int& height) {
+  std::vector<uint32_t> pixels;
+  if (display_ == nullptr) return pixels;
+  Display* display = asDisplay(display_);
+  const int screenWidth = DisplayWidth(display, DefaultScreen(display));
+  const int screenHeight = DisplayHeight(display, DefaultScreen(display));
+  const int left = x < 0 ? 0 : x;
+  const int top = y < 0 ? 0 : y;
+  const int right = x + width > screenWidth ? screenWidth : x + width;
+  const int bottom = y + height > screenHeight ? screenHeight : y + height;
+  width = right > left ? right - left : 0;
+  height = bottom > top ? bottom - top : 0;
+  if (width == 0 || height == 0) return pixels;
+  XImage* image = XGetImage(display, DefaultRootWindow(display), left, top, static_cast<unsigned>(width),
+                            static_cast<unsigned>(height), AllPlanes, ZPixmap);
+  if (image == nullptr) return pixels;
+  pixels.reserve(static_cast<size_t>(width) * static_cast<size_t>(height));
+  for (int row = 0; row < height; ++row) {
+    for (int column = 0; column < width; ++column) {
+      pixels.push_back(static_cast<uint32_t>(XGetPixel(image, column, row)) & 0xFFFFFF);
+    }
+  }
+  XDestroyImage(image);
+  return pixels;
+}
+
+bool VirtualDisplay::saveScreenshot(const std::string& path) {
+  int width = 1 << 16, height = 1 << 16;
+  const std::vector<uint32_t> pixels = capture(0, 0, width, height);
+  if (pixels.empty()) return false;
+  std::string ppm = "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
+  for (uint32_t pixel : pixels) {
+    ppm += static_cast<char>(pixel >> 16);
+    ppm += static_cast<char>(pixel >> 8);
+    ppm += static_cast<char>(pixel);
+  }
+  writeFile(path, ppm);
+  return true;
+}
+
+}  // namespace testing
+}  // namespace xoq
