@@ -33,6 +33,7 @@ target_link_options(xoq_window_text PRIVATE ${XOQ_STATIC_LINK} -mconsole)
 add_executable(xoq_unit_tests ${XOQ_TEST_SOURCES} "${CMAKE_SOURCE_DIR}/tests/support/files.cc"
                               "${CMAKE_SOURCE_DIR}/tests/support/zip_builder.cc"
                               "${CMAKE_SOURCE_DIR}/tests/support/payload_builder.cc"
+                              "${CMAKE_SOURCE_DIR}/tests/support/test_picture.cc"
                               "${CMAKE_SOURCE_DIR}/src/launcher/launcher.rc")
 target_include_directories(xoq_unit_tests PRIVATE "${CMAKE_SOURCE_DIR}/tests")
 target_link_libraries(xoq_unit_tests PRIVATE xoq_core gtest_main)

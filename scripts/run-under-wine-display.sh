@@ -8,7 +8,7 @@
 # prefix is this runner's own and its server is stopped before and after.
 set -u
 seconds=$1
-prefix=$2
+prefix=$(realpath -m "$2")
 shift 2
 here=$(cd "$(dirname "$0")" && pwd)
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

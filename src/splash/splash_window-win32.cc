@@ -133,9 +133,9 @@ HWND createSplashWindow(HBITMAP bitmap, const std::string& title) {
   const int x = (screenWidth - static_cast<int>(size.bmWidth)) / 2;
   const int y = (screenHeight - static_cast<int>(size.bmHeight)) / 2;
   // A splash without a title gets no taskbar button.
-  HWND window = CreateWindowExA(title.empty() ? WS_EX_TOOLWINDOW : 0, kSplashClassName, title.c_str(),
-                                WS_POPUP | WS_VISIBLE, x, y, size.bmWidth, size.bmHeight, nullptr, nullptr, instance,
-                                nullptr);
+  HWND window =
+      CreateWindowExA(title.empty() ? WS_EX_TOOLWINDOW : 0, kSplashClassName, title.c_str(), WS_POPUP | WS_VISIBLE, x,
+                      y, size.bmWidth, size.bmHeight, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return nullptr;
   ShowWindow(window, SW_SHOW);
   UpdateWindow(window);

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "support/files.h"
+#include "support/process.h"
 
 namespace xoq {
 namespace testing {
@@ -91,8 +92,8 @@ VirtualDisplay::VirtualDisplay(const std::string& logFile) {
     const std::string n = std::to_string(number);
     if (fileExists("/tmp/.X" + n + "-lock") || fileExists("/tmp/.X11-unix/X" + n)) continue;
     delete xvfb_;
-    xvfb_ = new BackgroundProcess({"timeout", "600", "Xvfb", ":" + n, "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
-                                  {}, logFile);
+    xvfb_ = new BackgroundProcess(
+        {"timeout", "600", "Xvfb", ":" + n, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, {}, logFile);
     const auto deadline = steady_clock::now() + std::chrono::seconds(15);
     while (steady_clock::now() < deadline && xvfb_->running() && !fileExists("/tmp/.X11-unix/X" + n)) {
       std::this_thread::sleep_for(milliseconds(50));
@@ -233,8 +234,12 @@ bool VirtualDisplay::saveScreenshot(const std::string& path) {
     ppm += static_cast<char>(pixel >> 8);
     ppm += static_cast<char>(pixel);
   }
-  writeFile(path, ppm);
-  return true;
+  // Kept as PNG: a third of the size, and every viewer opens it.
+  const std::string raw = path + ".ppm";
+  writeFile(raw, ppm);
+  const bool converted = runProcess({"convert", raw, path}).exitCode == 0;
+  std::remove(raw.c_str());
+  return converted;
 }
 
 }  // namespace testing

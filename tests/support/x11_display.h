@@ -80,7 +80,7 @@ class VirtualDisplay {
   /// The screen's pixels in the rectangle (clipped to the screen) as
   /// 0xRRGGBB, row by row; `width` and `height` receive the clipped size.
   std::vector<uint32_t> capture(int x, int y, int& width, int& height);
-  /// Saves the whole screen as a PPM image, as a test artifact.
+  /// Saves the whole screen as a PNG image, as a test artifact.
   bool saveScreenshot(const std::string& path);
 
  private:

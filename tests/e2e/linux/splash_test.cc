@@ -29,7 +29,7 @@ using std::chrono::seconds;
 
 constexpr int kWidth = 240;
 constexpr int kHeight = 120;
-const std::string kApp = "jre_order e\r\nmainclass splashapp.Main\r\n";
+const std::string kApp = "mainclass splashapp.Main\r\n";
 
 class LinuxSplash : public ::testing::TestWithParam<std::string> {
  protected:
@@ -42,8 +42,10 @@ class LinuxSplash : public ::testing::TestWithParam<std::string> {
     std::filesystem::create_directories(artifacts_);
   }
 
+  // The test application; the runtime from JAVA_HOME unless `config` says
+  // otherwise first.
   std::string package(const std::string& name, const std::string& config) {
-    const std::string exe = packageWith(Target::kLinux, dir_.file(name), kApp + config,
+    const std::string exe = packageWith(Target::kLinux, dir_.file(name), kApp + config + "jre_order e\r\n",
                                         {"--add-tree", testAppClasses("splash")});
     EXPECT_FALSE(exe.empty());
     return exe;
@@ -82,7 +84,7 @@ class LinuxSplash : public ::testing::TestWithParam<std::string> {
   void expectSplashShown(const std::string& artifact) {
     const XWindow window = display_->waitForWindow(kWidth, kHeight, seconds(10));
     ASSERT_NE(window.id, 0u) << "no splash window; output:\n" << output();
-    display_->saveScreenshot(artifacts_ + "/" + artifact + "-" + jdkParameterName(GetParam()) + ".ppm");
+    display_->saveScreenshot(artifacts_ + "/" + artifact + "-" + jdkParameterName(GetParam()) + ".png");
     EXPECT_EQ(window.x, (1024 - kWidth) / 2);
     EXPECT_EQ(window.y, (768 - kHeight) / 2);
     int width = kWidth, height = kHeight;
@@ -133,8 +135,8 @@ TEST_P(LinuxSplash, ApplicationClosesItNowOrAfterADelay) {
 
   // A negative delay cancels the pending close; a new delay closes it no
   // sooner than asked.
-  start(exe, {"step:up", "autoClose:500", "autoClose:-1", "sleep:1500", "step:cancelled", "autoClose:500",
-              "waitClosed", "step:after"});
+  start(exe, {"step:up", "autoClose:500", "autoClose:-1", "sleep:1500", "step:cancelled", "autoClose:500", "waitClosed",
+              "step:after"});
   ASSERT_TRUE(reached("up")) << output();
   proceed("up");
   ASSERT_TRUE(reached("cancelled")) << output();
@@ -183,13 +185,21 @@ TEST_P(LinuxSplash, WithoutImageOrLibraryThereIsNoSplashAndNoMessage) {
     SCOPED_TRACE("runtime without libsplashscreen.so");
     const std::filesystem::path home = GetParam();
     const std::filesystem::path tree = dir_.file("rt");
-    for (const auto& entry : std::filesystem::directory_iterator(home)) {
-      if (entry.path().filename() != "lib") std::filesystem::create_symlink(entry.path(), tree / entry.path().filename());
-    }
     std::filesystem::create_directories(tree / "lib");
+    for (const auto& entry : std::filesystem::directory_iterator(home)) {
+      if (entry.path().filename() != "lib")
+        std::filesystem::create_symlink(entry.path(), tree / entry.path().filename());
+    }
+    // lib/server a real folder: "server/.." must lead back into the tree.
+    std::filesystem::create_directories(tree / "lib" / "server");
+    for (const auto& entry : std::filesystem::directory_iterator(home / "lib" / "server")) {
+      std::filesystem::create_symlink(entry.path(), tree / "lib" / "server" / entry.path().filename());
+    }
     for (const auto& entry : std::filesystem::directory_iterator(home / "lib")) {
-      if (entry.path().filename() == "libsplashscreen.so") continue;
-      std::filesystem::create_symlink(entry.path(), tree / "lib" / entry.path().filename());
+      const std::string name = entry.path().filename().string();
+      if (name != "libsplashscreen.so" && name != "server") {
+        std::filesystem::create_symlink(entry.path(), tree / "lib" / name);
+      }
     }
     start(package("headless", "jre_order b\r\njre rt\r\nsplash splash.png\r\n"), {"report"});
     EXPECT_EQ(finish(), 0) << output();
