@@ -19,3 +19,13 @@ foreach(bench_source IN LISTS bench_sources)
   add_dependencies(${bench_name} xoqpack xoq-launcher bench_jar)
   set_target_properties(${bench_name} PROPERTIES EXCLUDE_FROM_ALL ON)
 endforeach()
+
+# The splash benchmark watches a virtual display through Xlib and runs the
+# splash test application, on Linux and under Wine.
+target_sources(splash_bench PRIVATE "${CMAKE_SOURCE_DIR}/tests/support/x11_display.cc"
+                                    "${CMAKE_SOURCE_DIR}/tests/support/test_picture.cc")
+target_link_libraries(splash_bench PRIVATE ${XOQ_X11_LIBRARY})
+add_dependencies(splash_bench xoq_test_apps)
+if(XOQ_WINDOWS)
+  add_dependencies(splash_bench xoq_windows)
+endif()

@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -60,11 +61,15 @@ BackgroundProcess::~BackgroundProcess() {
   if (!running()) return;
   // A polite end first, so that `timeout` passes it on and reaps its child;
   // then the whole group, whatever is left of it.
-  kill(pid_, SIGTERM);
-  if (!waitFor(std::chrono::seconds(5))) {
-    kill(-pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
+  ::kill(pid_, SIGTERM);
+  if (!waitFor(std::chrono::seconds(5))) kill();
+}
+
+void BackgroundProcess::kill() {
+  if (!running()) return;
+  ::kill(-pid_, SIGKILL);
+  waitpid(pid_, nullptr, 0);
+  done_ = true;
 }
 
 bool BackgroundProcess::running() {
@@ -164,6 +169,37 @@ bool VirtualDisplay::waitForNoWindow(int width, int height, milliseconds limit) 
     std::this_thread::sleep_for(milliseconds(20));
   }
   return true;
+}
+
+void VirtualDisplay::listenForMaps() {
+  if (display_ == nullptr) return;
+  Display* display = asDisplay(display_);
+  XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask);
+  XSync(display, True);  // and drop what came before
+}
+
+bool VirtualDisplay::waitForMap(int width, int height, milliseconds limit, steady_clock::time_point& when) {
+  if (display_ == nullptr) return false;
+  Display* display = asDisplay(display_);
+  const auto deadline = steady_clock::now() + limit;
+  for (;;) {
+    while (XPending(display) > 0) {
+      XEvent event;
+      XNextEvent(display, &event);
+      if (event.type != MapNotify) continue;
+      const steady_clock::time_point seen = steady_clock::now();
+      XWindowAttributes attributes;
+      if (XGetWindowAttributes(display, event.xmap.window, &attributes) && attributes.width == width &&
+          attributes.height == height) {
+        when = seen;
+        return true;
+      }
+    }
+    const auto left = std::chrono::duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+    if (left <= 0) return false;
+    pollfd connection = {ConnectionNumber(display), POLLIN, 0};
+    poll(&connection, 1, static_cast<int>(left));
+  }
 }
 
 std::vector<std::string> VirtualDisplay::atomProperty(unsigned long window, const char* property) {

@@ -29,6 +29,8 @@ class BackgroundProcess {
   bool running();
   /// Waits at most `limit`; false when it still runs.
   bool waitFor(std::chrono::milliseconds limit);
+  /// Ends it and its group at once (SIGKILL) and reaps it.
+  void kill();
   /// The exit status once it has ended, -1 before or after a signal.
   int exitCode() const { return exitCode_; }
 
@@ -80,6 +82,14 @@ class VirtualDisplay {
   /// The screen's pixels in the rectangle (clipped to the screen) as
   /// 0xRRGGBB, row by row; `width` and `height` receive the clipped size.
   std::vector<uint32_t> capture(int x, int y, int& width, int& height);
+  /// Starts taking note of windows being mapped on the screen; call before
+  /// starting the program whose window is awaited.
+  void listenForMaps();
+  /// Waits at most `limit` for a top-level window of that size to be mapped
+  /// after listenForMaps, and stores the moment its map event was read.
+  /// False when none came.
+  bool waitForMap(int width, int height, std::chrono::milliseconds limit, std::chrono::steady_clock::time_point& when);
+
   /// Saves the whole screen as a PNG image, as a test artifact.
   bool saveScreenshot(const std::string& path);
 

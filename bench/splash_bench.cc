@@ -1,0 +1,163 @@
+// How soon the splash is on the screen: the time from starting the process
+// to its splash window being mapped on an Xvfb display of the benchmark's
+// own (an X map event, read as it arrives).
+//   1. Linux, for every JDK under /usr/lib/jvm: a packaged executable with
+//      `splash splash.png`, next to the JDK's own
+//      `java -splash:splash.png -cp classes splashapp.Main` with the same
+//      image, alternating in one run.
+//   2. Windows under Wine: a packaged GUI executable whose splash is the
+//      launcher's own window (xoqpack --splash-bitmap, no runtime), next to
+//      Wine starting and ending a plain console program, the part of any
+//      start that is Wine's; also the launcher's own time to the shown
+//      window, from its trace.
+// It prints figures; it is not a test. Run: ninja -C build splash_bench &&
+// build/splash_bench [--quick]
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/files.h"
+#include "support/jdks.h"
+#include "support/packaging.h"
+#include "support/process.h"
+#include "support/test_picture.h"
+#include "support/x11_display.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using xoq::testing::BackgroundProcess;
+using xoq::testing::VirtualDisplay;
+
+constexpr int kWidth = 400;
+constexpr int kHeight = 300;
+
+double median(std::vector<double> values) {
+  if (values.empty()) return -1;
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+double millisecondsBetween(Clock::time_point start, Clock::time_point end) {
+  return std::chrono::duration<double, std::milli>(end - start).count();
+}
+
+// Starts `argv` and returns the milliseconds until a window of the splash's
+// size was mapped (-1 when none came within 30 s); the process is ended.
+double timeToSplash(VirtualDisplay& display, const std::vector<std::string>& argv,
+                    const std::map<std::string, std::string>& env, const std::string& log) {
+  display.listenForMaps();
+  const Clock::time_point start = Clock::now();
+  BackgroundProcess process(argv, env, log);
+  Clock::time_point mapped;
+  const bool seen = display.waitForMap(kWidth, kHeight, std::chrono::seconds(30), mapped);
+  process.kill();
+  return seen ? millisecondsBetween(start, mapped) : -1;
+}
+
+void linuxFigures(VirtualDisplay& display, const xoq::testing::TempDir& dir, int runs) {
+  const std::string image = dir.file("splash.png");
+  const std::string classes = xoq::testing::testAppClasses("splash");
+  const std::string exe = xoq::testing::packageWith(
+      xoq::testing::Target::kLinux, dir.file("app"),
+      "mainclass splashapp.Main\r\njre_order e\r\nsplash " + image + "\r\n", {"--add-tree", classes});
+  if (exe.empty()) return;
+  printf("Linux: process start to splash window mapped (%dx%d PNG), median of %d\n", kWidth, kHeight, runs);
+  printf("%-28s %12s %22s %8s\n", "JDK", "xoq (ms)", "java -splash: (ms)", "ratio");
+  for (const std::string& home : xoq::testing::installedJdkHomes()) {
+    std::vector<double> launcher, java;
+    const std::map<std::string, std::string> env = {{"DISPLAY", display.name()}, {"JAVA_HOME", home}};
+    for (int i = 0; i < runs; ++i) {
+      launcher.push_back(timeToSplash(display, {exe, "sleep:30000"}, env, "/dev/null"));
+      java.push_back(timeToSplash(
+          display, {home + "/bin/java", "-splash:" + image, "-cp", classes, "splashapp.Main", "sleep:30000"}, env,
+          "/dev/null"));
+    }
+    const double a = median(launcher), b = median(java);
+    printf("%-28s %12.1f %22.1f %8.3f\n", std::filesystem::path(home).filename().c_str(), a, b, a / b);
+  }
+  printf("\n");
+}
+
+// The launcher's own milliseconds to "splash window: shown" in its trace.
+double tracedShowTime(const std::string& log) {
+  const std::string text = xoq::testing::readFile(log);
+  const size_t line = text.find("splash window: shown");
+  if (line == std::string::npos) return -1;
+  const size_t start = text.rfind("[xoq", line);
+  return start == std::string::npos ? -1 : atof(text.c_str() + start + 4);
+}
+
+void windowsFigures(VirtualDisplay& display, const xoq::testing::TempDir& dir, int runs) {
+  xoq::testing::writePatternBmp(dir.file("splash.bmp"), kWidth, kHeight);
+  const std::string exe = xoq::testing::packageWith(xoq::testing::Target::kWindows, dir.file("app.exe"),
+                                                    "jre_order c\r\n", {"--splash-bitmap", dir.file("splash.bmp")});
+  if (exe.empty()) {
+    printf("Windows: skipped (the executable could not be packaged)\n");
+    return;
+  }
+  const std::string prefix = std::string(XOQ_BUILD_DIR) + "/wine-prefix-bench";
+  std::map<std::string, std::string> env = {{"WINEPREFIX", prefix},
+                                            {"WINEDEBUG", "-all"},
+                                            {"WINEDLLOVERRIDES", "mscoree,mshtml="},
+                                            {"DISPLAY", display.name()}};
+  xoq::testing::RunOptions options;
+  options.setEnv = env;
+  options.timeoutSeconds = 240;
+  if (!std::filesystem::exists(prefix + "/system.reg")) {
+    xoq::testing::RunOptions boot = options;
+    boot.unsetEnv = {"DISPLAY"};
+    xoq::testing::runProcess({"wineboot", "-i"}, boot);
+  }
+  // A server of this display's own, kept running between the starts, as on
+  // a desktop where Wine already runs.
+  xoq::testing::runProcess({"wineserver", "-k"}, options);
+  xoq::testing::runProcess({"wineserver", "-w"}, options);
+  xoq::testing::runProcess({"wineserver", "-p", "120"}, options);
+  const std::string plain = std::string(XOQ_BUILD_DIR) + "/windows/xoq_window_text.exe";
+  xoq::testing::runProcess({XOQ_WINE_PROGRAM, plain}, options);
+
+  std::vector<double> toSplash, wineStart, traced;
+  std::map<std::string, std::string> traceEnv = env;
+  traceEnv["XOQ_TRACE"] = "1";
+  for (int i = 0; i < runs; ++i) {
+    const std::string log = dir.file("wine-" + std::to_string(i) + ".log");
+    const double ms = timeToSplash(display, {XOQ_WINE_PROGRAM, exe}, traceEnv, log);
+    if (ms >= 0) toSplash.push_back(ms);
+    traced.push_back(tracedShowTime(log));
+    const Clock::time_point start = Clock::now();
+    xoq::testing::runProcess({XOQ_WINE_PROGRAM, plain}, options);
+    wineStart.push_back(millisecondsBetween(start, Clock::now()));
+  }
+  xoq::testing::runProcess({"wineserver", "-k"}, options);
+  const double a = median(toSplash), b = median(wineStart);
+  printf("Windows under Wine (%dx%d bitmap), median of %d\n", kWidth, kHeight, runs);
+  printf("start to splash window mapped:              %8.1f ms\n", a);
+  printf("Wine starting and ending a plain program:   %8.1f ms\n", b);
+  printf("ratio:                                      %8.3f\n", a / b);
+  printf("the launcher's own time to the shown window: %7.1f ms (its trace, since its process started)\n",
+         median(traced));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const bool quick = argc > 1 && strcmp(argv[1], "--quick") == 0;
+  const int runs = quick ? 3 : 15;
+  xoq::testing::TempDir dir;
+  VirtualDisplay display(dir.file("xvfb.log"));
+  if (display.name().empty()) {
+    fprintf(stderr, "no Xvfb display could be started\n");
+    return 1;
+  }
+  xoq::testing::writePatternPpm(dir.file("splash.ppm"), kWidth, kHeight);
+  xoq::testing::runProcess({"convert", dir.file("splash.ppm"), dir.file("splash.png")});
+  linuxFigures(display, dir, runs);
+  windowsFigures(display, dir, runs);
+  return 0;
+}
