@@ -62,6 +62,7 @@ xoq_jvm_standin(no-entry)
 xoq_jvm_standin(create STANDIN_CREATE)
 xoq_jvm_standin(impl-only STANDIN_CREATE_IMPL)
 xoq_jvm_standin(needs-parent STANDIN_CREATE STANDIN_NEEDS_DEPENDENCY)
+xoq_jvm_standin(waits STANDIN_CREATE STANDIN_CREATE_WAITS)
 target_link_libraries(jvm-needs-parent PRIVATE xoqdep)
 
 # Stand-ins for a Windows runtime's splashscreen.dll, which record the calls

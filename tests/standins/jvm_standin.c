@@ -41,8 +41,23 @@ static void record(const char* entry, void* raw) {
 }
 #endif
 
+#ifdef STANDIN_CREATE_WAITS
+/* A runtime that takes its time to start: creation goes on only once the
+   file named by XOQ_STANDIN_RELEASE exists (two minutes at most). */
+static void waitForRelease(void) {
+  char path[MAX_PATH];
+  if (GetEnvironmentVariableA("XOQ_STANDIN_RELEASE", path, sizeof path) == 0) return;
+  for (int waited = 0; waited < 120000 && GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES; waited += 50) {
+    Sleep(50);
+  }
+}
+#endif
+
 #ifdef STANDIN_CREATE
 JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* args) {
+#ifdef STANDIN_CREATE_WAITS
+  waitForRelease();
+#endif
   record("JNI_CreateJavaVM", args);
   *vm = NULL;
   *env = NULL;
