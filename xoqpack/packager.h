@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "windows_resources.h"
+
 namespace xoq {
 
 struct PackEntry {
@@ -22,6 +24,7 @@ struct PackRequest {
   std::string outputPath;
   std::vector<PackEntry> entries;
   std::string comment;  // archive comment, usually empty
+  ResourceOptions resources;
 };
 
 /// Checks an entry name: relative, '/'-separated (a '\' is turned into '/'),

@@ -35,6 +35,16 @@ const char kUsage[] =
     "                             put every file below DIR into the archive, named\n"
     "                             by its path below DIR, under PREFIX/ when given.\n"
     "      --comment TEXT         an archive comment after the archive\n"
+    "\n"
+    "Splash screen:\n"
+    "      --splash-bitmap FILE.bmp\n"
+    "                             the launcher's own splash window shows this\n"
+    "                             uncompressed or RLE BMP (bitmap resource 100);\n"
+    "                             Windows targets only\n"
+    "      --splash-image FILE    the Java runtime's splash screen shows this JPEG,\n"
+    "                             PNG or GIF: RCDATA resource 100 on Windows; on\n"
+    "                             Linux the stored archive entry\n"
+    "                             com/tarvolin/xoq/splash-image\n"
     "  -h, --help                 this text\n"
     "\n"
     "Entry names are relative, '/'-separated and unique; the names under\n"
@@ -113,7 +123,8 @@ int main(int argc, char** argv) {
     }
     const bool takesValue = option == "-o" || option == "--output" || option == "-t" || option == "--target" ||
                             option == "--template" || option == "-c" || option == "--config" || option == "-a" ||
-                            option == "--add" || option == "-d" || option == "--add-tree" || option == "--comment";
+                            option == "--add" || option == "-d" || option == "--add-tree" || option == "--comment" ||
+                            option == "--splash-bitmap" || option == "--splash-image";
     if (!takesValue) return fail("unknown option " + option + " (see xoqpack --help)");
     if (i + 1 >= argc) return fail(option + " needs a value (see xoqpack --help)");
     const std::string value = argv[++i];
@@ -132,6 +143,10 @@ int main(int argc, char** argv) {
       request.entries.push_back(entry);
     } else if (option == "-d" || option == "--add-tree") {
       if (!addTree(value, request.entries, error)) return fail(error);
+    } else if (option == "--splash-bitmap") {
+      request.resources.splashBitmap = value;
+    } else if (option == "--splash-image") {
+      request.resources.splashImage = value;
     } else {
       request.comment = value;
     }
