@@ -10,8 +10,6 @@ namespace xoq {
 
 const char kSplashLibraryName[] = "libsplashscreen.so";
 
-const char kSplashImageEntry[] = "com/tarvolin/xoq/splash-image";
-
 namespace {
 
 bool growInto(void* argument, uint32_t size, uint8_t** destination) {

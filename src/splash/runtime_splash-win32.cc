@@ -9,8 +9,6 @@ namespace xoq {
 
 const char kSplashLibraryName[] = "splashscreen.dll";
 
-const char kSplashImageEntry[] = "com/tarvolin/xoq/splash-image";
-
 bool builtInSplashImage(std::string& bytes) {
   const uint8_t* data = nullptr;
   size_t size = 0;

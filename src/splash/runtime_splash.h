@@ -18,7 +18,8 @@ extern const char kSplashLibraryName[];
 
 /// The payload entry that holds a Linux launcher's built-in splash image
 /// (the counterpart of the RCDATA resource 100 of a Windows executable).
-extern const char kSplashImageEntry[];
+/// xoqpack stores it, not deflated.
+constexpr char kSplashImageEntry[] = "com/tarvolin/xoq/splash-image";
 
 /// Where a runtime keeps its splash library, given its virtual machine
 /// library: the latter's directory (up to and including its last '\' or

@@ -15,6 +15,7 @@
 
 #include "support/files.h"
 #include "support/process.h"
+#include "support/test_picture.h"
 
 namespace xoq {
 namespace testing {
@@ -169,6 +170,19 @@ bool VirtualDisplay::waitForNoWindow(int width, int height, milliseconds limit) 
     std::this_thread::sleep_for(milliseconds(20));
   }
   return true;
+}
+
+int VirtualDisplay::wrongPicturePixels(const XWindow& window, milliseconds limit) {
+  const int left = window.x < 0 ? -window.x : 0;
+  const int top = window.y < 0 ? -window.y : 0;
+  const auto deadline = steady_clock::now() + limit;
+  for (;;) {
+    int width = window.width, height = window.height;
+    const std::vector<uint32_t> pixels = capture(window.x, window.y, width, height);
+    const int wrong = wrongPatternPixels(pixels, width, height, left, top);
+    if (wrong == 0 || steady_clock::now() > deadline) return wrong;
+    std::this_thread::sleep_for(milliseconds(50));
+  }
 }
 
 void VirtualDisplay::listenForMaps() {

@@ -82,6 +82,11 @@ class VirtualDisplay {
   /// The screen's pixels in the rectangle (clipped to the screen) as
   /// 0xRRGGBB, row by row; `width` and `height` receive the clipped size.
   std::vector<uint32_t> capture(int x, int y, int& width, int& height);
+  /// How many pixels of the visible part of `window` differ from the test
+  /// picture (test_picture.h), waiting at most `limit` for none to differ: a
+  /// window is painted a moment after it is mapped.
+  int wrongPicturePixels(const XWindow& window, std::chrono::milliseconds limit);
+
   /// Starts taking note of windows being mapped on the screen; call before
   /// starting the program whose window is awaited.
   void listenForMaps();

@@ -44,9 +44,10 @@ class LinuxSplash : public ::testing::TestWithParam<std::string> {
 
   // The test application; the runtime from JAVA_HOME unless `config` says
   // otherwise first.
-  std::string package(const std::string& name, const std::string& config) {
-    const std::string exe = packageWith(Target::kLinux, dir_.file(name), kApp + config + "jre_order e\r\n",
-                                        {"--add-tree", testAppClasses("splash")});
+  std::string package(const std::string& name, const std::string& config, const std::vector<std::string>& more = {}) {
+    std::vector<std::string> arguments = {"--add-tree", testAppClasses("splash")};
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    const std::string exe = packageWith(Target::kLinux, dir_.file(name), kApp + config + "jre_order e\r\n", arguments);
     EXPECT_FALSE(exe.empty());
     return exe;
   }
@@ -84,12 +85,10 @@ class LinuxSplash : public ::testing::TestWithParam<std::string> {
   void expectSplashShown(const std::string& artifact) {
     const XWindow window = display_->waitForWindow(kWidth, kHeight, seconds(10));
     ASSERT_NE(window.id, 0u) << "no splash window; output:\n" << output();
-    display_->saveScreenshot(artifacts_ + "/" + artifact + "-" + jdkParameterName(GetParam()) + ".png");
     EXPECT_EQ(window.x, (1024 - kWidth) / 2);
     EXPECT_EQ(window.y, (768 - kHeight) / 2);
-    int width = kWidth, height = kHeight;
-    const std::vector<uint32_t> pixels = display_->capture(window.x, window.y, width, height);
-    EXPECT_EQ(wrongPatternPixels(pixels, width, height), 0) << "the screen does not show the splash image";
+    EXPECT_EQ(display_->wrongPicturePixels(window, seconds(5)), 0) << "the screen does not show the splash image";
+    display_->saveScreenshot(artifacts_ + "/" + artifact + "-" + jdkParameterName(GetParam()) + ".png");
   }
 
   TempDir dir_;
@@ -114,6 +113,27 @@ TEST_P(LinuxSplash, ImageIsShownBeforeTheApplicationAndIsItsSplashScreen) {
   EXPECT_NE(display_->waitForWindow(300, 200, seconds(10)).id, 0u) << "no application frame";
   EXPECT_TRUE(display_->waitForNoWindow(kWidth, kHeight, seconds(10))) << "the splash stayed over the frame";
   proceed("frame");
+  EXPECT_EQ(finish(), 0) << output();
+}
+
+TEST_P(LinuxSplash, BuiltInImageIsShownWhenTheSplashKeyNamesNoFile) {
+  // A second picture of another size, to tell the two apart on the screen.
+  const ProcessResult made = runProcess({"convert", "-size", "160x80", "xc:#336699", dir_.file("other.png")});
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  start(package("builtin", "splash missing.png\r\n", {"--splash-image", dir_.file("splash.png")}),
+        {"report", "step:shown"});
+  ASSERT_TRUE(reached("shown")) << output();
+  expectSplashShown("linux-splash-built-in");
+  EXPECT_EQ(parseKeyValues(output())["awt.splash"], "true");
+  proceed("shown");
+  EXPECT_EQ(finish(), 0) << output();
+
+  // Both: the file wins.
+  start(package("both", "splash splash.png\r\n", {"--splash-image", dir_.file("other.png")}), {"step:shown"});
+  ASSERT_TRUE(reached("shown")) << output();
+  expectSplashShown("linux-splash-file-wins");
+  EXPECT_EQ(display_->viewableWindow(160, 80).id, 0u);
+  proceed("shown");
   EXPECT_EQ(finish(), 0) << output();
 }
 

@@ -10,6 +10,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "support/files.h"
 #include "support/jdks.h"
@@ -36,10 +37,10 @@ class WindowsRuntimeSplash : public ::testing::Test {
     }
   }
 
-  ProcessResult launch(const std::string& config) {
-    const std::string exe =
-        packageExecutable(kConsole, dir_.file("app.exe"),
-                          "mainclass app.Main\r\njre_order c\r\njvmdll rt\\bin\\server\\jvm.dll\r\n" + config);
+  ProcessResult launch(const std::string& config, const std::vector<std::string>& xoqpackArguments = {}) {
+    const std::string exe = packageWith(
+        kConsole, dir_.file("app.exe"),
+        "mainclass app.Main\r\njre_order c\r\njvmdll rt\\bin\\server\\jvm.dll\r\n" + config, xoqpackArguments);
     EXPECT_FALSE(exe.empty());
     RunOptions options;
     options.workingDirectory = dir_.path();
@@ -83,6 +84,24 @@ TEST_F(WindowsRuntimeSplash, SplashFileIsShownThroughTheLibraryBesideTheRuntime)
   std::map<std::string, std::string> record = splashRecord();
   EXPECT_EQ(record["calls"], "SplashInit,SplashLoadFile");
   EXPECT_EQ(record["file"], launcherPath(kConsole, dir_.file("images")) + "\\logo.png");
+}
+
+TEST_F(WindowsRuntimeSplash, BuiltInImageIsShownWhenTheSplashKeyNamesNoFile) {
+  makeRuntime("complete");
+  std::string jpeg = "\xFF\xD8\xFF\xE0";
+  for (int i = 0; i < 1000; ++i) jpeg += static_cast<char>(i * 7);
+  writeFile(dir_.file("logo.jpg"), jpeg);
+  const ProcessResult result = launch("splash missing.png\r\n", {"--splash-image", dir_.file("logo.jpg")});
+  EXPECT_EQ(result.exitCode, 4) << describe(result);
+  std::map<std::string, std::string> record = splashRecord();
+  EXPECT_EQ(record["calls"], "SplashInit,SplashLoadMemory");
+  EXPECT_EQ(record["memory.size"], "1004");
+  EXPECT_EQ(record["memory.first"], "ffd8ffe000070e15");
+
+  // Both: the file wins.
+  writeFile(dir_.file("logo.png"), "image");
+  launch("splash logo.png\r\n", {"--splash-image", dir_.file("logo.jpg")});
+  EXPECT_EQ(splashRecord()["calls"], "SplashInit,SplashLoadFile");
 }
 
 TEST_F(WindowsRuntimeSplash, NoImageOrNoEntryPointMeansNoSplash) {
