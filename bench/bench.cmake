@@ -12,7 +12,8 @@ foreach(bench_source IN LISTS bench_sources)
                                "${CMAKE_SOURCE_DIR}/tests/support/jdks.cc"
                                "${CMAKE_SOURCE_DIR}/tests/support/packaging.cc")
   target_include_directories(${bench_name} PRIVATE "${CMAKE_SOURCE_DIR}/tests")
-  target_link_libraries(${bench_name} PRIVATE xoqpack_lib)
+  # gtest: the packaging helpers also hold the tests' xoqpack checks.
+  target_link_libraries(${bench_name} PRIVATE xoqpack_lib gtest)
   target_compile_options(${bench_name} PRIVATE ${XOQ_WARNINGS})
   target_compile_definitions(${bench_name} PRIVATE XOQ_BIN_DIR="${XOQ_BIN_DIR}" XOQ_BUILD_DIR="${CMAKE_BINARY_DIR}"
                                                    XOQ_WINE_PROGRAM="wine")

@@ -79,3 +79,9 @@ xoq_splash_standin(complete)
 xoq_splash_standin(without-load-file STANDIN_WITHOUT_LOAD_FILE)
 xoq_splash_standin(needs-path STANDIN_NEEDS_DEPENDENCY)
 target_link_libraries(splash-needs-path PRIVATE xoqdep)
+
+# A benchmark tool, not shipped: the least a Windows program does to show a
+# window, for bench/splash_bench to compare the splash window with.
+add_executable(xoq_first_window "${CMAKE_SOURCE_DIR}/bench/tools/first_window.cc")
+target_compile_options(xoq_first_window PRIVATE ${XOQ_WARNINGS})
+target_link_options(xoq_first_window PRIVATE ${XOQ_STATIC_LINK} -mwindows)
