@@ -12,6 +12,8 @@
 //      launcher's own time to the shown window, from its trace.
 // It prints figures; it is not a test. Run: ninja -C build splash_bench &&
 // build/splash_bench [--quick]
+#include <signal.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -22,18 +24,20 @@
 #include <thread>
 #include <vector>
 
+#include "support/background.h"
 #include "support/files.h"
 #include "support/jdks.h"
 #include "support/packaging.h"
 #include "support/process.h"
 #include "support/test_picture.h"
-#include "support/x11_display.h"
+#include "support/virtual_display.h"
+#include "support/x11_screen.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using xoq::testing::BackgroundProcess;
-using xoq::testing::VirtualDisplay;
+using xoq::testing::Background;
+using xoq::testing::X11Screen;
 
 constexpr int kWidth = 400;
 constexpr int kHeight = 300;
@@ -51,20 +55,20 @@ double millisecondsBetween(Clock::time_point start, Clock::time_point end) {
 // Starts `argv` and returns the milliseconds until a window of the splash's
 // size was mapped (-1 when none came within 30 s); the process is ended
 // `linger` later.
-double timeToSplash(VirtualDisplay& display, const std::vector<std::string>& argv,
+double timeToSplash(X11Screen& screen, const std::vector<std::string>& argv,
                     const std::map<std::string, std::string>& env, const std::string& log,
                     std::chrono::milliseconds linger = std::chrono::milliseconds(0)) {
-  display.listenForMaps();
+  screen.listenForMaps();
   const Clock::time_point start = Clock::now();
-  BackgroundProcess process(argv, env, log);
+  Background process(argv, env, log);
   Clock::time_point mapped;
-  const bool seen = display.waitForMap(kWidth, kHeight, std::chrono::seconds(30), mapped);
+  const bool seen = screen.waitForMap(kWidth, kHeight, std::chrono::seconds(30), mapped);
   std::this_thread::sleep_for(linger);
-  process.kill();
+  kill(-process.pid(), SIGKILL);  // the whole group, Wine's processes too
   return seen ? millisecondsBetween(start, mapped) : -1;
 }
 
-void linuxFigures(VirtualDisplay& display, const xoq::testing::TempDir& dir, int runs) {
+void linuxFigures(X11Screen& screen, const std::string& display, const xoq::testing::TempDir& dir, int runs) {
   const std::string image = dir.file("splash.png");
   const std::string classes = xoq::testing::testAppClasses("splash");
   const std::string exe = xoq::testing::packageWith(
@@ -75,11 +79,11 @@ void linuxFigures(VirtualDisplay& display, const xoq::testing::TempDir& dir, int
   printf("%-28s %12s %22s %8s\n", "JDK", "xoq (ms)", "java -splash: (ms)", "ratio");
   for (const std::string& home : xoq::testing::installedJdkHomes()) {
     std::vector<double> launcher, java;
-    const std::map<std::string, std::string> env = {{"DISPLAY", display.name()}, {"JAVA_HOME", home}};
+    const std::map<std::string, std::string> env = {{"DISPLAY", display}, {"JAVA_HOME", home}};
     for (int i = 0; i < runs; ++i) {
-      launcher.push_back(timeToSplash(display, {exe, "sleep:30000"}, env, "/dev/null"));
+      launcher.push_back(timeToSplash(screen, {exe, "sleep:30000"}, env, "/dev/null"));
       java.push_back(timeToSplash(
-          display, {home + "/bin/java", "-splash:" + image, "-cp", classes, "splashapp.Main", "sleep:30000"}, env,
+          screen, {home + "/bin/java", "-splash:" + image, "-cp", classes, "splashapp.Main", "sleep:30000"}, env,
           "/dev/null"));
     }
     const double a = median(launcher), b = median(java);
@@ -97,7 +101,7 @@ double tracedShowTime(const std::string& log) {
   return start == std::string::npos ? -1 : atof(text.c_str() + start + 4);
 }
 
-void windowsFigures(VirtualDisplay& display, const xoq::testing::TempDir& dir, int runs) {
+void windowsFigures(X11Screen& screen, const std::string& display, const xoq::testing::TempDir& dir, int runs) {
   xoq::testing::writePatternBmp(dir.file("splash.bmp"), kWidth, kHeight);
   const std::string exe = xoq::testing::packageWith(xoq::testing::Target::kWindows, dir.file("app.exe"),
                                                     "jre_order c\r\n", {"--splash-bitmap", dir.file("splash.bmp")});
@@ -106,10 +110,8 @@ void windowsFigures(VirtualDisplay& display, const xoq::testing::TempDir& dir, i
     return;
   }
   const std::string prefix = std::string(XOQ_BUILD_DIR) + "/wine-prefix-bench";
-  std::map<std::string, std::string> env = {{"WINEPREFIX", prefix},
-                                            {"WINEDEBUG", "-all"},
-                                            {"WINEDLLOVERRIDES", "mscoree,mshtml="},
-                                            {"DISPLAY", display.name()}};
+  std::map<std::string, std::string> env = {
+      {"WINEPREFIX", prefix}, {"WINEDEBUG", "-all"}, {"WINEDLLOVERRIDES", "mscoree,mshtml="}, {"DISPLAY", display}};
   xoq::testing::RunOptions options;
   options.setEnv = env;
   options.timeoutSeconds = 240;
@@ -126,7 +128,7 @@ void windowsFigures(VirtualDisplay& display, const xoq::testing::TempDir& dir, i
   const std::string least = std::string(XOQ_BUILD_DIR) + "/windows/xoq_first_window.exe";
   const std::vector<std::string> leastCommand = {XOQ_WINE_PROGRAM, least, std::to_string(kWidth),
                                                  std::to_string(kHeight)};
-  timeToSplash(display, leastCommand, env, "/dev/null");  // Wine's own services start here
+  timeToSplash(screen, leastCommand, env, "/dev/null");  // Wine's own services start here
 
   std::vector<double> toSplash, toWindow, traced;
   std::map<std::string, std::string> traceEnv = env;
@@ -134,9 +136,9 @@ void windowsFigures(VirtualDisplay& display, const xoq::testing::TempDir& dir, i
   for (int i = 0; i < runs; ++i) {
     const std::string log = dir.file("wine-" + std::to_string(i) + ".log");
     // It lingers a moment, so that its trace has the shown window.
-    toSplash.push_back(timeToSplash(display, {XOQ_WINE_PROGRAM, exe}, traceEnv, log, std::chrono::milliseconds(300)));
+    toSplash.push_back(timeToSplash(screen, {XOQ_WINE_PROGRAM, exe}, traceEnv, log, std::chrono::milliseconds(300)));
     traced.push_back(tracedShowTime(log));
-    toWindow.push_back(timeToSplash(display, leastCommand, env, "/dev/null"));
+    toWindow.push_back(timeToSplash(screen, leastCommand, env, "/dev/null"));
   }
   xoq::testing::runProcess({"wineserver", "-k"}, options);
   const double a = median(toSplash), b = median(toWindow);
@@ -153,14 +155,15 @@ int main(int argc, char** argv) {
   const bool quick = argc > 1 && strcmp(argv[1], "--quick") == 0;
   const int runs = quick ? 3 : 15;
   xoq::testing::TempDir dir;
-  VirtualDisplay display(dir.file("xvfb.log"));
-  if (display.name().empty()) {
+  xoq::testing::VirtualDisplay display(200, 3600, dir.file("xvfb.log"));
+  X11Screen screen(display.name());
+  if (display.name().empty() || !screen.connected()) {
     fprintf(stderr, "no Xvfb display could be started\n");
     return 1;
   }
   xoq::testing::writePatternPpm(dir.file("splash.ppm"), kWidth, kHeight);
   xoq::testing::runProcess({"convert", dir.file("splash.ppm"), dir.file("splash.png")});
-  linuxFigures(display, dir, runs);
-  windowsFigures(display, dir, runs);
+  linuxFigures(screen, display.name(), dir, runs);
+  windowsFigures(screen, display.name(), dir, runs);
   return 0;
 }

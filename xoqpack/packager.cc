@@ -8,10 +8,12 @@
 #include <cstring>
 #include <set>
 
+#include "application_jar.h"
 #include "archive/byte_order.h"
 #include "archive/integrity.h"
 #include "archive/payload.h"
 #include "config/ascii.h"
+#include "config/config_store.h"
 #include "config_block.h"
 #include "pe_image.h"
 #include "platform/platform.h"
@@ -119,11 +121,13 @@ bool pack(const PackRequest& request, std::string& error) {
   const bool windows = looksLikePeImage(image);
   std::string splashImage;
   if (windows) {
-    if (request.resources.any() && !addWindowsResources(image, request.templatePath, request.resources, error)) {
-      return false;
-    }
-  } else if (!request.resources.splashBitmap.empty()) {
-    error = "--splash-bitmap is for the Windows targets: a Linux launcher has no splash window of its own";
+    const size_t slash = request.outputPath.rfind('/');
+    const std::string outputName =
+        slash == std::string::npos ? request.outputPath : request.outputPath.substr(slash + 1);
+    if (!addWindowsResources(image, request.templatePath, request.resources, outputName, error)) return false;
+  } else if (!request.resources.firstWindowsOnlyOption().empty()) {
+    error = request.resources.firstWindowsOnlyOption() +
+            " is for the Windows targets: a Linux executable has no Windows resources";
     return false;
   } else if (!request.resources.splashImage.empty() && !readSplashImage(request.resources, splashImage, error)) {
     return false;
@@ -142,12 +146,33 @@ bool pack(const PackRequest& request, std::string& error) {
     }
   }
 
+  std::vector<PackEntry> requested;
+  if (!request.applicationJar.empty()) {
+    ApplicationJar jar;
+    if (!collectApplicationJar(request.applicationJar, request.followClassPath, jar, error)) return false;
+    // A mainclass line of the configuration wins; otherwise the jar's goes
+    // first, ahead of an empty one.
+    ConfigStore store;
+    store.appendText(block.data(), block.size());
+    if (store.lookup("mainclass", false, false).empty()) {
+      if (jar.mainClass.empty()) {
+        error = request.applicationJar +
+                " has no Main-Class in its manifest; name the main class with mainclass "
+                "in the configuration";
+        return false;
+      }
+      block.insert(3, "mainclass " + jar.mainClass + "\r\n");
+    }
+    requested = jar.jars;
+  }
+  requested.insert(requested.end(), request.entries.begin(), request.entries.end());
+
   std::set<std::string> names;
   names.insert(kSupportPackageDirectory);
   names.insert(kSplashImageEntry);
   for (size_t i = 0; i < kSupportClassCount; ++i) names.insert(kSupportClasses[i].name);
   std::vector<PackEntry> entries;
-  for (const PackEntry& entry : request.entries) {
+  for (const PackEntry& entry : requested) {
     const std::string name = normaliseEntryName(entry.name, error);
     if (name.empty()) return false;
     if (!names.insert(name).second) {

@@ -25,6 +25,10 @@ struct PackRequest {
   std::vector<PackEntry> entries;
   std::string comment;  // archive comment, usually empty
   ResourceOptions resources;
+  // The application jar: added first, its Main-Class the mainclass unless
+  // the configuration names one, and its Class-Path followed unless off.
+  std::string applicationJar;
+  bool followClassPath = true;
 };
 
 /// Checks an entry name: relative, '/'-separated (a '\' is turned into '/'),

@@ -177,7 +177,6 @@ void PeImage::addInitializedData(int64_t delta) {
 }
 
 bool PeImage::replaceResources(const std::function<std::string(uint32_t rva)>& build, std::string& error) {
-  constexpr uint64_t kUnlimited = std::numeric_limits<uint64_t>::max();
   const uint32_t fileAlign = fileAlignment();
   const uint32_t sectionAlign = sectionAlignment();
 
@@ -201,48 +200,38 @@ bool PeImage::replaceResources(const std::function<std::string(uint32_t rva)>& b
 
   // The current resource section, when the directory opens a section of its
   // own (not resources merged into another section, whose other bytes must
-  // stay), and how far it could grow without touching anything else.
+  // stay). When it is the last section both in memory and in the file, it
+  // is rewritten where it stands, of any size.
   size_t current = sections_.size();
   for (size_t i = 0; i < sections_.size(); ++i) {
     if (resourceRva_ != 0 && sections_[i].virtualAddress == resourceRva_ && sections_[i].rawSize != 0) current = i;
   }
-  std::string content;
-  if (current < sections_.size()) {
+  bool last = current < sections_.size();
+  for (size_t i = 0; last && i < sections_.size(); ++i) {
+    const PeSection& other = sections_[i];
+    last = i == current || (other.virtualAddress < sections_[current].virtualAddress &&
+                            (other.rawSize == 0 || other.rawOffset < sections_[current].rawOffset));
+  }
+  if (last) {
     PeSection& section = sections_[current];
-    uint64_t virtualLimit = kUnlimited;
-    uint64_t rawLimit = kUnlimited;
-    for (const PeSection& other : sections_) {
-      if (other.virtualAddress > section.virtualAddress) {
-        virtualLimit = std::min<uint64_t>(virtualLimit, other.virtualAddress);
-      }
-      if (other.rawSize != 0 && other.rawOffset > section.rawOffset) {
-        rawLimit = std::min<uint64_t>(rawLimit, other.rawOffset);
-      }
+    const std::string content = build(section.virtualAddress);
+    const uint64_t rawSize = alignUp(content.size(), fileAlign);
+    if (section.rawOffset + rawSize + trailing.size() > std::numeric_limits<uint32_t>::max()) {
+      error = "the resources would make it larger than 4 GB";
+      return false;
     }
-    content = build(section.virtualAddress);
-    const uint64_t needRaw = alignUp(content.size(), fileAlign);
-    if (section.virtualAddress + alignUp(content.size(), sectionAlign) <= virtualLimit &&
-        section.rawOffset + needRaw <= rawLimit) {
-      const uint64_t oldRaw = section.rawSize;
-      if (rawLimit == kUnlimited) {
-        file_.resize(section.rawOffset);
-        file_ += content;
-        putBack(section.rawOffset + needRaw);
-      } else {
-        std::string replacement = content;
-        replacement.resize(std::max(needRaw, oldRaw), '\0');
-        file_.replace(section.rawOffset, replacement.size(), replacement);
-      }
-      section.virtualSize = static_cast<uint32_t>(content.size());
-      section.rawSize = static_cast<uint32_t>(needRaw);
-      if ((section.characteristics & kInitializedData) != 0) {
-        addInitializedData(static_cast<int64_t>(needRaw) - static_cast<int64_t>(oldRaw));
-      }
-      writeSectionHeader(current);
-      setResourceDirectory(section.virtualAddress, static_cast<uint32_t>(content.size()));
-      put32(file_, optionalOffset_ + kSizeOfImage, static_cast<uint32_t>(alignUp(imageEnd(), sectionAlign)));
-      return true;
+    if ((section.characteristics & kInitializedData) != 0) {
+      addInitializedData(static_cast<int64_t>(rawSize) - static_cast<int64_t>(section.rawSize));
     }
+    file_.resize(section.rawOffset);
+    file_ += content;
+    putBack(section.rawOffset + rawSize);
+    section.virtualSize = static_cast<uint32_t>(content.size());
+    section.rawSize = static_cast<uint32_t>(rawSize);
+    writeSectionHeader(current);
+    setResourceDirectory(section.virtualAddress, section.virtualSize);
+    put32(file_, optionalOffset_ + kSizeOfImage, static_cast<uint32_t>(alignUp(imageEnd(), sectionAlign)));
+    return true;
   }
 
   // A new section after the last one. Its header goes into the section
@@ -260,7 +249,7 @@ bool PeImage::replaceResources(const std::function<std::string(uint32_t rva)>& b
   PeSection added;
   added.name = ".rsrc";
   added.virtualAddress = static_cast<uint32_t>(alignUp(imageEnd(), sectionAlign));
-  content = build(added.virtualAddress);
+  const std::string content = build(added.virtualAddress);
   added.virtualSize = static_cast<uint32_t>(content.size());
   added.rawSize = static_cast<uint32_t>(alignUp(content.size(), fileAlign));
   added.rawOffset = static_cast<uint32_t>(alignUp(sectionsEnd, fileAlign));

@@ -44,10 +44,9 @@ class PeImage {
   bool read(uint32_t rva, uint32_t size, std::string_view& out) const;
 
   /// Replaces the resource section with what `build` makes for the address
-  /// it is given. The section is rewritten where it stands when the new
-  /// content fits there without touching another section; otherwise a new
-  /// section after the last one takes it, and the old one, renamed, keeps its
-  /// bytes. The data directory, section table, SizeOfImage and
+  /// it is given. The section is rewritten where it stands when it is the
+  /// last one; otherwise a new section after the last one takes it, and the
+  /// old one, renamed, keeps its bytes. The data directory, section table, SizeOfImage and
   /// SizeOfInitializedData follow. False with `error` when the section table
   /// has no room for a new entry.
   bool replaceResources(const std::function<std::string(uint32_t rva)>& build, std::string& error);

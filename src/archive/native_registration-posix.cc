@@ -6,6 +6,7 @@
 #include "archive/class_natives.h"
 #include "archive/native_registration.h"
 #include "archive/resource_natives.h"
+#include "instances/instance_natives.h"
 #include "launcher/trace.h"
 #include "runtime/vm_context.h"
 #include "splash/splash_natives.h"
@@ -34,6 +35,20 @@ const JNINativeMethod splashMethods[] = {
     {const_cast<char*>("nativeClose"), const_cast<char*>("()V"),
      reinterpret_cast<void*>(Java_com_tarvolin_xoq_SplashScreen_nativeClose)},
 };
+const JNINativeMethod instancesMethods[] = {
+    {const_cast<char*>("getFirstInstance"), const_cast<char*>("()I"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_getFirstInstance)},
+    {const_cast<char*>("getCurrentInstance"), const_cast<char*>("()I"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_getCurrentInstance)},
+    {const_cast<char*>("getInstances"), const_cast<char*>("()[I"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_getInstances)},
+    {const_cast<char*>("sendObject"), const_cast<char*>("(ILjava/io/Serializable;)V"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_sendObject)},
+    {const_cast<char*>("flush"), const_cast<char*>("()V"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_flush)},
+    {const_cast<char*>("setReceiver"), const_cast<char*>("(Lcom/tarvolin/xoq/Instances$ReceiverInterface;)V"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_setReceiver)},
+};
 
 struct SupportClass {
   const char* name;
@@ -47,6 +62,7 @@ SupportClass supportClasses[] = {
     {"com/tarvolin/xoq/HolvaneClassLoader", "Lcom/tarvolin/xoq/HolvaneClassLoader;", loaderMethods, 3, {false}},
     {"com/tarvolin/xoq/Handler", "Lcom/tarvolin/xoq/Handler;", handlerMethods, 1, {false}},
     {"com/tarvolin/xoq/SplashScreen", "Lcom/tarvolin/xoq/SplashScreen;", splashMethods, 3, {false}},
+    {"com/tarvolin/xoq/Instances", "Lcom/tarvolin/xoq/Instances;", instancesMethods, 6, {false}},
 };
 
 bool bindTo(JNIEnv* env, jclass type, SupportClass& support) {

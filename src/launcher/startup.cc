@@ -8,6 +8,7 @@
 #include "config/config_store.h"
 #include "config/string_list.h"
 #include "instances/instance_registry.h"
+#include "instances/single_instance.h"
 #include "launcher/arguments.h"
 #include "launcher/integrity_check.h"
 #include "launcher/messages.h"
@@ -58,7 +59,9 @@ int runLauncher(int argc, char** argv) {
   // later step acts on its configuration.
   if (checkOwnIntegrity() == IntegrityStatus::kDamaged) return exitCodeFor(static_cast<int>(MessageId::FileDamaged));
   VmContext vm;
-  InstanceRegistry instances;
+  platform::SharedInstanceBlock instanceBlock;
+  InstanceRegistry instances(mapInstanceBlock(instanceBlock, config.executablePath()), platform::currentProcessId());
+  instances.joinInstanceBlock();
   theConfig = &config;
   theVm = &vm;
   theInstances = &instances;
@@ -71,7 +74,7 @@ int runLauncher(int argc, char** argv) {
   showStartupSplash(config);
   applyForcedWorkingDirectory(config);
   trace("standard streams: left as they are (redirection is not built yet)");
-  trace("single instance: not checked (the instance guard is not built yet)");
+  applySingleInstance(config, instances);
 
   int argumentCount = argc;
   char** arguments = argv;

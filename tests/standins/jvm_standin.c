@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <stdio.h>
+#include <string.h>
 
 /* This library provides the invocation functions that jni.h declares. */
 #define _JNI_IMPLEMENTATION_
@@ -41,23 +42,8 @@ static void record(const char* entry, void* raw) {
 }
 #endif
 
-#ifdef STANDIN_CREATE_WAITS
-/* A runtime that takes its time to start: creation goes on only once the
-   file named by XOQ_STANDIN_RELEASE exists (two minutes at most). */
-static void waitForRelease(void) {
-  char path[MAX_PATH];
-  if (GetEnvironmentVariableA("XOQ_STANDIN_RELEASE", path, sizeof path) == 0) return;
-  for (int waited = 0; waited < 120000 && GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES; waited += 50) {
-    Sleep(50);
-  }
-}
-#endif
-
 #ifdef STANDIN_CREATE
 JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* args) {
-#ifdef STANDIN_CREATE_WAITS
-  waitForRelease();
-#endif
   record("JNI_CreateJavaVM", args);
   *vm = NULL;
   *env = NULL;
@@ -74,7 +60,76 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM_Impl(JavaVM** vm, void** env, void* args
 }
 #endif
 
-#if !defined(STANDIN_CREATE) && !defined(STANDIN_CREATE_IMPL)
+#ifdef STANDIN_HOLD
+/*
+ * Keeps the launcher that loaded it running, for the tests of the instance
+ * registry and the single-instance guard: instead of creating a virtual
+ * machine it reports the launcher's instance block, the ".SHMMESS" section
+ * of the executable's own image, every 20 ms into <XOQ_STANDIN_STATUS>\<pid>.txt
+ * ("pid=", "first=", "count=", "ids=" lines), until the file named by
+ * XOQ_STANDIN_RELEASE exists; then it ends the process with the number
+ * that file holds (at most two minutes later in any case, with 99).
+ */
+static const unsigned char* ownInstanceBlock(void) {
+  const unsigned char* image = (const unsigned char*)GetModuleHandleA(NULL);
+  const IMAGE_DOS_HEADER* dos = (const IMAGE_DOS_HEADER*)image;
+  const IMAGE_NT_HEADERS* nt = (const IMAGE_NT_HEADERS*)(image + dos->e_lfanew);
+  const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
+  for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
+    if (memcmp(section->Name, ".SHMMESS", 8) == 0) return image + section->VirtualAddress;
+  }
+  return NULL;
+}
+
+static int readInt(const unsigned char* block, size_t offset) {
+  int value;
+  memcpy(&value, block + offset, sizeof value);
+  return value;
+}
+
+static void writeStatus(const char* directory, const unsigned char* block) {
+  char path[MAX_PATH], temporary[MAX_PATH];
+  const unsigned long pid = GetCurrentProcessId();
+  snprintf(path, sizeof path, "%s\\%lu.txt", directory, pid);
+  snprintf(temporary, sizeof temporary, "%s\\%lu.tmp", directory, pid);
+  FILE* file = fopen(temporary, "w");
+  if (file == NULL) return;
+  fprintf(file, "pid=%lu\n", pid);
+  if (block != NULL) {
+    int count = readInt(block, 1104);
+    fprintf(file, "first=%d\ncount=%d\nids=", readInt(block, 0), count);
+    for (int i = 0; i < count && i < 250; ++i)
+      fprintf(file, "%s%d", i == 0 ? "" : ",", readInt(block, 1108 + 4 * (size_t)i));
+    fprintf(file, "\n");
+  }
+  fclose(file);
+  MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING);
+}
+
+JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* args) {
+  (void)args;
+  *vm = NULL;
+  *env = NULL;
+  char directory[MAX_PATH], release[MAX_PATH];
+  if (GetEnvironmentVariableA("XOQ_STANDIN_STATUS", directory, sizeof directory) == 0) return JNI_ERR;
+  if (GetEnvironmentVariableA("XOQ_STANDIN_RELEASE", release, sizeof release) == 0) return JNI_ERR;
+  const unsigned char* block = ownInstanceBlock();
+  for (int round = 0; round < 6000; ++round) {
+    writeStatus(directory, block);
+    FILE* file = fopen(release, "r");
+    if (file != NULL) {
+      int code = 0;
+      if (fscanf(file, "%d", &code) != 1) code = 0;
+      fclose(file);
+      ExitProcess((UINT)code);
+    }
+    Sleep(20);
+  }
+  ExitProcess(99);
+}
+#endif
+
+#if !defined(STANDIN_CREATE) && !defined(STANDIN_CREATE_IMPL) && !defined(STANDIN_HOLD)
 /* A library with no creation entry point at all. */
 __declspec(dllexport) int standinWithoutEntryPoint(void) { return 0; }
 #endif

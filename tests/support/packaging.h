@@ -24,12 +24,6 @@ std::string templatePath(Target target);
 /// Runs xoqpack with `arguments`.
 ProcessResult runXoqpack(const std::vector<std::string>& arguments);
 
-/// Expects xoqpack to refuse `arguments`: a non-zero exit, one line on
-/// standard error that starts with "xoqpack: " and mentions `mention`, and
-/// neither `output` nor a temporary file beside it.
-void expectXoqpackRefuses(const std::vector<std::string>& arguments, const std::string& output,
-                          const std::string& mention);
-
 /// Packages `output` for `target` with `config` as the configuration text
 /// (written to a file beside it) and `files` as (source, entry name) pairs.
 /// Returns the output path; an empty string when xoqpack failed (its error

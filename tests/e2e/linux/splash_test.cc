@@ -14,11 +14,13 @@
 #include <thread>
 #include <vector>
 
+#include "support/background.h"
 #include "support/files.h"
 #include "support/jdks.h"
 #include "support/packaging.h"
 #include "support/test_picture.h"
-#include "support/x11_display.h"
+#include "support/virtual_display.h"
+#include "support/x11_screen.h"
 
 namespace xoq {
 namespace testing {
@@ -34,8 +36,10 @@ const std::string kApp = "mainclass splashapp.Main\r\n";
 class LinuxSplash : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
-    display_.reset(new VirtualDisplay(dir_.file("xvfb.log")));
-    ASSERT_FALSE(display_->name().empty()) << "no Xvfb display could be started";
+    xvfb_.reset(new VirtualDisplay(160, 280, dir_.file("xvfb.log")));
+    ASSERT_FALSE(xvfb_->name().empty()) << "no Xvfb display could be started";
+    screen_.reset(new X11Screen(xvfb_->name()));
+    ASSERT_TRUE(screen_->connected());
     writePatternPpm(dir_.file("splash.ppm"), kWidth, kHeight);
     const ProcessResult converted = runProcess({"convert", dir_.file("splash.ppm"), dir_.file("splash.png")});
     ASSERT_EQ(converted.exitCode, 0) << converted.err;
@@ -52,16 +56,16 @@ class LinuxSplash : public ::testing::TestWithParam<std::string> {
     return exe;
   }
 
-  // Starts the packaged application with `actions` on the display.
+  // Starts the packaged application with `actions` on the display; it
+  // looks for the files that let it go on in the scratch folder.
   void start(const std::string& exe, const std::vector<std::string>& actions) {
-    std::vector<std::string> argv = {"timeout", "180", exe};
+    std::vector<std::string> argv = {"timeout", "180", exe, "dir:" + dir_.path()};
     argv.insert(argv.end(), actions.begin(), actions.end());
-    app_.reset(new BackgroundProcess(
-        argv, {{"DISPLAY", display_->name()}, {"JAVA_HOME", GetParam()}, {"XOQ_TRACE", "1"}}, log(), dir_.path()));
+    app_.reset(new Background(argv, {{"DISPLAY", xvfb_->name()}, {"JAVA_HOME", GetParam()}, {"XOQ_TRACE", "1"}},
+                              dir_.file("app.log")));
   }
 
-  std::string log() const { return dir_.file("app.log"); }
-  std::string output() const { return readFile(log()); }
+  std::string output() const { return app_->output(); }
 
   // Waits until the application stops at step `name`.
   bool reached(const std::string& name) {
@@ -83,17 +87,18 @@ class LinuxSplash : public ::testing::TestWithParam<std::string> {
 
   // The splash window, centred and showing the picture.
   void expectSplashShown(const std::string& artifact) {
-    const XWindow window = display_->waitForWindow(kWidth, kHeight, seconds(10));
+    const XWindow window = screen_->waitForWindow(kWidth, kHeight, seconds(10));
     ASSERT_NE(window.id, 0u) << "no splash window; output:\n" << output();
     EXPECT_EQ(window.x, (1024 - kWidth) / 2);
     EXPECT_EQ(window.y, (768 - kHeight) / 2);
-    EXPECT_EQ(display_->wrongPicturePixels(window, seconds(5)), 0) << "the screen does not show the splash image";
-    display_->saveScreenshot(artifacts_ + "/" + artifact + "-" + jdkParameterName(GetParam()) + ".png");
+    EXPECT_EQ(screen_->wrongPicturePixels(window, seconds(5)), 0) << "the screen does not show the splash image";
+    screen_->saveScreenshot(artifacts_ + "/" + artifact + "-" + jdkParameterName(GetParam()) + ".png");
   }
 
   TempDir dir_;
-  std::unique_ptr<VirtualDisplay> display_;
-  std::unique_ptr<BackgroundProcess> app_;
+  std::unique_ptr<VirtualDisplay> xvfb_;
+  std::unique_ptr<X11Screen> screen_;
+  std::unique_ptr<Background> app_;
   const std::string artifacts_ = std::string(XOQ_BUILD_DIR) + "/test-artifacts";
 };
 
@@ -110,8 +115,8 @@ TEST_P(LinuxSplash, ImageIsShownBeforeTheApplicationAndIsItsSplashScreen) {
   proceed("shown");
   // The application's first frame takes the splash's place.
   ASSERT_TRUE(reached("frame")) << output();
-  EXPECT_NE(display_->waitForWindow(300, 200, seconds(10)).id, 0u) << "no application frame";
-  EXPECT_TRUE(display_->waitForNoWindow(kWidth, kHeight, seconds(10))) << "the splash stayed over the frame";
+  EXPECT_NE(screen_->waitForWindow(300, 200, seconds(10)).id, 0u) << "no application frame";
+  EXPECT_TRUE(screen_->waitForNoWindow(kWidth, kHeight, seconds(10))) << "the splash stayed over the frame";
   proceed("frame");
   EXPECT_EQ(finish(), 0) << output();
 }
@@ -132,7 +137,7 @@ TEST_P(LinuxSplash, BuiltInImageIsShownWhenTheSplashKeyNamesNoFile) {
   start(package("both", "splash splash.png\r\n", {"--splash-image", dir_.file("other.png")}), {"step:shown"});
   ASSERT_TRUE(reached("shown")) << output();
   expectSplashShown("linux-splash-file-wins");
-  EXPECT_EQ(display_->viewableWindow(160, 80).id, 0u);
+  EXPECT_EQ(screen_->viewableWindow(160, 80).id, 0u);
   proceed("shown");
   EXPECT_EQ(finish(), 0) << output();
 }
@@ -143,10 +148,10 @@ TEST_P(LinuxSplash, ApplicationClosesItNowOrAfterADelay) {
     SCOPED_TRACE(closing);
     start(exe, {"step:up", closing, "step:closed"});
     ASSERT_TRUE(reached("up")) << output();
-    EXPECT_NE(display_->waitForWindow(kWidth, kHeight, seconds(10)).id, 0u);
+    EXPECT_NE(screen_->waitForWindow(kWidth, kHeight, seconds(10)).id, 0u);
     proceed("up");
     ASSERT_TRUE(reached("closed")) << output();
-    EXPECT_TRUE(display_->waitForNoWindow(kWidth, kHeight, seconds(5)));
+    EXPECT_TRUE(screen_->waitForNoWindow(kWidth, kHeight, seconds(5)));
     proceed("closed");
     EXPECT_EQ(finish(), 0) << output();
     std::filesystem::remove(dir_.file("go-up"));
@@ -160,13 +165,13 @@ TEST_P(LinuxSplash, ApplicationClosesItNowOrAfterADelay) {
   ASSERT_TRUE(reached("up")) << output();
   proceed("up");
   ASSERT_TRUE(reached("cancelled")) << output();
-  EXPECT_NE(display_->viewableWindow(kWidth, kHeight).id, 0u) << "a cancelled close happened";
+  EXPECT_NE(screen_->viewableWindow(kWidth, kHeight).id, 0u) << "a cancelled close happened";
   proceed("cancelled");
   ASSERT_TRUE(reached("after")) << output();
   std::map<std::string, std::string> seen = parseKeyValues(output());
   EXPECT_EQ(seen["closed"], "true");
   EXPECT_GE(std::stoi(seen["closed.after"]), 500);
-  EXPECT_TRUE(display_->waitForNoWindow(kWidth, kHeight, seconds(5)));
+  EXPECT_TRUE(screen_->waitForNoWindow(kWidth, kHeight, seconds(5)));
   proceed("after");
   EXPECT_EQ(finish(), 0) << output();
 }
@@ -177,13 +182,13 @@ TEST_P(LinuxSplash, CloseOnWindowWaitsForAWindowToOpen) {
   start(package("app", "splash splash.png\r\nsplashcloseonwindow true\r\n"),
         {"step:up", "post:205", "post:201", "step:other", "post:200", "step:opened"});
   ASSERT_TRUE(reached("up")) << output();
-  EXPECT_NE(display_->waitForWindow(kWidth, kHeight, seconds(10)).id, 0u);
+  EXPECT_NE(screen_->waitForWindow(kWidth, kHeight, seconds(10)).id, 0u);
   proceed("up");
   ASSERT_TRUE(reached("other")) << output();
-  EXPECT_NE(display_->viewableWindow(kWidth, kHeight).id, 0u) << "another window event closed the splash";
+  EXPECT_NE(screen_->viewableWindow(kWidth, kHeight).id, 0u) << "another window event closed the splash";
   proceed("other");
   ASSERT_TRUE(reached("opened")) << output();
-  EXPECT_TRUE(display_->waitForNoWindow(kWidth, kHeight, seconds(5))) << "the opened window left the splash up";
+  EXPECT_TRUE(screen_->waitForNoWindow(kWidth, kHeight, seconds(5))) << "the opened window left the splash up";
   proceed("opened");
   EXPECT_EQ(finish(), 0) << output();
   EXPECT_NE(output().find("splash close on window: listening"), std::string::npos) << output();

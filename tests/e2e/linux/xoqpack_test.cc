@@ -12,6 +12,7 @@
 #include "support/files.h"
 #include "support/packaging.h"
 #include "support/process.h"
+#include "support/refusal.h"
 
 namespace xoq {
 namespace testing {
@@ -150,9 +151,32 @@ TEST_F(Xoqpack, CommentGoesAfterTheArchive) {
 TEST_F(Xoqpack, HelpExplainsEveryOption) {
   const ProcessResult result = runXoqpack({"--help"});
   EXPECT_EQ(result.exitCode, 0);
-  for (const char* option :
-       {"--output", "--target", "--template", "--config", "--add", "--add-tree", "--comment", "--help",
-        "windows-console", "--splash-bitmap", "--splash-image", "com/tarvolin/xoq/splash-image"}) {
+  for (const char* option : {"--output",
+                             "--target",
+                             "--template",
+                             "--config",
+                             "--add",
+                             "--add-tree",
+                             "--comment",
+                             "--help",
+                             "windows-console",
+                             "--splash-bitmap",
+                             "--splash-image",
+                             "com/tarvolin/xoq/splash-image",
+                             "--jar",
+                             "--no-class-path",
+                             "--icon",
+                             "--file-version",
+                             "--product-version",
+                             "--product",
+                             "--company",
+                             "--description",
+                             "--copyright",
+                             "--internal-name",
+                             "--execution-level",
+                             "requireAdministrator",
+                             "--no-dpi-aware",
+                             "--utf8-code-page"}) {
     EXPECT_NE(result.out.find(option), std::string::npos) << option;
   }
 }

@@ -7,11 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
 
 #include "e2e/windows/wine_display.h"
+#include "support/background.h"
 #include "support/files.h"
 #include "support/packaging.h"
 
@@ -20,10 +23,12 @@ namespace testing {
 namespace {
 
 using std::chrono::milliseconds;
+using std::chrono::seconds;
+using std::chrono::steady_clock;
 
 class MessageBoxWindow : public WineOnDisplay {
  protected:
-  MessageBoxWindow() : WineOnDisplay("wine-prefix-x11") {}
+  MessageBoxWindow() : WineOnDisplay("wine-prefix-x11", 140) {}
 
   struct Seen {
     std::string windowName;  // the X window's name, as xdotool reads it
@@ -38,7 +43,7 @@ class MessageBoxWindow : public WineOnDisplay {
   Seen showAndDismiss(const std::string& exe, const std::string& caption, const std::string& artifact) {
     Seen seen;
     std::string id;
-    std::unique_ptr<BackgroundProcess> launcher = startAndWait(
+    std::unique_ptr<Background> launcher = startAndWait(
         exe, dir_.file(artifact + ".log"), {}, [&] { return windowNamed(caption); }, id);
     if (id.empty()) return seen;
     // Let the box paint before the screenshot.
@@ -52,7 +57,7 @@ class MessageBoxWindow : public WineOnDisplay {
       if (c == '\r') c = ' ';
     }
     seen.screenshot = artifacts_ + "/" + artifact + ".png";
-    display_->saveScreenshot(seen.screenshot);
+    screen_->saveScreenshot(seen.screenshot);
     seen.dismissed = dismissWithReturn(id, *launcher);
     seen.exitCode = launcher->exitCode();
     return seen;
@@ -97,6 +102,32 @@ TEST_F(MessageBoxWindow, FatalMessagesAreShownInABox) {
     EXPECT_TRUE(hasLine(seen.texts, "child Static: No Java here.")) << seen.texts;
     EXPECT_TRUE(seen.dismissed);
     EXPECT_EQ(seen.exitCode, 1);
+  }
+  {
+    SCOPED_TRACE("already running");
+    // The first launch stays, held by a stand-in jvm.dll; the guard of the
+    // second refuses it before any runtime is loaded.
+    writeFile(dir_.file("rt/jvm.dll"), readFile(std::string(XOQ_BUILD_DIR) + "/windows/standins/hold/jvm.dll"));
+    const std::string exe =
+        package("single.exe", "jre_order c\r\njvmdll " + launcherPath(Target::kWindows, dir_.file("rt/jvm.dll")) +
+                                  "\r\nsingleinstance true\r\n");
+    std::filesystem::create_directories(dir_.file("status"));
+    std::map<std::string, std::string> env = wineEnv_;
+    env["XOQ_STANDIN_STATUS"] = launcherPath(Target::kWindows, dir_.file("status"));
+    env["XOQ_STANDIN_RELEASE"] = launcherPath(Target::kWindows, dir_.file("release"));
+    Background first({XOQ_WINE_PROGRAM, exe}, env, dir_.file("first.log"));
+    const auto deadline = steady_clock::now() + seconds(90);
+    while (std::filesystem::is_empty(dir_.file("status")) && first.running() && steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(milliseconds(50));
+    }
+    ASSERT_FALSE(std::filesystem::is_empty(dir_.file("status"))) << readFile(dir_.file("first.log"));
+    const Seen seen = showAndDismiss(exe, "Error", "message-box-already-running");
+    EXPECT_TRUE(hasLine(seen.texts, "child Static: There is already an instance of this program running."))
+        << seen.texts;
+    EXPECT_TRUE(seen.dismissed);
+    EXPECT_EQ(seen.exitCode, 11);
+    writeFile(dir_.file("release"), "0");
+    EXPECT_TRUE(first.waitFor(seconds(30)));
   }
   {
     SCOPED_TRACE("damaged file");

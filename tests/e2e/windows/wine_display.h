@@ -18,27 +18,33 @@
 #include <thread>
 #include <vector>
 
+#include "support/background.h"
 #include "support/files.h"
 #include "support/packaging.h"
-#include "support/x11_display.h"
+#include "support/virtual_display.h"
+#include "support/x11_screen.h"
 
 namespace xoq {
 namespace testing {
 
 class WineOnDisplay : public ::testing::Test {
  protected:
-  /// `prefixName`: the folder of the build directory that holds the prefix.
-  explicit WineOnDisplay(const std::string& prefixName)
+  /// `prefixName`: the folder of the build directory that holds the prefix;
+  /// the display is the first free one from `firstDisplay`.
+  WineOnDisplay(const std::string& prefixName, int firstDisplay)
       : prefix_(std::string(XOQ_BUILD_DIR) + "/" + prefixName),
-        artifacts_(std::string(XOQ_BUILD_DIR) + "/test-artifacts") {}
+        artifacts_(std::string(XOQ_BUILD_DIR) + "/test-artifacts"),
+        firstDisplay_(firstDisplay) {}
 
   void SetUp() override {
-    display_.reset(new VirtualDisplay(dir_.file("xvfb.log")));
-    ASSERT_FALSE(display_->name().empty()) << "no Xvfb display could be started";
+    xvfb_.reset(new VirtualDisplay(firstDisplay_, 280, dir_.file("xvfb.log")));
+    ASSERT_FALSE(xvfb_->name().empty()) << "no Xvfb display could be started";
+    screen_.reset(new X11Screen(xvfb_->name()));
+    ASSERT_TRUE(screen_->connected()) << "no connection to " << xvfb_->name();
     wineEnv_ = {{"WINEPREFIX", prefix_},
                 {"WINEDEBUG", "-all"},
                 {"WINEDLLOVERRIDES", "mscoree,mshtml="},
-                {"DISPLAY", display_->name()}};
+                {"DISPLAY", xvfb_->name()}};
     if (!std::filesystem::exists(prefix_ + "/system.reg")) {
       RunOptions boot = wineOptions(240);
       boot.unsetEnv.push_back("DISPLAY");
@@ -55,7 +61,8 @@ class WineOnDisplay : public ::testing::Test {
   void TearDown() override {
     // The desktop process and the server go before their display does.
     runProcess({"wineserver", "-k"}, wineOptions(30));
-    display_.reset();
+    screen_.reset();
+    xvfb_.reset();
   }
 
   RunOptions wineOptions(int timeoutSeconds) const {
@@ -68,7 +75,7 @@ class WineOnDisplay : public ::testing::Test {
 
   RunOptions displayOptions() const {
     RunOptions options;
-    options.setEnv["DISPLAY"] = display_->name();
+    options.setEnv["DISPLAY"] = xvfb_->name();
     options.timeoutSeconds = 20;
     return options;
   }
@@ -92,21 +99,21 @@ class WineOnDisplay : public ::testing::Test {
   /// gives a window id. A start that Wine itself failed is repeated. The
   /// process, with `id` set; `id` stays empty (and a failure is added) when
   /// no window came.
-  std::unique_ptr<BackgroundProcess> startAndWait(const std::string& exe, const std::string& log,
-                                                  const std::map<std::string, std::string>& extraEnv,
-                                                  const std::function<std::string()>& found, std::string& id) {
+  std::unique_ptr<Background> startAndWait(const std::string& exe, const std::string& log,
+                                           const std::map<std::string, std::string>& extraEnv,
+                                           const std::function<std::string()>& found, std::string& id) {
     std::map<std::string, std::string> env = wineEnv_;
     env["XOQ_TRACE"] = "1";
     for (const auto& entry : extraEnv) env[entry.first] = entry.second;
     const std::vector<std::string> argv = {XOQ_WINE_PROGRAM, exe};
-    auto process = std::make_unique<BackgroundProcess>(argv, env, log, dir_.path());
+    auto process = std::make_unique<Background>(argv, env, log);
     id.clear();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     int restarts = 0;
     while (id.empty() && std::chrono::steady_clock::now() < deadline) {
       if (!process->running()) {
         if (restarts++ == 3 || !wineFailedToStart(readFile(log))) break;
-        process = std::make_unique<BackgroundProcess>(argv, env, log, dir_.path());
+        process = std::make_unique<Background>(argv, env, log);
         continue;
       }
       id = found();
@@ -120,7 +127,7 @@ class WineOnDisplay : public ::testing::Test {
   /// the first press comes before Wine has taken the focus). windowactivate
   /// needs a window manager; a bare Xvfb has none, so the keyboard focus is
   /// set directly. True when it ended.
-  bool dismissWithReturn(const std::string& id, BackgroundProcess& process) {
+  bool dismissWithReturn(const std::string& id, Background& process) {
     for (int attempt = 0; attempt < 5; ++attempt) {
       xdotool({"windowfocus", id});
       std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -131,10 +138,12 @@ class WineOnDisplay : public ::testing::Test {
   }
 
   TempDir dir_;
-  std::unique_ptr<VirtualDisplay> display_;
+  std::unique_ptr<VirtualDisplay> xvfb_;
+  std::unique_ptr<X11Screen> screen_;
   std::map<std::string, std::string> wineEnv_;
   const std::string prefix_;
   const std::string artifacts_;
+  const int firstDisplay_;
 };
 
 }  // namespace testing

@@ -11,12 +11,13 @@ import javax.swing.JFrame;
 /**
  * Drives the splash screen as an application would, one action per argument,
  * and prints what it sees as "key=value" lines:
- * report, step:NAME (prints "ready NAME" and waits for the file go-NAME in the
- * working directory), autoClose:MS, close, sleep:MS, waitClosed, frame,
- * post:ID (a window event for a frame that is never shown).
+ * dir:PATH (where step looks), report, step:NAME (prints "ready NAME" and
+ * waits for the file go-NAME), autoClose:MS, close, sleep:MS, waitClosed,
+ * frame, post:ID (a window event for a frame that is never shown).
  */
 public final class Main {
     private static long lastAutoClose;
+    private static File stepDirectory = new File(".");
 
     private Main() {
     }
@@ -26,7 +27,9 @@ public final class Main {
             int colon = action.indexOf(':');
             String name = colon < 0 ? action : action.substring(0, colon);
             String value = colon < 0 ? "" : action.substring(colon + 1);
-            if (name.equals("report")) {
+            if (name.equals("dir")) {
+                stepDirectory = new File(value);
+            } else if (name.equals("report")) {
                 report();
             } else if (name.equals("step")) {
                 step(value);
@@ -98,7 +101,7 @@ public final class Main {
     private static void step(String name) throws Exception {
         System.out.println("ready " + name);
         System.out.flush();
-        File go = new File("go-" + name);
+        File go = new File(stepDirectory, "go-" + name);
         long deadline = System.currentTimeMillis() + 120000;
         while (!go.exists()) {
             if (System.currentTimeMillis() > deadline) {

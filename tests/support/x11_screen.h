@@ -1,44 +1,16 @@
-// Windows on a screen in tests: a process that runs beside the test, and a
-// virtual X display of the test's own (Xvfb) that the test reads through
-// Xlib: its top-level windows with their geometry, map state and window
-// manager hints, and the pixels of the screen.
-#ifndef XOQ_TESTS_SUPPORT_X11_DISPLAY_H_
-#define XOQ_TESTS_SUPPORT_X11_DISPLAY_H_
-
-#include <sys/types.h>
+// What an X display shows, read through Xlib: its top-level windows with
+// their geometry, map state and window manager hints, the moments windows
+// are mapped, and the pixels of the screen.
+#ifndef XOQ_TESTS_SUPPORT_X11_SCREEN_H_
+#define XOQ_TESTS_SUPPORT_X11_SCREEN_H_
 
 #include <chrono>
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
 namespace xoq {
 namespace testing {
-
-/// A process that runs while the test goes on: its own process group, its
-/// output in a file, ended with its group when the object goes away.
-class BackgroundProcess {
- public:
-  BackgroundProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-                    const std::string& outputFile, const std::string& workingDirectory = std::string());
-  ~BackgroundProcess();
-  BackgroundProcess(const BackgroundProcess&) = delete;
-  BackgroundProcess& operator=(const BackgroundProcess&) = delete;
-
-  bool running();
-  /// Waits at most `limit`; false when it still runs.
-  bool waitFor(std::chrono::milliseconds limit);
-  /// Ends it and its group at once (SIGKILL) and reaps it.
-  void kill();
-  /// The exit status once it has ended, -1 before or after a signal.
-  int exitCode() const { return exitCode_; }
-
- private:
-  pid_t pid_ = -1;
-  bool done_ = false;
-  int exitCode_ = -1;
-};
 
 /// One top-level window of the display.
 struct XWindow {
@@ -51,18 +23,17 @@ struct XWindow {
   std::string name;  // WM_NAME
 };
 
-/// An Xvfb display of 1024x768 at 24 bits, on the first free number from
-/// 140, with an Xlib connection to it; both end with the object.
-class VirtualDisplay {
+/// An Xlib connection to one display, closed with the object.
+class X11Screen {
  public:
-  /// Xvfb's output goes to `logFile`.
-  explicit VirtualDisplay(const std::string& logFile);
-  ~VirtualDisplay();
-  VirtualDisplay(const VirtualDisplay&) = delete;
-  VirtualDisplay& operator=(const VirtualDisplay&) = delete;
+  /// Connects to `displayName` (such as ":140"), trying for a few seconds
+  /// while a display server is still starting.
+  explicit X11Screen(const std::string& displayName);
+  ~X11Screen();
+  X11Screen(const X11Screen&) = delete;
+  X11Screen& operator=(const X11Screen&) = delete;
 
-  /// ":N", empty when no display could be started.
-  const std::string& name() const { return name_; }
+  bool connected() const { return display_ != nullptr; }
 
   /// The children of the root window, in stacking order.
   std::vector<XWindow> topLevelWindows();
@@ -99,12 +70,10 @@ class VirtualDisplay {
   bool saveScreenshot(const std::string& path);
 
  private:
-  BackgroundProcess* xvfb_ = nullptr;
   void* display_ = nullptr;  // Display*
-  std::string name_;
 };
 
 }  // namespace testing
 }  // namespace xoq
 
-#endif  // XOQ_TESTS_SUPPORT_X11_DISPLAY_H_
+#endif  // XOQ_TESTS_SUPPORT_X11_SCREEN_H_

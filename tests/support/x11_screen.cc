@@ -1,14 +1,9 @@
-#include "support/x11_display.h"
+#include "support/x11_screen.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <thread>
@@ -25,11 +20,6 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
 
-bool fileExists(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0;
-}
-
 // A window may go away between listing and asking; Xlib's default handler
 // would end the test for that.
 int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
@@ -38,87 +28,19 @@ Display* asDisplay(void* display) { return static_cast<Display*>(display); }
 
 }  // namespace
 
-BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
-                                     const std::map<std::string, std::string>& env, const std::string& outputFile,
-                                     const std::string& workingDirectory) {
-  pid_ = fork();
-  if (pid_ != 0) return;
-  setpgid(0, 0);
-  const int devNull = open("/dev/null", O_RDONLY);
-  const int output = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  dup2(devNull, 0);
-  dup2(output, 1);
-  dup2(output, 2);
-  if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0) _exit(126);
-  for (const auto& entry : env) setenv(entry.first.c_str(), entry.second.c_str(), 1);
-  std::vector<char*> args;
-  for (const std::string& word : argv) args.push_back(const_cast<char*>(word.c_str()));
-  args.push_back(nullptr);
-  execvp(args[0], args.data());
-  _exit(127);
-}
-
-BackgroundProcess::~BackgroundProcess() {
-  if (!running()) return;
-  // A polite end first, so that `timeout` passes it on and reaps its child;
-  // then the whole group, whatever is left of it.
-  ::kill(pid_, SIGTERM);
-  if (!waitFor(std::chrono::seconds(5))) kill();
-}
-
-void BackgroundProcess::kill() {
-  if (!running()) return;
-  ::kill(-pid_, SIGKILL);
-  waitpid(pid_, nullptr, 0);
-  done_ = true;
-}
-
-bool BackgroundProcess::running() {
-  if (pid_ <= 0 || done_) return false;
-  int status = 0;
-  if (waitpid(pid_, &status, WNOHANG) == pid_) {
-    done_ = true;
-    exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  return !done_;
-}
-
-bool BackgroundProcess::waitFor(milliseconds limit) {
-  const auto deadline = steady_clock::now() + limit;
-  while (running()) {
-    if (steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(milliseconds(20));
-  }
-  return true;
-}
-
-VirtualDisplay::VirtualDisplay(const std::string& logFile) {
+X11Screen::X11Screen(const std::string& displayName) {
   XSetErrorHandler(ignoreXErrors);
-  for (int number = 140; number < 230 && name_.empty(); ++number) {
-    const std::string n = std::to_string(number);
-    if (fileExists("/tmp/.X" + n + "-lock") || fileExists("/tmp/.X11-unix/X" + n)) continue;
-    delete xvfb_;
-    xvfb_ = new BackgroundProcess(
-        {"timeout", "600", "Xvfb", ":" + n, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, {}, logFile);
-    const auto deadline = steady_clock::now() + std::chrono::seconds(15);
-    while (steady_clock::now() < deadline && xvfb_->running() && !fileExists("/tmp/.X11-unix/X" + n)) {
-      std::this_thread::sleep_for(milliseconds(50));
-    }
-    if (!xvfb_->running()) continue;
-    for (int attempt = 0; attempt < 50 && display_ == nullptr; ++attempt) {
-      display_ = XOpenDisplay((":" + n).c_str());
-      if (display_ == nullptr) std::this_thread::sleep_for(milliseconds(100));
-    }
-    if (display_ != nullptr) name_ = ":" + n;
+  for (int attempt = 0; attempt < 50 && display_ == nullptr; ++attempt) {
+    display_ = XOpenDisplay(displayName.c_str());
+    if (display_ == nullptr) std::this_thread::sleep_for(milliseconds(100));
   }
 }
 
-VirtualDisplay::~VirtualDisplay() {
+X11Screen::~X11Screen() {
   if (display_ != nullptr) XCloseDisplay(asDisplay(display_));
-  delete xvfb_;
 }
 
-std::vector<XWindow> VirtualDisplay::topLevelWindows() {
+std::vector<XWindow> X11Screen::topLevelWindows() {
   std::vector<XWindow> windows;
   if (display_ == nullptr) return windows;
   Display* display = asDisplay(display_);
@@ -147,14 +69,14 @@ std::vector<XWindow> VirtualDisplay::topLevelWindows() {
   return windows;
 }
 
-XWindow VirtualDisplay::viewableWindow(int width, int height) {
+XWindow X11Screen::viewableWindow(int width, int height) {
   for (const XWindow& window : topLevelWindows()) {
     if (window.viewable && window.width == width && window.height == height) return window;
   }
   return XWindow();
 }
 
-XWindow VirtualDisplay::waitForWindow(int width, int height, milliseconds limit) {
+XWindow X11Screen::waitForWindow(int width, int height, milliseconds limit) {
   const auto deadline = steady_clock::now() + limit;
   for (;;) {
     const XWindow window = viewableWindow(width, height);
@@ -163,7 +85,7 @@ XWindow VirtualDisplay::waitForWindow(int width, int height, milliseconds limit)
   }
 }
 
-bool VirtualDisplay::waitForNoWindow(int width, int height, milliseconds limit) {
+bool X11Screen::waitForNoWindow(int width, int height, milliseconds limit) {
   const auto deadline = steady_clock::now() + limit;
   while (viewableWindow(width, height).id != 0) {
     if (steady_clock::now() > deadline) return false;
@@ -172,7 +94,7 @@ bool VirtualDisplay::waitForNoWindow(int width, int height, milliseconds limit) 
   return true;
 }
 
-int VirtualDisplay::wrongPicturePixels(const XWindow& window, milliseconds limit) {
+int X11Screen::wrongPicturePixels(const XWindow& window, milliseconds limit) {
   const int left = window.x < 0 ? -window.x : 0;
   const int top = window.y < 0 ? -window.y : 0;
   const auto deadline = steady_clock::now() + limit;
@@ -185,14 +107,14 @@ int VirtualDisplay::wrongPicturePixels(const XWindow& window, milliseconds limit
   }
 }
 
-void VirtualDisplay::listenForMaps() {
+void X11Screen::listenForMaps() {
   if (display_ == nullptr) return;
   Display* display = asDisplay(display_);
   XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask);
   XSync(display, True);  // and drop what came before
 }
 
-bool VirtualDisplay::waitForMap(int width, int height, milliseconds limit, steady_clock::time_point& when) {
+bool X11Screen::waitForMap(int width, int height, milliseconds limit, steady_clock::time_point& when) {
   if (display_ == nullptr) return false;
   Display* display = asDisplay(display_);
   const auto deadline = steady_clock::now() + limit;
@@ -216,7 +138,7 @@ bool VirtualDisplay::waitForMap(int width, int height, milliseconds limit, stead
   }
 }
 
-std::vector<std::string> VirtualDisplay::atomProperty(unsigned long window, const char* property) {
+std::vector<std::string> X11Screen::atomProperty(unsigned long window, const char* property) {
   std::vector<std::string> names;
   if (display_ == nullptr) return names;
   Display* display = asDisplay(display_);
@@ -242,13 +164,13 @@ std::vector<std::string> VirtualDisplay::atomProperty(unsigned long window, cons
   return names;
 }
 
-unsigned long VirtualDisplay::transientFor(unsigned long window) {
+unsigned long X11Screen::transientFor(unsigned long window) {
   Window owner = 0;
   if (display_ == nullptr || !XGetTransientForHint(asDisplay(display_), window, &owner)) return 0;
   return owner;
 }
 
-std::vector<uint32_t> VirtualDisplay::capture(int x, int y, int& width, int& height) {
+std::vector<uint32_t> X11Screen::capture(int x, int y, int& width, int& height) {
   std::vector<uint32_t> pixels;
   if (display_ == nullptr) return pixels;
   Display* display = asDisplay(display_);
@@ -274,7 +196,7 @@ std::vector<uint32_t> VirtualDisplay::capture(int x, int y, int& width, int& hei
   return pixels;
 }
 
-bool VirtualDisplay::saveScreenshot(const std::string& path) {
+bool X11Screen::saveScreenshot(const std::string& path) {
   int width = 1 << 16, height = 1 << 16;
   const std::vector<uint32_t> pixels = capture(0, 0, width, height);
   if (pixels.empty()) return false;
