@@ -109,3 +109,15 @@ add_executable(xoq_instance_peer "${CMAKE_SOURCE_DIR}/tests/tools/instance_peer.
 target_link_libraries(xoq_instance_peer PRIVATE xoq_core)
 target_compile_options(xoq_instance_peer PRIVATE ${XOQ_WARNINGS})
 target_link_options(xoq_instance_peer PRIVATE ${XOQ_STATIC_LINK} -mconsole)
+# Standard stream redirection and the event log under Wine: a stand-in that
+# writes to the standard handles it finds, a command that records what it
+# receives on its standard input, and a program that makes the event log
+# calls of the EventLog natives (Wine prints what it receives).
+xoq_jvm_standin(streams STANDIN_STREAMS)
+add_executable(xoq_stdin_sink "${CMAKE_SOURCE_DIR}/tests/e2e/windows/tools/stdin_sink.cc")
+target_compile_options(xoq_stdin_sink PRIVATE ${XOQ_WARNINGS})
+target_link_options(xoq_stdin_sink PRIVATE ${XOQ_STATIC_LINK} -mconsole)
+add_executable(xoq_event_log_report "${CMAKE_SOURCE_DIR}/tests/e2e/windows/tools/event_log_report.cc")
+target_link_libraries(xoq_event_log_report PRIVATE xoq_core)
+target_compile_options(xoq_event_log_report PRIVATE ${XOQ_WARNINGS})
+target_link_options(xoq_event_log_report PRIVATE ${XOQ_STATIC_LINK} -mconsole)

@@ -146,6 +146,13 @@ if(XOQ_WINDOWS)
     PROPERTIES TIMEOUT 300 FIXTURES_REQUIRED wine ENVIRONMENT "${XOQ_WINE_ENVIRONMENT}")
 endif()
 
+# Runs a program whose descriptor 1 cannot be replaced (a seccomp filter), for
+# the Java-side redirection on Linux (end-to-end tests and the benchmark).
+add_executable(xoq_stdout_pinned "${CMAKE_SOURCE_DIR}/tests/tools/stdout_pinned.c")
+target_compile_options(xoq_stdout_pinned PRIVATE ${XOQ_WARNINGS})
+set_target_properties(xoq_stdout_pinned PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/test-tools")
+add_dependencies(xoq_e2e_linux xoq_stdout_pinned)
+
 # --- Tests that look at a screen read it through Xlib (tests/support/x11_screen) --
 find_library(XOQ_X11_LIBRARY X11 REQUIRED)
 target_link_libraries(xoq_unit_tests PRIVATE ${XOQ_X11_LIBRARY})

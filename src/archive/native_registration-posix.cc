@@ -6,8 +6,10 @@
 #include "archive/class_natives.h"
 #include "archive/native_registration.h"
 #include "archive/resource_natives.h"
+#include "eventlog/event_log_natives.h"
 #include "instances/instance_natives.h"
 #include "launcher/trace.h"
+#include "redirect/redirect_natives.h"
 #include "runtime/vm_context.h"
 #include "splash/splash_natives.h"
 
@@ -49,6 +51,20 @@ const JNINativeMethod instancesMethods[] = {
     {const_cast<char*>("setReceiver"), const_cast<char*>("(Lcom/tarvolin/xoq/Instances$ReceiverInterface;)V"),
      reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_setReceiver)},
 };
+const JNINativeMethod redirMethods[] = {
+    {const_cast<char*>("write"), const_cast<char*>("(I)V"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_RedirOutputStream_write)},
+    {const_cast<char*>("writeBytes"), const_cast<char*>("([BII)V"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_RedirOutputStream_writeBytes)},
+};
+const JNINativeMethod eventLogMethods[] = {
+    {const_cast<char*>("init"), const_cast<char*>("(Ljava/lang/String;Ljava/lang/String;)V"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_EventLog_init)},
+    {const_cast<char*>("reportEvent"), const_cast<char*>("(SSI[Ljava/lang/String;[B)V"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_EventLog_reportEvent)},
+    {const_cast<char*>("finalize"), const_cast<char*>("()V"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_EventLog_finalize)},
+};
 
 struct SupportClass {
   const char* name;
@@ -63,6 +79,8 @@ SupportClass supportClasses[] = {
     {"com/tarvolin/xoq/Handler", "Lcom/tarvolin/xoq/Handler;", handlerMethods, 1, {false}},
     {"com/tarvolin/xoq/SplashScreen", "Lcom/tarvolin/xoq/SplashScreen;", splashMethods, 3, {false}},
     {"com/tarvolin/xoq/Instances", "Lcom/tarvolin/xoq/Instances;", instancesMethods, 6, {false}},
+    {"com/tarvolin/xoq/RedirOutputStream", "Lcom/tarvolin/xoq/RedirOutputStream;", redirMethods, 2, {false}},
+    {"com/tarvolin/xoq/EventLog", "Lcom/tarvolin/xoq/EventLog;", eventLogMethods, 3, {false}},
 };
 
 bool bindTo(JNIEnv* env, jclass type, SupportClass& support) {
@@ -79,8 +97,8 @@ bool allBound() {
   return true;
 }
 
-// Called for every class the runtime prepares, until both support classes
-// are bound; preparation comes before any of their methods can run.
+// Called for every class the runtime prepares, until every support class
+// is bound; preparation comes before any of their methods can run.
 void JNICALL onClassPrepare(jvmtiEnv* jvmti, JNIEnv* env, jthread /*thread*/, jclass type) {
   char* signature = nullptr;
   if (jvmti->GetClassSignature(type, &signature, nullptr) != JVMTI_ERROR_NONE || signature == nullptr) return;

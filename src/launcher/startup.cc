@@ -16,6 +16,7 @@
 #include "launcher/trace.h"
 #include "launcher/working_directory.h"
 #include "platform/platform.h"
+#include "redirect/stream_redirector.h"
 #include "runtime/main_class.h"
 #include "runtime/runtime_search.h"
 #include "runtime/vm_context.h"
@@ -73,7 +74,7 @@ int runLauncher(int argc, char** argv) {
   // relative runtime paths are looked for in.
   showStartupSplash(config);
   applyForcedWorkingDirectory(config);
-  trace("standard streams: left as they are (redirection is not built yet)");
+  redirectStandardStreams(config, vm);
   applySingleInstance(config, instances);
 
   int argumentCount = argc;
@@ -155,6 +156,7 @@ int launchApplication(int32_t argumentCount, char** arguments, void (*hook)(), i
 }
 
 void afterVmCreated() {
+  if (theVm != nullptr && theVm->env != nullptr) theStreamRedirector.installJavaRedirection(theVm->env);
   platform::installConsoleSignalHandler(onConsoleSignal);
   trace("console signal handlers installed");
 }

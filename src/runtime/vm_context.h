@@ -18,6 +18,9 @@ struct VmContext {
   void* library = nullptr;             // the loaded runtime library, or null
   JavaVM* vm = nullptr;                // the created virtual machine, or null
   JNIEnv* env = nullptr;               // the launch thread's environment
+  // Handed to the virtual machine as its "exit" hook when set: called when
+  // System.exit or Runtime.halt ends the process.
+  void(JNICALL* exitHook)(jint status) = nullptr;
 };
 
 /// Appends one option for the virtual machine's creation.

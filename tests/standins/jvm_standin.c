@@ -3,11 +3,13 @@
  * machines the tests run on. Built in several variants (see
  * cmake/windows.cmake); each creation entry point writes what the launcher
  * handed it to the file named by XOQ_STANDIN_RECORD, then fails, since there
- * is no virtual machine behind it.
+ * is no virtual machine behind it (the streams variant writes to the
+ * standard handles first, or ends the process as a runtime may).
  */
 #include <windows.h>
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 /* This library provides the invocation functions that jni.h declares. */
@@ -19,7 +21,7 @@
 __declspec(dllimport) int xoqStandinDependency(void);
 #endif
 
-#if defined(STANDIN_CREATE) || defined(STANDIN_CREATE_IMPL)
+#if defined(STANDIN_CREATE) || defined(STANDIN_CREATE_IMPL) || defined(STANDIN_STREAMS)
 static void record(const char* entry, void* raw) {
   char path[MAX_PATH];
   if (GetEnvironmentVariableA("XOQ_STANDIN_RECORD", path, sizeof path) == 0) return;
@@ -38,7 +40,35 @@ static void record(const char* entry, void* raw) {
 #ifdef STANDIN_NEEDS_DEPENDENCY
   fprintf(file, "dependency=%d\n", xoqStandinDependency());
 #endif
+#ifdef STANDIN_STREAMS
+  fprintf(file, "stdout=%p\nstderr=%p\n", (void*)GetStdHandle(STD_OUTPUT_HANDLE),
+          (void*)GetStdHandle(STD_ERROR_HANDLE));
+#endif
   fclose(file);
+}
+#endif
+
+#ifdef STANDIN_STREAMS
+static void writeLine(DWORD which, const char* text) {
+  DWORD written = 0;
+  WriteFile(GetStdHandle(which), text, (DWORD)strlen(text), &written, NULL);
+}
+
+/*
+ * Like a runtime, which takes its standard streams from the standard
+ * handles when it is loaded: one line to each, then, as a runtime that
+ * cannot start ends the process from inside its creation, ExitProcess with
+ * the code in XOQ_STANDIN_EXIT, when that is set; else creation fails.
+ */
+JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* args) {
+  record("JNI_CreateJavaVM", args);
+  writeLine(STD_OUTPUT_HANDLE, "runtime: standard output\n");
+  writeLine(STD_ERROR_HANDLE, "runtime: standard error\n");
+  char code[16];
+  if (GetEnvironmentVariableA("XOQ_STANDIN_EXIT", code, sizeof code) > 0) ExitProcess((UINT)atoi(code));
+  *vm = NULL;
+  *env = NULL;
+  return JNI_ERR;
 }
 #endif
 
@@ -129,7 +159,7 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* args) {
 }
 #endif
 
-#if !defined(STANDIN_CREATE) && !defined(STANDIN_CREATE_IMPL) && !defined(STANDIN_HOLD)
+#if !defined(STANDIN_CREATE) && !defined(STANDIN_CREATE_IMPL) && !defined(STANDIN_HOLD) && !defined(STANDIN_STREAMS)
 /* A library with no creation entry point at all. */
 __declspec(dllexport) int standinWithoutEntryPoint(void) { return 0; }
 #endif
