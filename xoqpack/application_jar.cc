@@ -5,26 +5,21 @@
 #include <set>
 #include <sstream>
 
+#include "archive/archive_node.h"
 #include "config/ascii.h"
 #include "jar_manifest.h"
+#include "path_names.h"
 #include "platform/platform.h"
 
 namespace xoq {
 
 namespace {
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 std::string percentDecoded(const std::string& text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
-      out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+    if (text[i] == '%' && i + 2 < text.size() && hexDigitValue(text[i + 1]) >= 0 && hexDigitValue(text[i + 2]) >= 0) {
+      out += static_cast<char>(hexDigitValue(text[i + 1]) * 16 + hexDigitValue(text[i + 2]));
       i += 2;
     } else {
       out += text[i];
@@ -63,14 +58,14 @@ size_t schemeLength(const std::string& text) {
   return 0;
 }
 
-std::string folderOf(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
-
-std::string baseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+// The name a jar is stored under: the launcher opens only entries named like
+// archives, while the runtime takes any file as a jar.
+std::string archiveName(const std::string& name) { return isNestedArchiveName(name) ? name : name + ".jar"; }
 
 // "lib/util.jar", or "lib/util-2.jar" and on when another jar of that name
 // came first.
 std::string libraryName(const std::string& file, std::set<std::string>& taken) {
-  const std::string base = baseName(file);
+  const std::string base = archiveName(fileNameOf(file));
   const size_t dot = base.rfind('.');
   const std::string stem = dot == std::string::npos || dot == 0 ? base : base.substr(0, dot);
   const std::string extension = base.substr(stem.size());
@@ -79,10 +74,27 @@ std::string libraryName(const std::string& file, std::set<std::string>& taken) {
   return name;
 }
 
+// What java -jar does with the application jar's manifest that a packaged
+// program does not, and what the user may do instead.
+std::string launcherOnlyWarning(const std::string& jar, const std::string& name, const std::string& value) {
+  std::string warning = jar + " sets " + name + ": " + value + " in its manifest, which java -jar acts on and the " +
+                        "packaged program does not";
+  if (startsWithIgnoringCase(name, "add-")) {
+    const std::string option = asciiLower(name[4]) == 'o' ? "--add-opens" : "--add-exports";
+    warning += "; write a line option " + option + "=MODULE/PACKAGE=ALL-UNNAMED into the configuration for each";
+  } else if (startsWithIgnoringCase(name, "enable-")) {
+    warning += "; write the line option --enable-native-access=ALL-UNNAMED into the configuration";
+  } else if (startsWithIgnoringCase(name, "splash")) {
+    warning += "; give the image with --splash-image";
+  }
+  return warning;
+}
+
 struct Pending {
   std::string path;     // absolute
   std::string entry;    // as the manifest names it; empty for the application jar
   std::string namedBy;  // the jar whose manifest names it
+  bool byApplication;   // named by the application jar itself
 };
 
 }  // namespace
@@ -98,7 +110,8 @@ std::string resolveClassPathEntry(const std::string& folder, const std::string& 
       const std::string host = path.substr(2, slash == std::string::npos ? std::string::npos : slash - 2);
       path = slash == std::string::npos ? "/" : path.substr(slash);
       // Another machine's file: kept recognisably, so that it is reported.
-      if (!host.empty() && host != "localhost") return "//" + host + path;
+      const bool local = host.empty() || (host.size() == 9 && startsWithIgnoringCase(host, "localhost"));
+      if (!local) return "//" + host + path;
     }
   }
   if (path.empty() || path[0] != '/') path = folder + path;
@@ -109,30 +122,55 @@ bool collectApplicationJar(const std::string& path, bool followClassPath, Applic
   namespace fs = std::filesystem;
   result = ApplicationJar();
   std::error_code code;
-  std::vector<Pending> pending = {{fs::absolute(path, code).lexically_normal().string(), "", ""}};
+  const std::string given = fs::absolute(path, code).lexically_normal().string();
+  // The runtime opens the application jar by its canonical path, so that the
+  // Class-Path of a linked jar is read beside the link's target. The jars
+  // that Class-Path names are taken as named.
+  const std::string canonical = fs::canonical(path, code).string();
+  std::vector<Pending> pending = {{code ? given : canonical, "", "", false}};
   std::set<std::string> seen;
   std::set<std::string> names;
   while (!pending.empty()) {
     const Pending next = pending.back();
     pending.pop_back();
     const bool application = next.namedBy.empty();
-    if (!application && (!platform::exists(next.path) || next.path.compare(0, 2, "//") == 0)) {
-      error = next.namedBy + " names " + next.entry + " in its Class-Path, but " + next.path + " does not exist";
-      return false;
-    }
-    if (!application && platform::isDirectory(next.path)) {
-      error = next.namedBy + " names the folder " + next.entry +
-              " in its Class-Path; xoqpack follows jars only (add the folder with --add-tree)";
-      return false;
-    }
-    // Each file once, however it is named (links included).
-    const std::string identity = fs::canonical(next.path, code).string();
-    if (!seen.insert(code ? next.path : identity).second) continue;
     JarManifest manifest;
-    if (!readJarManifest(application ? path : next.path, manifest, error)) return false;
+    // java -jar passes over the Class-Path entries it cannot open as jars.
+    // xoqpack says so, and stops only for the application jar's own: those
+    // are the user's to mend, the others are often optional libraries that
+    // a distribution does not install.
+    std::string problem;
+    bool folder = false;
+    if (!application && (next.path.compare(0, 2, "//") == 0 || !platform::exists(next.path))) {
+      problem = next.path + " does not exist";
+    } else if (!application && platform::isDirectory(next.path)) {
+      folder = true;
+      problem = next.entry.back() == '/'
+                    ? next.path + " is a folder, which java -jar searches and xoqpack does not: add it with --add-tree"
+                    : next.path + " is a folder without a trailing '/', which java -jar ignores";
+    } else {
+      // Each file once, however it is named (links included).
+      const std::string identity = fs::canonical(next.path, code).string();
+      if (!seen.insert(code ? next.path : identity).second) continue;
+      if (!readJarManifest(application ? path : next.path, manifest, problem) && application) {
+        error = problem;
+        return false;
+      }
+    }
+    if (!problem.empty()) {
+      const std::string line = next.namedBy + " names " + next.entry + " in its Class-Path, but " + problem;
+      if (next.byApplication && !folder) {
+        error = line;
+        return false;
+      }
+      result.warnings.push_back(folder ? line : line + "; left out, as java -jar leaves it out");
+      continue;
+    }
     if (application) {
       result.mainClass = manifest.mainClass;
-      result.jars.push_back({path, baseName(next.path)});
+      result.jars.push_back({path, archiveName(fileNameOf(given))});
+      for (const auto& attribute : manifest.launcherOnly)
+        result.warnings.push_back(launcherOnlyWarning(path, attribute.first, attribute.second));
       if (!followClassPath) break;
     } else {
       result.jars.push_back({next.path, libraryName(next.path, names)});
@@ -144,7 +182,7 @@ bool collectApplicationJar(const std::string& path, bool followClassPath, Applic
     std::string token;
     while (tokens >> token) {
       const std::string file = resolveClassPathEntry(folderOf(next.path), token);
-      if (!file.empty()) found.push_back({file, token, application ? path : next.path});
+      if (!file.empty()) found.push_back({file, token, application ? path : next.path, application});
     }
     pending.insert(pending.end(), found.rbegin(), found.rend());
   }

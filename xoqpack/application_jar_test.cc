@@ -18,6 +18,7 @@ TEST(ClassPathEntry, ResolvesAsAUrlAgainstTheJarsFolder) {
   EXPECT_EQ(resolveClassPathEntry(folder, "file:/usr/share/java/a.jar"), "/usr/share/java/a.jar");
   EXPECT_EQ(resolveClassPathEntry(folder, "FILE:///usr/share/java/a.jar"), "/usr/share/java/a.jar");
   EXPECT_EQ(resolveClassPathEntry(folder, "file://localhost/a.jar"), "/a.jar");
+  EXPECT_EQ(resolveClassPathEntry(folder, "file://LocalHost/a.jar"), "/a.jar");
   EXPECT_EQ(resolveClassPathEntry(folder, "file:lib/a.jar"), "/apps/notes/lib/a.jar");
   EXPECT_EQ(resolveClassPathEntry(folder, "file://server/share/a.jar"), "//server/share/a.jar");
   EXPECT_EQ(resolveClassPathEntry(folder, "a.jar#part"), "/apps/notes/a.jar");
@@ -33,6 +34,14 @@ TEST(JarManifest, ReadsTheMainSectionWithContinuationLines) {
   EXPECT_EQ(manifest.mainClass, "com.example.Main");
   EXPECT_EQ(manifest.classPath, "lib/a.jar lib/b.jar");
   EXPECT_EQ(parseJarManifest("Main-Class: a.B\nClass-Path: x.jar").classPath, "x.jar");
+  // The launcher trims the main class and takes '/' for '.'.
+  EXPECT_EQ(parseJarManifest("Main-Class:  com/example/Main \t\r\n").mainClass, "com.example.Main");
+  // What java -jar alone acts on, the last of a name winning.
+  const JarManifest launcher = parseJarManifest(
+      "Add-Opens: java.base/java.io\nadd-opens: java.base/java.lang\nSplashScreen-Image: s.png\nX-Other: y\n");
+  ASSERT_EQ(launcher.launcherOnly.size(), 2u);
+  EXPECT_EQ(launcher.launcherOnly[0], std::make_pair(std::string("add-opens"), std::string("java.base/java.lang")));
+  EXPECT_EQ(launcher.launcherOnly[1].first, "SplashScreen-Image");
 }
 
 }  // namespace

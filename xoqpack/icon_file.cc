@@ -1,5 +1,8 @@
 #include "icon_file.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "archive/byte_order.h"
 #include "splash_images.h"
 
@@ -45,6 +48,30 @@ bool readIconFile(const std::string& file, std::vector<IconImage>& images, std::
     error = count == 0 ? "holds no images" : "is cut short in its list of images";
     return false;
   }
+  // Where each image lies. Images may not share bytes: a file whose entries
+  // all point at one large image would otherwise ask for its size many
+  // times over.
+  std::vector<std::pair<uint64_t, size_t>> ranges;  // offset and image index
+  for (size_t i = 0; i < count; ++i) {
+    const uint8_t* entry = data + kDirectorySize + i * kFileEntrySize;
+    const uint32_t size = readLittle32(entry + 8);
+    const uint32_t offset = readLittle32(entry + 12);
+    if (size == 0 || offset > file.size() || file.size() - offset < size) {
+      error = "is cut short: image " + std::to_string(i + 1) + " lies beyond the end of the file";
+      return false;
+    }
+    ranges.emplace_back(offset, i);
+  }
+  std::sort(ranges.begin(), ranges.end());
+  for (size_t i = 1; i < ranges.size(); ++i) {
+    const uint8_t* before = data + kDirectorySize + ranges[i - 1].second * kFileEntrySize;
+    if (ranges[i - 1].first + readLittle32(before + 8) > ranges[i].first) {
+      error = "is broken: images " + std::to_string(std::min(ranges[i - 1].second, ranges[i].second) + 1) + " and " +
+              std::to_string(std::max(ranges[i - 1].second, ranges[i].second) + 1) + " overlap";
+      return false;
+    }
+  }
+
   images.clear();
   for (size_t i = 0; i < count; ++i) {
     const uint8_t* entry = data + kDirectorySize + i * kFileEntrySize;
@@ -56,11 +83,6 @@ bool readIconFile(const std::string& file, std::vector<IconImage>& images, std::
     image.bits = readLittle16(entry + 6);
     const uint32_t size = readLittle32(entry + 8);
     const uint32_t offset = readLittle32(entry + 12);
-    const std::string number = "image " + std::to_string(i + 1);
-    if (size == 0 || offset > file.size() || file.size() - offset < size) {
-      error = "is cut short: " + number + " lies beyond the end of the file";
-      return false;
-    }
     image.data = file.substr(offset, size);
     const char* format = splashImageFormat(image.data);
     if (format != nullptr && std::string(format) == "PNG") {
@@ -68,7 +90,7 @@ bool readIconFile(const std::string& file, std::vector<IconImage>& images, std::
     } else if (size >= kBitmapInfoHeader && readLittle32(data + offset) == kBitmapInfoHeader) {
       if (image.bits == 0) image.bits = readLittle16(data + offset + 14);
     } else {
-      error = "is broken: " + number + " is neither a bitmap nor a PNG";
+      error = "is broken: image " + std::to_string(i + 1) + " is neither a bitmap nor a PNG";
       return false;
     }
     if (image.planes == 0) image.planes = 1;

@@ -1,5 +1,7 @@
 #include "jar_manifest.h"
 
+#include <algorithm>
+
 #include "archive/zip_reader.h"
 #include "config/ascii.h"
 #include "platform/platform.h"
@@ -12,13 +14,39 @@ bool sameName(const std::string& a, const char* lowerCase) {
   return a.size() == std::char_traits<char>::length(lowerCase) && startsWithIgnoringCase(a, lowerCase);
 }
 
+// What the Java launcher itself takes from the application jar's manifest,
+// beyond Main-Class and Class-Path.
+constexpr const char* kLauncherAttributes[] = {"add-opens", "add-exports", "enable-native-access",
+                                               "launcher-agent-class", "splashscreen-image"};
+
+// The value without the spaces and control characters around it, as Java's
+// String.trim() leaves it.
+std::string trimmed(const std::string& value) {
+  size_t first = 0;
+  size_t end = value.size();
+  while (first < end && static_cast<unsigned char>(value[first]) <= ' ') ++first;
+  while (end > first && static_cast<unsigned char>(value[end - 1]) <= ' ') --end;
+  return value.substr(first, end - first);
+}
+
 void keep(JarManifest& manifest, const std::string& line) {
   const size_t colon = line.find(": ");
   if (colon == std::string::npos) return;
   const std::string name = line.substr(0, colon);
   const std::string value = line.substr(colon + 2);
-  if (sameName(name, "main-class")) manifest.mainClass = value;
+  if (sameName(name, "main-class")) {
+    manifest.mainClass = trimmed(value);
+    std::replace(manifest.mainClass.begin(), manifest.mainClass.end(), '/', '.');
+  }
   if (sameName(name, "class-path")) manifest.classPath = value;
+  for (const char* attribute : kLauncherAttributes) {
+    if (!sameName(name, attribute)) continue;
+    // A later line of the same name wins, as in java.util.jar.Manifest.
+    auto& found = manifest.launcherOnly;
+    found.erase(std::remove_if(found.begin(), found.end(), [&](const auto& a) { return sameName(a.first, attribute); }),
+                found.end());
+    found.emplace_back(name, value);
+  }
 }
 
 }  // namespace
@@ -60,12 +88,16 @@ bool readJarManifest(const std::string& path, JarManifest& manifest, std::string
   for (const ZipEntry& entry : zip.entries()) {
     const std::string_view name = zip.name(entry);
     if (name.size() != 20 || !startsWithIgnoringCase(name, "meta-inf/manifest.mf")) continue;
+    // Located first: locate() checks the size the entry claims against its
+    // data before that size is allocated.
     const uint8_t* stored = nullptr;
-    std::string bytes(entry.size, '\0');
-    Inflater inflater;
     const char* failure = zip.locate(entry, stored);
-    if (failure == nullptr)
+    std::string bytes;
+    Inflater inflater;
+    if (failure == nullptr) {
+      bytes.resize(entry.size);
       failure = ZipReader::extract(entry, stored, reinterpret_cast<uint8_t*>(&bytes[0]), inflater);
+    }
     if (failure != nullptr) {
       error = "cannot read the manifest of " + path + ": " + failure;
       return false;

@@ -15,6 +15,7 @@
 #include "config/ascii.h"
 #include "config/config_store.h"
 #include "config_block.h"
+#include "path_names.h"
 #include "pe_image.h"
 #include "platform/platform.h"
 #include "splash_images.h"
@@ -121,10 +122,8 @@ bool pack(const PackRequest& request, std::string& error) {
   const bool windows = looksLikePeImage(image);
   std::string splashImage;
   if (windows) {
-    const size_t slash = request.outputPath.rfind('/');
-    const std::string outputName =
-        slash == std::string::npos ? request.outputPath : request.outputPath.substr(slash + 1);
-    if (!addWindowsResources(image, request.templatePath, request.resources, outputName, error)) return false;
+    if (!addWindowsResources(image, request.templatePath, request.resources, fileNameOf(request.outputPath), error))
+      return false;
   } else if (!request.resources.firstWindowsOnlyOption().empty()) {
     error = request.resources.firstWindowsOnlyOption() +
             " is for the Windows targets: a Linux executable has no Windows resources";
@@ -150,6 +149,9 @@ bool pack(const PackRequest& request, std::string& error) {
   if (!request.applicationJar.empty()) {
     ApplicationJar jar;
     if (!collectApplicationJar(request.applicationJar, request.followClassPath, jar, error)) return false;
+    if (request.warn) {
+      for (const std::string& warning : jar.warnings) request.warn(warning);
+    }
     // A mainclass line of the configuration wins; otherwise the jar's goes
     // first, ahead of an empty one.
     ConfigStore store;

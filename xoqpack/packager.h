@@ -6,6 +6,7 @@
 #ifndef XOQPACK_PACKAGER_H_
 #define XOQPACK_PACKAGER_H_
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,9 @@ struct PackRequest {
   // the configuration names one, and its Class-Path followed unless off.
   std::string applicationJar;
   bool followClassPath = true;
+  // Told, one line at a time, of what xoqpack leaves out and the user may
+  // want to know about; may be empty.
+  std::function<void(const std::string& warning)> warn;
 };
 
 /// Checks an entry name: relative, '/'-separated (a '\' is turned into '/'),

@@ -15,6 +15,8 @@ constexpr uint16_t kMagicPe32 = 0x10B;
 constexpr uint16_t kMagicPe32Plus = 0x20B;
 constexpr uint32_t kResourceDirectory = 2;
 constexpr uint32_t kCertificateDirectory = 4;
+constexpr uint32_t kDebugDirectory = 6;
+constexpr size_t kDebugEntrySize = 28;             // IMAGE_DEBUG_DIRECTORY
 constexpr uint32_t kInitializedData = 0x00000040;  // IMAGE_SCN_CNT_INITIALIZED_DATA
 constexpr uint32_t kMemoryRead = 0x40000000;       // IMAGE_SCN_MEM_READ
 // What a replaced resource section is called from then on: it keeps its
@@ -28,11 +30,6 @@ const uint8_t* at(const std::string& file, size_t offset) {
 
 void put32(std::string& file, size_t offset, uint32_t value) {
   writeLittle32(reinterpret_cast<uint8_t*>(&file[offset]), value);
-}
-
-void put16(std::string& file, size_t offset, uint16_t value) {
-  file[offset] = static_cast<char>(value & 0xFF);
-  file[offset + 1] = static_cast<char>(value >> 8);
 }
 
 uint64_t alignUp(uint64_t value, uint32_t alignment) { return (value + alignment - 1) / alignment * alignment; }
@@ -176,6 +173,22 @@ void PeImage::addInitializedData(int64_t delta) {
   put32(file_, field, static_cast<uint32_t>(static_cast<int64_t>(readLittle32(at(file_, field))) + delta));
 }
 
+bool PeImage::debugDataFrom(uint64_t offset) const {
+  const size_t directories = optionalOffset_ + dataDirectoryOffset(readLittle16(at(file_, optionalOffset_)));
+  if (readLittle32(at(file_, directories - 4)) <= kDebugDirectory ||
+      directories + 8 * (kDebugDirectory + 1) > sectionTable_)
+    return false;
+  const uint32_t rva = readLittle32(at(file_, directories + 8 * kDebugDirectory));
+  const uint32_t size = readLittle32(at(file_, directories + 8 * kDebugDirectory + 4));
+  std::string_view entries;
+  if (rva == 0 || !read(rva, size, entries)) return false;
+  for (size_t entry = 0; entry + kDebugEntrySize <= entries.size(); entry += kDebugEntrySize) {
+    const uint8_t* fields = reinterpret_cast<const uint8_t*>(entries.data()) + entry;
+    if (readLittle32(fields + 16) != 0 && readLittle32(fields + 24) >= offset) return true;
+  }
+  return false;
+}
+
 bool PeImage::replaceResources(const std::function<std::string(uint32_t rva)>& build, std::string& error) {
   const uint32_t fileAlign = fileAlignment();
   const uint32_t sectionAlign = sectionAlignment();
@@ -189,6 +202,10 @@ bool PeImage::replaceResources(const std::function<std::string(uint32_t rva)>& b
     if (section.rawSize != 0) sectionsEnd = std::max<uint64_t>(sectionsEnd, section.rawOffset + section.rawSize);
   }
   const std::string trailing = file_.substr(sectionsEnd);
+  if (!trailing.empty() && debugDataFrom(sectionsEnd)) {
+    error = "its debugging data lies after its sections, where the resources go; strip it first";
+    return false;
+  }
   const size_t symbolField = peOffset_ + 4 + 8;
   const uint32_t symbols = readLittle32(at(file_, symbolField));
   const auto putBack = [&](uint64_t rawEnd) {
@@ -267,7 +284,7 @@ bool PeImage::replaceResources(const std::function<std::string(uint32_t rva)>& b
   }
   sections_.push_back(added);
   writeSectionHeader(sections_.size() - 1);
-  put16(file_, peOffset_ + 4 + 2, static_cast<uint16_t>(sections_.size()));
+  writeLittle16(reinterpret_cast<uint8_t*>(&file_[peOffset_ + 4 + 2]), static_cast<uint16_t>(sections_.size()));
   addInitializedData(added.rawSize);
   setResourceDirectory(added.virtualAddress, added.virtualSize);
   put32(file_, optionalOffset_ + kSizeOfImage, static_cast<uint32_t>(alignUp(imageEnd(), sectionAlign)));

@@ -46,12 +46,18 @@ class PeImage {
   /// Replaces the resource section with what `build` makes for the address
   /// it is given. The section is rewritten where it stands when it is the
   /// last one; otherwise a new section after the last one takes it, and the
-  /// old one, renamed, keeps its bytes. The data directory, section table, SizeOfImage and
-  /// SizeOfInitializedData follow. False with `error` when the section table
-  /// has no room for a new entry.
+  /// old one, renamed, keeps its bytes. The data directory, section table,
+  /// SizeOfImage, SizeOfInitializedData and the symbol table's file offset
+  /// follow. False with `error` when the section table has no room for a
+  /// new entry, or when debugging data that only a file offset finds lies
+  /// after the sections and would have to move.
   bool replaceResources(const std::function<std::string(uint32_t rva)>& build, std::string& error);
 
  private:
+  /// True when a debug directory entry keeps its data in the file at or
+  /// after `offset`, outside every section, where only its file offset
+  /// finds it.
+  bool debugDataFrom(uint64_t offset) const;
   /// The end of the last section in memory, before alignment.
   uint64_t imageEnd() const;
   uint32_t sectionAlignment() const;

@@ -128,6 +128,45 @@ TEST(ResourceWriter, DamagedDirectoriesAreReportedNotFollowed) {
   ASSERT_TRUE(image.parse(imageWith(section), error)) << error;
   EXPECT_FALSE(tree.read(image, error));
   EXPECT_NE(error.find("damaged"), std::string::npos) << error;
+
+  // 64 names of one type all lead to one leaf whose data is the whole
+  // section: each would copy it again.
+  std::string hostile(0x1000, '\0');
+  put32(hostile, 14, 1);  // the root: one type
+  put32(hostile, 16, 5);
+  put32(hostile, 20, 0x80000000u | 24);
+  put32(hostile, 24 + 14, 64);  // the type: 64 names, one directory
+  for (uint32_t i = 0; i < 64; ++i) {
+    put32(hostile, 40 + 8 * i, i + 1);
+    put32(hostile, 40 + 8 * i + 4, 0x80000000u | 552);
+  }
+  put32(hostile, 552 + 14, 1);  // the name: one language, one leaf
+  put32(hostile, 568, kLanguageUsEnglish);
+  put32(hostile, 572, 576);
+  put32(hostile, 576, kSectionRva);
+  put32(hostile, 580, 0x1000);
+  ASSERT_TRUE(image.parse(imageWith(hostile), error)) << error;
+  EXPECT_FALSE(tree.read(image, error));
+  EXPECT_NE(error.find("more than the whole file"), std::string::npos) << error;
+}
+
+TEST(ResourceWriter, DebugDataThatOnlyAFileOffsetFindsIsNotMovedAway) {
+  ResourceTree tree;
+  tree.set(resource(ResourceName::number(kResourceString), ResourceName::number(1), "messages"));
+  std::string section = tree.write(kSectionRva);
+  const size_t debug = section.size();
+  section += std::string(28, '\0');  // one debug directory entry
+  put32(section, debug + 16, sizeof kSymbols);
+  put32(section, debug + 24, kRawOffset + 0x200);  // where the symbols stand
+  std::string file = imageWith(section);
+  put32(file, 0x58 + 112 + 8 * 6, kSectionRva + static_cast<uint32_t>(debug));
+  put32(file, 0x58 + 112 + 8 * 6 + 4, 28);
+  PeImage image;
+  std::string error;
+  ASSERT_TRUE(image.parse(file, error)) << error;
+  tree.set(resource(ResourceName::number(kResourceData), ResourceName::number(100), std::string(5000, 'j')));
+  EXPECT_FALSE(image.replaceResources([&](uint32_t rva) { return tree.write(rva); }, error));
+  EXPECT_NE(error.find("debugging data"), std::string::npos) << error;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "resource_tree.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "archive/byte_order.h"
 
@@ -91,6 +92,14 @@ class TreeReader {
       error = "a resource's data lies outside the image";
       return false;
     }
+    // Entries of a sound tree do not share data, so together they hold no
+    // more than the image; a damaged one could name its whole section from
+    // every leaf.
+    copied_ += size;
+    if (copied_ > image_.bytes().size()) {
+      error = "its resources add up to more than the whole file";
+      return false;
+    }
     path.codePage = readLittle32(bytes(offset + 8));
     path.data.assign(data.data(), data.size());
     out_.push_back(path);
@@ -101,6 +110,7 @@ class TreeReader {
   std::string_view section_;
   std::vector<Resource>& out_;
   size_t visited_ = 0;
+  uint64_t copied_ = 0;  // bytes of resource data taken so far
 };
 
 }  // namespace
@@ -165,53 +175,51 @@ void ResourceTree::remove(const ResourceName& type, const ResourceName& name) {
 std::string ResourceTree::write(uint32_t rva) const {
   std::vector<Resource> sorted = resources_;
   std::stable_sort(sorted.begin(), sorted.end(), resourceBefore);
-  const size_t count = sorted.size();
 
-  // One directory per distinct prefix: the root, one per type, one per
-  // (type, name). newType[i] and newName[i] tell whether resource i opens a
-  // new entry at that level.
-  std::vector<bool> newType(count), newName(count);
-  for (size_t i = 0; i < count; ++i) {
-    newType[i] = i == 0 || compareResourceNames(sorted[i].type, sorted[i - 1].type) != 0;
-    newName[i] = newType[i] || compareResourceNames(sorted[i].name, sorted[i - 1].name) != 0;
-  }
-  const auto entriesUnder = [&](size_t first, const std::vector<bool>& opens, const std::vector<bool>& ends) {
-    size_t entries = 0;
-    for (size_t i = first; i < count && (i == first || !ends[i]); ++i) entries += opens[i] ? 1 : 0;
-    return entries;
+  // The tree's levels: types, the names of each, the languages of each name
+  // (a run of `sorted`, since set() keeps one resource per type, name and
+  // language). `directory` is where each one's directory goes.
+  struct NameGroup {
+    size_t first;
+    size_t count;
+    size_t directory;
   };
-  const std::vector<bool> everyOne(count, true);
-  const std::vector<bool> none(count, false);
+  struct TypeGroup {
+    std::vector<NameGroup> names;
+    size_t directory;
+  };
+  std::vector<TypeGroup> types;
+  for (size_t i = 0; i < sorted.size(); ++i) {
+    const bool newType = i == 0 || compareResourceNames(sorted[i].type, sorted[i - 1].type) != 0;
+    if (newType) types.push_back({{}, 0});
+    if (newType || compareResourceNames(sorted[i].name, sorted[i - 1].name) != 0)
+      types.back().names.push_back({i, 0, 0});
+    ++types.back().names.back().count;
+  }
 
   // Offsets: root, type directories, name directories, data entries, texts,
   // then the data itself.
-  size_t offset = kDirectorySize + kEntrySize * entriesUnder(0, newType, none);
-  std::vector<size_t> typeDirectory(count), nameDirectory(count);
-  for (size_t i = 0; i < count; ++i) {
-    if (!newType[i]) continue;
-    typeDirectory[i] = offset;
-    offset += kDirectorySize + kEntrySize * entriesUnder(i, newName, newType);
+  const auto textSize = [](const ResourceName& name) { return name.isText() ? 2 + 2 * name.text.size() : 0; };
+  size_t offset = kDirectorySize + kEntrySize * types.size();
+  size_t textBytes = 0;
+  for (TypeGroup& type : types) {
+    type.directory = offset;
+    offset += kDirectorySize + kEntrySize * type.names.size();
+    textBytes += textSize(sorted[type.names.front().first].type);
   }
-  for (size_t i = 0; i < count; ++i) {
-    if (!newName[i]) continue;
-    nameDirectory[i] = offset;
-    offset += kDirectorySize + kEntrySize * entriesUnder(i, everyOne, newName);
+  for (TypeGroup& type : types) {
+    for (NameGroup& name : type.names) {
+      name.directory = offset;
+      offset += kDirectorySize + kEntrySize * name.count;
+      textBytes += textSize(sorted[name.first].name);
+      for (size_t i = name.first; i < name.first + name.count; ++i) textBytes += textSize(sorted[i].language);
+    }
   }
   const size_t dataEntries = offset;
-  offset += kDataEntrySize * count;
-  std::vector<size_t> typeText(count), nameText(count), languageText(count);
-  const auto placeText = [&](const ResourceName& name, size_t& at) {
-    if (!name.isText()) return;
-    at = offset;
-    offset += 2 + 2 * name.text.size();
-  };
-  for (size_t i = 0; i < count; ++i) {
-    if (newType[i]) placeText(sorted[i].type, typeText[i]);
-    if (newName[i]) placeText(sorted[i].name, nameText[i]);
-    placeText(sorted[i].language, languageText[i]);
-  }
-  std::vector<size_t> dataAt(count);
-  for (size_t i = 0; i < count; ++i) {
+  size_t text = dataEntries + kDataEntrySize * sorted.size();
+  offset = text + textBytes;
+  std::vector<size_t> dataAt(sorted.size());
+  for (size_t i = 0; i < sorted.size(); ++i) {
     offset = (offset + 7) & ~static_cast<size_t>(7);
     dataAt[i] = offset;
     offset += sorted[i].data.size();
@@ -219,63 +227,50 @@ std::string ResourceTree::write(uint32_t rva) const {
 
   std::string out(offset, '\0');
   uint8_t* base = reinterpret_cast<uint8_t*>(&out[0]);
-  const auto put16 = [&](size_t at, uint16_t value) {
-    base[at] = static_cast<uint8_t>(value & 0xFF);
-    base[at + 1] = static_cast<uint8_t>(value >> 8);
-  };
-  const auto putText = [&](const ResourceName& name, size_t at) {
-    put16(at, static_cast<uint16_t>(name.text.size()));
-    for (size_t k = 0; k < name.text.size(); ++k) put16(at + 2 + 2 * k, name.text[k]);
-  };
-  // A directory header, and its entries filled one by one.
-  struct Directory {
-    size_t at;
-    size_t next;
-  };
-  const auto openDirectory = [&](size_t at, size_t first, const std::vector<bool>& opens, const std::vector<bool>& ends,
-                                 const ResourceName Resource::*level) {
+  // A directory at `at` with its entries, each a name and what it leads to
+  // (text names sort first, as the header counts them); a text goes to the
+  // next free place for texts.
+  using Entries = std::vector<std::pair<const ResourceName*, uint32_t>>;
+  const auto directory = [&](size_t at, const Entries& entries) {
     uint16_t texts = 0;
-    uint16_t numbers = 0;
-    for (size_t i = first; i < count && (i == first || !ends[i]); ++i) {
-      if (!opens[i]) continue;
-      if ((sorted[i].*level).isText()) {
+    for (size_t i = 0; i < entries.size(); ++i) {
+      const ResourceName& name = *entries[i].first;
+      uint32_t field = name.id;
+      if (name.isText()) {
         ++texts;
-      } else {
-        ++numbers;
+        field = kHighBit | static_cast<uint32_t>(text);
+        writeLittle16(base + text, static_cast<uint16_t>(name.text.size()));
+        for (size_t k = 0; k < name.text.size(); ++k) writeLittle16(base + text + 2 + 2 * k, name.text[k]);
+        text += textSize(name);
       }
+      writeLittle32(base + at + kDirectorySize + kEntrySize * i, field);
+      writeLittle32(base + at + kDirectorySize + kEntrySize * i + 4, entries[i].second);
     }
-    put16(at + 12, texts);
-    put16(at + 14, numbers);
-    return Directory{at, at + kDirectorySize};
-  };
-  const auto addEntry = [&](Directory& directory, const ResourceName& name, size_t textAt, uint32_t target) {
-    writeLittle32(base + directory.next, name.isText() ? kHighBit | static_cast<uint32_t>(textAt) : name.id);
-    writeLittle32(base + directory.next + 4, target);
-    directory.next += kEntrySize;
+    writeLittle16(base + at + 12, texts);
+    writeLittle16(base + at + 14, static_cast<uint16_t>(entries.size() - texts));
   };
 
-  Directory root = openDirectory(0, 0, newType, none, &Resource::type);
-  Directory typeDir{0, 0};
-  Directory nameDir{0, 0};
-  for (size_t i = 0; i < count; ++i) {
-    const Resource& resource = sorted[i];
-    if (newType[i]) {
-      addEntry(root, resource.type, typeText[i], kHighBit | static_cast<uint32_t>(typeDirectory[i]));
-      putText(resource.type, typeText[i]);
-      typeDir = openDirectory(typeDirectory[i], i, newName, newType, &Resource::name);
+  Entries root;
+  for (const TypeGroup& type : types)
+    root.emplace_back(&sorted[type.names.front().first].type, kHighBit | static_cast<uint32_t>(type.directory));
+  directory(0, root);
+  for (const TypeGroup& type : types) {
+    Entries names;
+    for (const NameGroup& name : type.names)
+      names.emplace_back(&sorted[name.first].name, kHighBit | static_cast<uint32_t>(name.directory));
+    directory(type.directory, names);
+    for (const NameGroup& name : type.names) {
+      Entries languages;
+      for (size_t i = name.first; i < name.first + name.count; ++i) {
+        const size_t dataEntry = dataEntries + kDataEntrySize * i;
+        languages.emplace_back(&sorted[i].language, static_cast<uint32_t>(dataEntry));
+        writeLittle32(base + dataEntry, rva + static_cast<uint32_t>(dataAt[i]));
+        writeLittle32(base + dataEntry + 4, static_cast<uint32_t>(sorted[i].data.size()));
+        writeLittle32(base + dataEntry + 8, sorted[i].codePage);
+        std::copy(sorted[i].data.begin(), sorted[i].data.end(), out.begin() + static_cast<std::ptrdiff_t>(dataAt[i]));
+      }
+      directory(name.directory, languages);
     }
-    if (newName[i]) {
-      addEntry(typeDir, resource.name, nameText[i], kHighBit | static_cast<uint32_t>(nameDirectory[i]));
-      putText(resource.name, nameText[i]);
-      nameDir = openDirectory(nameDirectory[i], i, everyOne, newName, &Resource::language);
-    }
-    const size_t dataEntry = dataEntries + kDataEntrySize * i;
-    addEntry(nameDir, resource.language, languageText[i], static_cast<uint32_t>(dataEntry));
-    putText(resource.language, languageText[i]);
-    writeLittle32(base + dataEntry, rva + static_cast<uint32_t>(dataAt[i]));
-    writeLittle32(base + dataEntry + 4, static_cast<uint32_t>(resource.data.size()));
-    writeLittle32(base + dataEntry + 8, resource.codePage);
-    std::copy(resource.data.begin(), resource.data.end(), out.begin() + static_cast<std::ptrdiff_t>(dataAt[i]));
   }
   return out;
 }

@@ -17,6 +17,7 @@ constexpr uint32_t kRle8 = 1;
 constexpr uint32_t kRle4 = 2;
 constexpr uint32_t kBitFields = 3;
 constexpr uint32_t kEmbeddedProfile = 0x4D424544;  // 'MBED'
+constexpr uint32_t kLinkedProfile = 0x4C494E4B;    // 'LINK'
 
 int32_t readSigned32(const uint8_t* p) { return static_cast<int32_t>(readLittle32(p)); }
 
@@ -77,9 +78,11 @@ bool bitmapResourceFromBmp(const std::string& file, std::string& resource, std::
   const bool depthFits =
       (compression == kRle8 && bits == 8) || (compression == kRle4 && bits == 4) ||
       (compression == kBitFields && (bits == 16 || bits == 32)) ||
-      (compression == kUncompressed && (bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32));
+      (compression == kUncompressed && (bits == 1 || bits == 4 || bits == 8 || bits == 24 ||
+                                        (headerSize != kCoreHeaderSize && (bits == 16 || bits == 32))));
   if (!depthFits || planes != 1) {
-    error = "has a colour depth of " + std::to_string(bits) + " bits, which its compression does not allow";
+    error = "has a colour depth of " + std::to_string(bits) + " bits, which its " +
+            (headerSize == kCoreHeaderSize ? "12-byte OS/2 header" : "compression") + " does not allow";
     return false;
   }
   if (width <= 0 || height == 0 || ((compression == kRle8 || compression == kRle4) && height < 0)) {
@@ -98,14 +101,23 @@ bool bitmapResourceFromBmp(const std::string& file, std::string& resource, std::
   }
   resource = file.substr(kFileHeaderSize, headerAndTable);
   const uint64_t gap = pixelsAt - kFileHeaderSize - headerAndTable;
-  // Everything from the pixels on, so that an embedded colour profile after
-  // them comes along; its offset counts from the header and moves with them.
+  // Everything from the pixels on, so that a colour profile after them
+  // comes along.
   resource += file.substr(pixelsAt);
-  if (gap != 0 && headerSize == kV5HeaderSize && readLittle32(header + 56) == kEmbeddedProfile) {
-    const uint32_t profileAt = readLittle32(header + 112);
+  // A profile, embedded or linked by file name, is found by its offset from
+  // the header. The gap goes, so a profile after it moves up with the
+  // pixels, and one inside it is carried to the end.
+  const uint32_t colourSpace = headerSize == kV5HeaderSize ? readLittle32(header + 56) : 0;
+  if (gap != 0 && (colourSpace == kEmbeddedProfile || colourSpace == kLinkedProfile)) {
+    const uint64_t profileAt = readLittle32(header + 112);
+    uint64_t moved = profileAt;
     if (profileAt >= headerAndTable + gap) {
-      writeLittle32(reinterpret_cast<uint8_t*>(&resource[112]), static_cast<uint32_t>(profileAt - gap));
+      moved = profileAt - gap;
+    } else if (profileAt >= headerAndTable) {
+      moved = resource.size();
+      resource += file.substr(kFileHeaderSize + profileAt, readLittle32(header + 116));
     }
+    writeLittle32(reinterpret_cast<uint8_t*>(&resource[112]), static_cast<uint32_t>(moved));
   }
   return true;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "packager.h"
+#include "path_names.h"
 #include "platform/platform.h"
 
 namespace {
@@ -31,7 +32,13 @@ const char kUsage[] =
     "                             optional), and every jar its manifest's\n"
     "                             Class-Path names, and theirs in turn, stored once\n"
     "                             each under lib/, as `java -jar` would find them.\n"
-    "                             A Class-Path entry that does not exist is an error.\n"
+    "                             An entry of the jar's own Class-Path that does\n"
+    "                             not exist or is not a jar is an error; one that a\n"
+    "                             library names, or a folder, is left out with a\n"
+    "                             warning. So are the manifest's Add-Opens,\n"
+    "                             Add-Exports, Enable-Native-Access,\n"
+    "                             Launcher-Agent-Class and SplashScreen-Image,\n"
+    "                             which only `java -jar` acts on.\n"
     "      --no-class-path        do not follow the Class-Path of --jar\n"
     "  -c, --config FILE          the configuration (lines of a key and a value).\n"
     "                             UTF-8, UTF-16 with its byte-order mark, or\n"
@@ -92,16 +99,6 @@ const char kUsage[] =
 int fail(const std::string& message) {
   fprintf(stderr, "xoqpack: %s\n", message.c_str());
   return 1;
-}
-
-std::string directoryOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string baseName(const std::string& path) {
-  const size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // FILE=NAME splits at the last '=', since entry names hold none.
@@ -205,7 +202,7 @@ int main(int argc, char** argv) {
     } else if (option == "-a" || option == "--add") {
       xoq::PackEntry entry;
       splitSourceAndName(value, entry.source, entry.name);
-      if (entry.name.empty()) entry.name = baseName(entry.source);
+      if (entry.name.empty()) entry.name = xoq::fileNameOf(entry.source);
       request.entries.push_back(entry);
     } else if (!addTree(value, request.entries, error)) {
       return fail(error);
@@ -220,10 +217,11 @@ int main(int argc, char** argv) {
     if (target == "windows-console") file = "xoq-launcher-console.exe";
     if (target == "linux") file = "xoq-launcher";
     if (file == nullptr) return fail("unknown target " + target + "; use windows, windows-console or linux");
-    request.templatePath = directoryOf(xoq::platform::modulePath()) + file;
+    request.templatePath = xoq::folderOf(xoq::platform::modulePath()) + file;
     if (!xoq::platform::exists(request.templatePath))
       return fail("the " + target + " launcher template is missing: " + request.templatePath);
   }
+  request.warn = [](const std::string& warning) { fprintf(stderr, "xoqpack: warning: %s\n", warning.c_str()); };
   if (!xoq::pack(request, error)) return fail(error);
   return 0;
 }

@@ -12,11 +12,6 @@ namespace {
 
 char normalised(char c) { return c == '/' ? '\\' : c; }
 
-// A name that is nothing but ".jar" is not an archive.
-bool isNestedArchiveName(std::string_view name) {
-  return name.size() >= 5 && (endsWithIgnoringCase(name, ".jar") || endsWithIgnoringCase(name, ".zip"));
-}
-
 bool sameEntryName(std::string_view a, std::string_view b) { return compareEntryNames(a, b) == 0; }
 
 std::string heldName(std::string_view name) {
@@ -46,6 +41,11 @@ EntryPathSplit splitAtBang(std::string_view name, size_t bang) {
 }
 
 }  // namespace
+
+// A name that is nothing but ".jar" is not an archive.
+bool isNestedArchiveName(std::string_view name) {
+  return name.size() >= 5 && (endsWithIgnoringCase(name, ".jar") || endsWithIgnoringCase(name, ".zip"));
+}
 
 int compareEntryNames(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;

@@ -34,6 +34,9 @@ namespace xoq {
 /// How many levels of nested archives the payload archive opens below it.
 constexpr int32_t kPayloadNestingDepth = 2;
 
+/// True when an entry of this name is opened as a nested archive.
+bool isNestedArchiveName(std::string_view name);
+
 /// Makes room for an entry of `size` bytes: sets `*destination` to `size`
 /// writable bytes (anything when `size` is 0) and returns true, or returns
 /// false to give the read up. Called before the node's lock is taken.

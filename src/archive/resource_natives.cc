@@ -91,13 +91,6 @@ void collectPath(void* argument, const std::string& entryPath) {
   static_cast<std::vector<std::string>*>(argument)->push_back(entryPath);
 }
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 }  // namespace
 
 std::string urlDecode(const std::string& text) {
@@ -110,8 +103,8 @@ std::string urlDecode(const std::string& text) {
     } else if (c == '%' && i + 1 < text.size() && text[i + 1] == '%') {
       decoded += '%';
       ++i;
-    } else if (c == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
-      decoded += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+    } else if (c == '%' && i + 2 < text.size() && hexDigitValue(text[i + 1]) >= 0 && hexDigitValue(text[i + 2]) >= 0) {
+      decoded += static_cast<char>(hexDigitValue(text[i + 1]) * 16 + hexDigitValue(text[i + 2]));
       i += 2;
     } else {
       decoded += c;  // a '%' with fewer than two digits stays as it stands

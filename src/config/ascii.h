@@ -12,6 +12,14 @@ namespace xoq {
 
 inline char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
+/// The value of a hexadecimal digit of either case; -1 for any other byte.
+inline int hexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
 /// True when `text` starts with `prefix`, which is given in lower case,
 /// ASCII letter case ignored.
 inline bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {

@@ -21,8 +21,8 @@ std::string xoqpackPath();
 /// The launcher template of `target`.
 std::string templatePath(Target target);
 
-/// Runs xoqpack with `arguments`.
-ProcessResult runXoqpack(const std::vector<std::string>& arguments);
+/// Runs xoqpack with `arguments`, under `shellLimits` ("ulimit" arguments).
+ProcessResult runXoqpack(const std::vector<std::string>& arguments, const std::vector<std::string>& shellLimits = {});
 
 /// Packages `output` for `target` with `config` as the configuration text
 /// (written to a file beside it) and `files` as (source, entry name) pairs.

@@ -8,9 +8,10 @@
 namespace xoq {
 namespace testing {
 
-/// Expects xoqpack to refuse `arguments`: a non-zero exit, one line on
-/// standard error that starts with "xoqpack: " and mentions `mention`, and
-/// neither `output` nor a temporary file beside it.
+/// Expects xoqpack to refuse `arguments` within 1 GB of address space: a
+/// non-zero exit, one line on standard error that starts with "xoqpack: "
+/// and mentions `mention`, and neither `output` nor a temporary file beside
+/// it.
 void expectXoqpackRefuses(const std::vector<std::string>& arguments, const std::string& output,
                           const std::string& mention);
 

@@ -1,12 +1,15 @@
 # Jars that lean on their manifests' Class-Path: app.jar names lib/one.jar,
-# which names lib/two.jar and "lib/with space.jar" (percent-encoded), itself
-# and app.jar again; broken.jar names a jar that is not there.
+# which names lib/two.jar, "lib/with space.jar" (percent-encoded), itself,
+# app.jar again, lib/four (a jar without ".jar"), and what java -jar passes
+# over: a jar that is not there and a folder; broken.jar names a jar that is
+# not there. app.jar's Main-Class is written "cpapp/Main " (a slash, a
+# trailing space), which the Java launcher accepts.
 set(classpath_app "${CMAKE_CURRENT_LIST_DIR}")
 set(classpath_out "${CMAKE_BINARY_DIR}/test-apps/classpath")
 file(GLOB_RECURSE classpath_sources CONFIGURE_DEPENDS "${classpath_app}/src/*.java")
 file(GLOB classpath_manifests CONFIGURE_DEPENDS "${classpath_app}/jars/*.MF")
 set(classpath_jars "${classpath_out}/app.jar" "${classpath_out}/broken.jar" "${classpath_out}/lib/one.jar"
-                   "${classpath_out}/lib/two.jar" "${classpath_out}/lib/with space.jar")
+                   "${classpath_out}/lib/two.jar" "${classpath_out}/lib/with space.jar" "${classpath_out}/lib/four")
 add_custom_command(
   OUTPUT ${classpath_jars}
   COMMAND "${CMAKE_COMMAND}" -E rm -rf "${classpath_out}"
@@ -21,6 +24,7 @@ add_custom_command(
           -C "${classpath_out}/classes" one
   COMMAND "${JAR_PROGRAM}" --create --file "${classpath_out}/lib/two.jar" -C "${classpath_out}/classes" two
   COMMAND "${JAR_PROGRAM}" --create --file "${classpath_out}/lib/with space.jar" -C "${classpath_out}/classes" three
+  COMMAND "${JAR_PROGRAM}" --create --file "${classpath_out}/lib/four" -C "${classpath_out}/classes" four
   DEPENDS ${classpath_sources} ${classpath_manifests} "${classpath_app}/build.cmake"
   COMMENT "Building the Class-Path test jars")
 list(APPEND xoq_test_app_outputs ${classpath_jars})

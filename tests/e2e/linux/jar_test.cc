@@ -4,6 +4,7 @@
 // absolute paths.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "support/jdks.h"
 #include "support/packaging.h"
 #include "support/refusal.h"
+#include "support/zip_builder.h"
 
 namespace xoq {
 namespace testing {
@@ -32,6 +34,7 @@ class PackageFromJar : public ::testing::TestWithParam<std::string> {
     command.insert(command.end(), xoqpackArguments.begin(), xoqpackArguments.end());
     const ProcessResult packed = runXoqpack(command);
     EXPECT_EQ(packed.exitCode, 0) << packed.err;
+    packWarnings_ = packed.err;
     writeFile(exe + ".cfg", "jre_order e\r\n");
     return runExecutable(Target::kLinux, exe, arguments, options());
   }
@@ -51,17 +54,37 @@ class PackageFromJar : public ::testing::TestWithParam<std::string> {
   }
 
   TempDir dir_;
+  std::string packWarnings_;  // what xoqpack wrote to standard error
 };
 
 TEST_P(PackageFromJar, FollowsAChainOfRelativeClassPathEntriesAsJavaDoes) {
-  const ProcessResult expected = javaJar(classPathJar("app.jar"), {"a", "b c"});
+  // Through a link without ".jar": java -jar reads the Class-Path beside
+  // the link's target.
+  std::filesystem::create_directory(dir_.file("linked"));
+  std::filesystem::create_symlink(classPathJar("app.jar"), dir_.file("linked/app"));
+  const ProcessResult expected = javaJar(dir_.file("linked/app"), {"a", "b c"});
   ASSERT_EQ(expected.exitCode, 0) << expected.err;
-  ASSERT_EQ(expected.out, "main one>two+three a,b c\n");
-  const ProcessResult packaged = packAndRun({"--jar", classPathJar("app.jar")}, {"a", "b c"});
+  ASSERT_EQ(expected.out, "main one>two+three+four a,b c\n");
+  const ProcessResult packaged = packAndRun({"--jar", dir_.file("linked/app")}, {"a", "b c"});
   EXPECT_EQ(packaged.exitCode, 0) << packaged.err;
   EXPECT_EQ(packaged.out, expected.out);
 
-  // Each jar once, the application jar at the top, the others under lib/.
+  // What java -jar passes over, and acts on alone, is left out, a line each.
+  const std::string one = classPathJar("lib/one.jar");
+  EXPECT_EQ(packWarnings_,
+            "xoqpack: warning: " + dir_.file("linked/app") +
+                " sets Add-Opens: java.base/java.lang in its manifest, which java -jar acts on and the packaged "
+                "program does not; write a line option --add-opens=MODULE/PACKAGE=ALL-UNNAMED into the "
+                "configuration for each\n"
+                "xoqpack: warning: " +
+                one + " names absent.jar in its Class-Path, but " + classPathJar("lib/absent.jar") +
+                " does not exist; left out, as java -jar leaves it out\n"
+                "xoqpack: warning: " +
+                one + " names ../classes in its Class-Path, but " + classPathJar("classes") +
+                " is a folder without a trailing '/', which java -jar ignores\n");
+
+  // Each jar once, the application jar at the top, the others under lib/,
+  // each named as an archive.
   const ProcessResult listing = runProcess({"jar", "tf", dir_.file("app")});
   std::vector<std::string> jars;
   std::istringstream lines(listing.out);
@@ -69,7 +92,8 @@ TEST_P(PackageFromJar, FollowsAChainOfRelativeClassPathEntriesAsJavaDoes) {
   while (std::getline(lines, line)) {
     if (line.size() > 4 && line.compare(line.size() - 4, 4, ".jar") == 0) jars.push_back(line);
   }
-  EXPECT_EQ(jars, std::vector<std::string>({"app.jar", "lib/one.jar", "lib/two.jar", "lib/with space.jar"}));
+  EXPECT_EQ(jars,
+            std::vector<std::string>({"app.jar", "lib/one.jar", "lib/two.jar", "lib/with space.jar", "lib/four.jar"}));
 
   // A main class in the configuration wins over the jar's.
   writeFile(dir_.file("other.cfg"), "mainclass cpapp.Other\n");
@@ -106,12 +130,30 @@ TEST(PackageFromJarInput, MissingClassPathEntriesAreNamedAndCanBeLeftOut) {
   expectXoqpackRefuses({"--target", "linux", "--jar", classPathJar("lib/two.jar"), "--output", output}, output,
                        "has no Main-Class");
 
+  // A manifest that claims 2 GB in a few bytes is refused before anything
+  // that large is asked for.
+  ZipBuilder bomb;
+  bomb.deflated("META-INF/MANIFEST.MF", "Main-Class: a.B\r\n\r\n").last().size = 0x80000000u;
+  writeFile(dir.file("bomb.jar"), bomb.build());
+  expectXoqpackRefuses({"--target", "linux", "--jar", dir.file("bomb.jar"), "--output", output}, output,
+                       "claims more bytes than its data can hold");
+
   const ProcessResult packed =
       runXoqpack({"--target", "linux", "--jar", classPathJar("broken.jar"), "--no-class-path", "--output", output});
   EXPECT_EQ(packed.exitCode, 0) << packed.err;
   const ProcessResult listing = runProcess({"jar", "tf", output});
   EXPECT_NE(listing.out.find("\nbroken.jar\n"), std::string::npos) << listing.out;
   EXPECT_EQ(listing.out.find("lib/"), std::string::npos) << listing.out;
+
+  // A folder that java -jar would search is the user's to add.
+  writeFile(dir.file("classes/a/B.class"), "");
+  writeFile(dir.file("folder.jar"),
+            ZipBuilder().stored("META-INF/MANIFEST.MF", "Main-Class: a.B\r\nClass-Path: classes/\r\n\r\n").build());
+  const ProcessResult folder = runXoqpack({"--target", "linux", "--jar", dir.file("folder.jar"), "--output", output});
+  EXPECT_EQ(folder.exitCode, 0) << folder.err;
+  EXPECT_EQ(folder.err, "xoqpack: warning: " + dir.file("folder.jar") + " names classes/ in its Class-Path, but " +
+                            dir.file("classes") +
+                            " is a folder, which java -jar searches and xoqpack does not: add it with --add-tree\n");
 }
 
 }  // namespace

@@ -36,6 +36,9 @@ TEST_F(ResourceInput, BrokenImagesAreRefused) {
   refuse("--splash-bitmap", jpegInside, "JPEG or PNG inside");
   refuse("--splash-bitmap", good.substr(0, good.size() - 100), "cut short");
   refuse("--splash-bitmap", deep, "colour depth of 7 bits");
+  std::string os2 = readFile(makeImage("BMP2:os2.bmp", {"-size", "33x20", "gradient:red-blue"}));
+  os2[14 + 10] = 16;  // a depth only the later headers have
+  refuse("--splash-bitmap", os2, "colour depth of 16 bits, which its 12-byte OS/2 header does not allow");
   refuse("--splash-image", good, "not a JPEG, PNG or GIF");
   refuse("--splash-image", "", "not a JPEG, PNG or GIF");
 
@@ -48,6 +51,10 @@ TEST_F(ResourceInput, BrokenImagesAreRefused) {
   refuse("--icon", icon.substr(0, 30), "cut short in its list of images");
   refuse("--icon", cursor, "is a cursor");
   refuse("--icon", badImage, "neither a bitmap nor a PNG");
+  // Entries that share an image's bytes would ask for them once each.
+  std::string shared = icon;
+  shared.replace(6 + 16 + 12, 4, icon.substr(6 + 12, 4));
+  refuse("--icon", shared, "images 1 and 2 overlap");
   refuse("--icon", readFile(png()), "is not an icon");
   refuseValue({"--icon", dir_.file("missing.ico")}, "missing.ico");
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/byte_order.h"
 #include "archive/payload.h"
 #include "e2e/windows/resources_fixture.h"
 
@@ -204,6 +205,27 @@ TEST_F(Pefile, EveryKindOfBmpBecomesBitmap100) {
   const PefileView view = readWithPefile(
       pack("gapped.exe", {"--splash-bitmap", dir_.file("gapped.bmp")}, Target::kWindows), dir_.file("gapped.dump"));
   EXPECT_EQ(view.data("2", "100"), plain.substr(14));
+
+  // A V5 header finds its colour profile by offset: one in the gap comes
+  // along behind the pixels, one behind the pixels moves up with them.
+  const std::string v5 = readFile(makeImage("BMP:v5.bmp", {"-size", "33x20", "gradient:red-blue"}));
+  const std::string profile = "a colour profile";
+  const size_t pixels = 14 + 124;
+  for (const bool inGap : {true, false}) {
+    std::string file =
+        v5.substr(0, pixels) + (inGap ? profile : std::string(16, '\x55')) + v5.substr(pixels) + (inGap ? "" : profile);
+    file[10] = static_cast<char>(pixels + 16);
+    uint8_t* header = reinterpret_cast<uint8_t*>(&file[14]);
+    writeLittle32(header + 56, inGap ? 0x4D424544 : 0x4C494E4B);  // embedded, linked
+    writeLittle32(header + 112, static_cast<uint32_t>(inGap ? 124 : file.size() - 14 - profile.size()));
+    writeLittle32(header + 116, static_cast<uint32_t>(profile.size()));
+    std::string expected = file.substr(14, 124) + v5.substr(pixels) + profile;
+    writeLittle32(reinterpret_cast<uint8_t*>(&expected[112]), static_cast<uint32_t>(expected.size() - profile.size()));
+    writeFile(dir_.file("profile.bmp"), file);
+    const PefileView withProfile = readWithPefile(
+        pack("profile.exe", {"--splash-bitmap", dir_.file("profile.bmp")}, Target::kWindows), dir_.file("profile"));
+    EXPECT_EQ(withProfile.data("2", "100"), expected) << (inGap ? "in the gap" : "behind the pixels");
+  }
 }
 
 }  // namespace

@@ -5,6 +5,6 @@ public final class One {
   private One() {}
 
   public static String describe() {
-    return "one>" + two.Two.describe() + "+" + three.Three.describe();
+    return "one>" + two.Two.describe() + "+" + three.Three.describe() + "+" + four.Four.describe();
   }
 }
