@@ -12,6 +12,7 @@ packages=(
   xvfb xdotool imagemagick                      # windows and message boxes on a virtual display
   osslsigncode openssl                          # signing a packaged .exe in the tests, with a throw-away certificate
   python3-pefile icoutils pev                   # PE readers that are not ours, for the resources xoqpack writes
+  libx11-dev                                    # the tests read the virtual display's windows and pixels
 )
 missing=()
 for package in "${packages[@]}"; do

@@ -11,6 +11,7 @@
 #include "launcher/trace.h"
 #include "redirect/redirect_natives.h"
 #include "runtime/vm_context.h"
+#include "splash/splash_natives.h"
 
 namespace xoq {
 
@@ -27,6 +28,14 @@ const JNINativeMethod loaderMethods[] = {
 const JNINativeMethod handlerMethods[] = {
     {const_cast<char*>("loadResourceData"), const_cast<char*>("(Ljava/lang/String;)[B"),
      reinterpret_cast<void*>(Java_com_tarvolin_xoq_Handler_loadResourceData)},
+};
+const JNINativeMethod splashMethods[] = {
+    {const_cast<char*>("nativeGetSplashScreen"), const_cast<char*>("()Lcom/tarvolin/xoq/SplashScreen;"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_SplashScreen_nativeGetSplashScreen)},
+    {const_cast<char*>("nativeAutoClose"), const_cast<char*>("(I)V"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_SplashScreen_nativeAutoClose)},
+    {const_cast<char*>("nativeClose"), const_cast<char*>("()V"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_SplashScreen_nativeClose)},
 };
 // The natives of Instances are not registered: a launch whose application
 // never uses the class must not pay for loading it at start. The runtime
@@ -69,6 +78,7 @@ struct SupportClass {
 SupportClass supportClasses[] = {
     {"com/tarvolin/xoq/HolvaneClassLoader", "Lcom/tarvolin/xoq/HolvaneClassLoader;", loaderMethods, 3, {false}},
     {"com/tarvolin/xoq/Handler", "Lcom/tarvolin/xoq/Handler;", handlerMethods, 1, {false}},
+    {"com/tarvolin/xoq/SplashScreen", "Lcom/tarvolin/xoq/SplashScreen;", splashMethods, 3, {false}},
     {"com/tarvolin/xoq/RedirOutputStream", "Lcom/tarvolin/xoq/RedirOutputStream;", redirMethods, 2, {false}},
     {"com/tarvolin/xoq/EventLog", "Lcom/tarvolin/xoq/EventLog;", eventLogMethods, 3, {false}},
 };
