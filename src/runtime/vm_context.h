@@ -18,6 +18,7 @@ struct VmContext {
   void* library = nullptr;             // the loaded runtime library, or null
   JavaVM* vm = nullptr;                // the created virtual machine, or null
   JNIEnv* env = nullptr;               // the launch thread's environment
+  bool mainThrew = false;              // an exception escaped the application's main
 };
 
 /// Appends one option for the virtual machine's creation.
