@@ -5,6 +5,7 @@
 
 #include "archive/entry_array.h"
 #include "archive/name_forms.h"
+#include "archive/native_settings.h"
 #include "archive/payload_archive.h"
 #include "config/ascii.h"
 #include "config/config_store.h"
@@ -23,23 +24,11 @@ namespace {
 // reference released.
 std::atomic<jobject> handlerInstance{nullptr};
 
-// -1 until the first read that needs it, then 0 or 1.
-std::atomic<int> compatibleFlag{-1};
-
 void describeAndClear(JNIEnv* env) {
   if (env->ExceptionCheck()) {
     env->ExceptionDescribe();
     env->ExceptionClear();
   }
-}
-
-bool compatible() {
-  int flag = compatibleFlag.load(std::memory_order_acquire);
-  if (flag < 0) {
-    flag = theConfig != nullptr && theConfig->compatible() ? 1 : 0;
-    compatibleFlag.store(flag, std::memory_order_release);
-  }
-  return flag == 1;
 }
 
 jobject handler(JNIEnv* env) {
@@ -100,6 +89,10 @@ int hexValue(char c) {
 
 }  // namespace
 
+bool isRefusedClassFile(const std::string& name) {
+  return endsWithIgnoringCase(name, ".class") && !classFilesReadable();
+}
+
 std::string urlDecode(const std::string& text) {
   std::string decoded;
   decoded.reserve(text.size());
@@ -142,9 +135,7 @@ jobject makeResourceUrl(JNIEnv* env, const std::string& path, bool usedUtf8) {
   return url;
 }
 
-void primeResourceNatives(const ConfigStore& config) {
-  compatibleFlag.store(config.compatible() ? 1 : 0, std::memory_order_release);
-}
+void primeResourceNatives(const ConfigStore& config) { primeNativeSettings(config); }
 
 void registerUrlHandlerPackage(JNIEnv* env) {
   jclass system = env->FindClass("java/lang/System");
@@ -192,11 +183,12 @@ JNIEXPORT jobject JNICALL Java_com_tarvolin_xoq_HolvaneClassLoader_findResource(
   NameForms forms = makeNameForms(env, name);
   if (!forms.ok) return nullptr;
   forms.replace('/', '\\');
+  const int32_t release = multiReleaseVersion(env, archive);
   std::string path;
   bool usedUtf8 = false;
-  bool found = findEntryPaths(archive, forms.narrow, path, std::string(), nullptr, nullptr);
+  bool found = findEntryPaths(archive, forms.narrow, path, std::string(), nullptr, nullptr, release);
   if (!found && forms.differ()) {
-    found = findEntryPaths(archive, forms.utf8, path, std::string(), nullptr, nullptr);
+    found = findEntryPaths(archive, forms.utf8, path, std::string(), nullptr, nullptr, release);
     usedUtf8 = found;
   }
   if (found) {
@@ -230,8 +222,9 @@ JNIEXPORT jobject JNICALL Java_com_tarvolin_xoq_HolvaneClassLoader_findResources
   std::vector<std::string> narrowPaths;
   std::vector<std::string> utf8Paths;
   std::string unused;
-  findEntryPaths(archive, forms.narrow, unused, std::string(), collectPath, &narrowPaths);
-  if (forms.differ()) findEntryPaths(archive, forms.utf8, unused, std::string(), collectPath, &utf8Paths);
+  const int32_t release = multiReleaseVersion(env, archive);
+  findEntryPaths(archive, forms.narrow, unused, std::string(), collectPath, &narrowPaths, release);
+  if (forms.differ()) findEntryPaths(archive, forms.utf8, unused, std::string(), collectPath, &utf8Paths, release);
   for (int pass = 0; pass < 2; ++pass) {
     for (std::string path : pass == 0 ? narrowPaths : utf8Paths) {
       slashes(path);
@@ -281,8 +274,18 @@ JNIEXPORT jbyteArray JNICALL Java_com_tarvolin_xoq_Handler_loadResourceData(JNIE
   const std::string& narrow = forms.narrow;
   if (!startsWithIgnoringCase(narrow, "xoq:")) return nullptr;
   // Class files are not resources unless the configuration says otherwise;
-  // the class loader natives read them regardless.
-  if (!compatible() && endsWithIgnoringCase(narrow, ".class")) return env->NewByteArray(0);
+  // the class loader natives read them regardless. Libraries that read
+  // class files (scanners, proxy generators) then fail quietly, so every
+  // refusal is traced with the key that allows it.
+  if (isRefusedClassFile(narrow)) {
+    if (traceEnabled()) {
+      std::string asGiven = narrow;
+      slashes(asGiven);
+      trace("resource %s: a class file, read as empty: \"compatible true\" in the configuration allows it",
+            asGiven.c_str());
+    }
+    return env->NewByteArray(0);
+  }
   jbyteArray bytes = readEntryArray(env, archive, std::string_view(narrow).substr(4), false);
   if (bytes == nullptr && forms.differ() && forms.utf8.size() >= 4) {
     bytes = readEntryArray(env, archive, std::string_view(forms.utf8).substr(4), false);

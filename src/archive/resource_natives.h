@@ -38,10 +38,15 @@ std::string urlDecode(const std::string& text);
 /// null (the reason printed).
 jobject makeResourceUrl(JNIEnv* env, const std::string& path, bool usedUtf8);
 
-/// Takes the `compatible` switch from `config` now, while the launcher's
-/// records are sure to live; the natives keep it for the rest of the process
-/// and never reach for the configuration from a runtime thread later.
+/// Takes the natives' switches (`compatible`, `codesource`) from `config`
+/// now, while the launcher's records are sure to live; the natives keep
+/// them for the rest of the process and never reach for the configuration
+/// from a runtime thread later.
 void primeResourceNatives(const ConfigStore& config);
+
+/// True when `name` (an entry name or URL text) is a class file that is not
+/// to be read as a resource: `compatible` is not on.
+bool isRefusedClassFile(const std::string& name);
 
 /// Puts "com.tarvolin" in front of java.protocol.handler.pkgs, so that the
 /// runtime resolves "xoq:" URLs made from text alone.
