@@ -115,6 +115,7 @@ endfunction()
 
 xoq_e2e_tests(xoq_e2e_linux linux)
 add_dependencies(xoq_e2e_linux examples example_notes xoq_spawning_agent)
+add_dependencies(xoq_e2e_linux xoq_attached_thread)
 gtest_discover_tests(xoq_e2e_linux DISCOVERY_MODE PRE_TEST TEST_PREFIX "e2e.linux." PROPERTIES TIMEOUT 300)
 
 if(XOQ_WINDOWS)
