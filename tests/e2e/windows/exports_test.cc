@@ -22,7 +22,8 @@ TEST(WindowsExports, NativesAreInTheExportTable) {
     for (const char* name :
          {"Java_com_tarvolin_xoq_HolvaneClassLoader_defineClass", "Java_com_tarvolin_xoq_HolvaneClassLoader_findClass",
           "Java_com_tarvolin_xoq_HolvaneClassLoader_findResource",
-          "Java_com_tarvolin_xoq_HolvaneClassLoader_findResources", "Java_com_tarvolin_xoq_Handler_loadResourceData"}) {
+          "Java_com_tarvolin_xoq_HolvaneClassLoader_findResources", "Java_com_tarvolin_xoq_Handler_loadResourceData",
+          "Java_com_tarvolin_xoq_Handler_loadResourceInfo", "Java_com_tarvolin_xoq_Handler_listEntries"}) {
       EXPECT_NE(table.find(std::string("] ") + name + "\n"), std::string::npos)
           << name << " in " << templatePath(target);
     }
