@@ -144,48 +144,73 @@ const char* ArchiveNode::openBytes(const uint8_t* data, size_t size) {
 
 void ArchiveNode::buildIndex() {
   const std::vector<ZipEntry>& entries = zip_.entries();
-  index_.reserve(entries.size());
-  for (size_t i = 0; i < entries.size(); ++i) {
-    index_.push_back(IndexSlot{entries[i].nameOffset, static_cast<uint32_t>(i), entries[i].nameLength});
-  }
   // Of two entries with the same name, the one written first is found.
-  std::sort(index_.begin(), index_.end(), [&](const IndexSlot& a, const IndexSlot& b) {
-    const int order = compareEntryNames(slotName(a), slotName(b));
+  auto before = [&](std::string_view nameA, uint32_t positionA, std::string_view nameB, uint32_t positionB) {
+    const int order = compareEntryNames(nameA, nameB);
     if (order != 0) return order < 0;
-    const uint32_t offsetA = entries[a.position].localHeaderOffset;
-    const uint32_t offsetB = entries[b.position].localHeaderOffset;
-    return offsetA != offsetB ? offsetA < offsetB : a.position < b.position;
-  });
+    const uint32_t offsetA = entries[positionA].localHeaderOffset;
+    const uint32_t offsetB = entries[positionB].localHeaderOffset;
+    return offsetA != offsetB ? offsetA < offsetB : positionA < positionB;
+  };
+  index_.reserve(entries.size());
+  if (entries.size() <= 0xFFFF) {
+    // Every position fits the slot itself.
+    for (size_t i = 0; i < entries.size(); ++i) {
+      index_.push_back(IndexSlot{entries[i].nameOffset, entries[i].nameLength, static_cast<uint16_t>(i)});
+    }
+    std::sort(index_.begin(), index_.end(), [&](const IndexSlot& a, const IndexSlot& b) {
+      return before(slotName(a), a.positionLow, slotName(b), b.positionLow);
+    });
+    return;
+  }
+  std::vector<uint32_t> order(entries.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<uint32_t>(i);
+  std::sort(order.begin(), order.end(),
+            [&](uint32_t a, uint32_t b) { return before(zip_.name(entries[a]), a, zip_.name(entries[b]), b); });
+  positionHigh_.reserve(order.size());
+  for (const uint32_t position : order) {
+    index_.push_back(IndexSlot{entries[position].nameOffset, entries[position].nameLength,
+                               static_cast<uint16_t>(position & 0xFFFF)});
+    positionHigh_.push_back(static_cast<uint16_t>(position >> 16));
+  }
 }
 
 void ArchiveNode::readVersions() {
   // A jar without versioned entries is a plain jar whatever its manifest
   // says, and its manifest is not even read.
-  std::vector<uint16_t> found;
-  for (const IndexSlot& slot : index_) {
+  std::vector<VersionedSlot> found;
+  for (size_t i = 0; i < index_.size(); ++i) {
+    const IndexSlot& slot = index_[i];
     if (slot.nameLength <= kVersionsDirectory.size()) continue;
-    const uint32_t version = versionOf(slotName(slot));
-    if (version >= static_cast<uint32_t>(kFirstVersionedRelease) && version <= 0xFFFF) {
-      found.push_back(static_cast<uint16_t>(version));
-    }
+    const std::string_view name = slotName(slot);
+    const uint32_t version = versionOf(name);
+    if (version < static_cast<uint32_t>(kFirstVersionedRelease) || version > 0xFFFF) continue;
+    // The name it stands in for starts after "META-INF/versions/N/".
+    const uint32_t skip = static_cast<uint32_t>(name.find_first_of("/\\", kVersionsDirectory.size()) + 1);
+    found.push_back(VersionedSlot{slot.nameOffset + skip, slotPosition(i),
+                                  static_cast<uint16_t>(slot.nameLength - skip), static_cast<uint16_t>(version)});
   }
   if (found.empty()) return;
   const int32_t manifest = findEntry(*this, "META-INF/MANIFEST.MF");
   std::string text;
   if (manifest < 0 || !extractAt(manifest, "META-INF/MANIFEST.MF", allocateString, &text)) return;
   if (!manifestDeclaresMultiRelease(text)) return;
-  std::sort(found.begin(), found.end(), [](uint16_t a, uint16_t b) { return a > b; });
-  found.erase(std::unique(found.begin(), found.end()), found.end());
-  versions_ = std::move(found);
+  // Looked up by name with the index's order; of one name, the highest
+  // version first.
+  std::stable_sort(found.begin(), found.end(), [this](const VersionedSlot& a, const VersionedSlot& b) {
+    const int order = compareEntryNames(slotName(a), slotName(b));
+    return order != 0 ? order < 0 : a.version > b.version;
+  });
+  versioned_ = std::move(found);
 }
 
 void ArchiveNode::openNestedArchives() {
   if (depth_ <= 0) return;
-  for (const IndexSlot& slot : index_) {
-    const std::string_view name = slotName(slot);
+  for (size_t i = 0; i < index_.size(); ++i) {
+    const std::string_view name = slotName(index_[i]);
     if (!isNestedArchiveName(name)) continue;
     nestedNames_.push_back(heldName(name));
-    children_.push_back(openChild(zip_.entries()[slot.position], name));
+    children_.push_back(openChild(zip_.entries()[slotPosition(i)], name));
   }
 }
 
@@ -225,8 +250,7 @@ std::unique_ptr<ArchiveNode> ArchiveNode::openChild(const ZipEntry& entry, std::
   if (failure != nullptr) {
     trace("archive: nested archive %.*s is not a readable archive: %s", printedLength, name.data(), failure);
   } else if (child->multiRelease()) {
-    trace("archive: nested archive %.*s is a multi-release jar (highest version %u)", printedLength, name.data(),
-          static_cast<unsigned>(child->versions_.front()));
+    trace("archive: nested archive %.*s is a multi-release jar", printedLength, name.data());
   }
   return child;
 }
@@ -262,23 +286,24 @@ int32_t findEntry(const ArchiveNode& node, std::string_view name) {
                                        return compareEntryNames(node.slotName(candidate), wanted) < 0;
                                      });
   if (slot == node.index_.end() || compareEntryNames(node.slotName(*slot), name) != 0) return -1;
-  return slot->position;
+  return static_cast<int32_t>(node.slotPosition(static_cast<size_t>(slot - node.index_.begin())));
 }
 
 int32_t ArchiveNode::findForRelease(std::string_view name, int32_t release, std::string* versioned) const {
-  if (release >= kFirstVersionedRelease && !versions_.empty() && !startsWithPath(name, "META-INF/")) {
-    std::string candidate;
-    for (const uint16_t version : versions_) {
-      if (version > release) continue;
-      candidate.assign("META-INF\\versions\\");
-      candidate += std::to_string(version);
-      candidate += '\\';
-      candidate.append(name.data(), name.size());
-      const int32_t position = findEntry(*this, candidate);
-      if (position >= 0) {
-        if (versioned != nullptr) *versioned = std::move(candidate);
-        return position;
+  if (release >= kFirstVersionedRelease && !versioned_.empty() && !startsWithPath(name, "META-INF/")) {
+    auto candidate = std::lower_bound(versioned_.begin(), versioned_.end(), name,
+                                      [this](const VersionedSlot& slot, std::string_view wanted) {
+                                        return compareEntryNames(slotName(slot), wanted) < 0;
+                                      });
+    for (; candidate != versioned_.end() && compareEntryNames(slotName(*candidate), name) == 0; ++candidate) {
+      if (candidate->version > release) continue;
+      if (versioned != nullptr) {
+        versioned->assign("META-INF\\versions\\");
+        *versioned += std::to_string(candidate->version);
+        *versioned += '\\';
+        versioned->append(name.data(), name.size());
       }
+      return static_cast<int32_t>(candidate->position);
     }
   }
   return findEntry(*this, name);
