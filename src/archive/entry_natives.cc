@@ -6,7 +6,6 @@
 #include "archive/name_forms.h"
 #include "archive/payload_archive.h"
 #include "archive/resource_natives.h"
-#include "config/ascii.h"
 #include "runtime/java_strings.h"
 #include "runtime/vm_context.h"
 
@@ -16,18 +15,16 @@ namespace {
 
 constexpr uint16_t kFlagUtf8Name = 1u << 11;
 
-// The entry a URL's text names, in the three forms loadResourceData tries.
+// The entry a URL's text names, found as loadResourceData finds it.
 bool findUrlEntry(const ArchiveNode& archive, const NameForms& forms, EntryInfo& info) {
-  const std::string& narrow = forms.narrow;
-  if (!startsWithIgnoringCase(narrow, "xoq:")) return false;
-  if (findEntryInfo(archive, std::string_view(narrow).substr(4), false, info)) return true;
-  if (forms.differ() && forms.utf8.size() >= 4 &&
-      findEntryInfo(archive, std::string_view(forms.utf8).substr(4), false, info)) {
-    return true;
-  }
-  const std::string decoded = urlDecode(narrow);
-  return decoded != narrow && decoded.size() >= 4 &&
-         findEntryInfo(archive, std::string_view(decoded).substr(4), false, info);
+  struct Finding {
+    const ArchiveNode& archive;
+    EntryInfo& info;
+  } finding{archive, info};
+  return tryUrlEntryPaths(forms, &finding, [](std::string_view entryPath, void* argument) {
+    Finding& target = *static_cast<Finding*>(argument);
+    return findEntryInfo(target.archive, entryPath, false, target.info);
+  });
 }
 
 bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
@@ -78,9 +75,8 @@ JNIEXPORT jlongArray JNICALL Java_com_tarvolin_xoq_Handler_loadResourceInfo(JNIE
                                                                             jstring url) {
   using namespace xoq;
   const ArchiveNode& archive = ensurePayloadArchiveOpen();
-  NameForms forms = makeNameForms(env, url);
+  NameForms forms = makeEntryPathForms(env, url);
   if (!forms.ok) return nullptr;
-  forms.replace('/', '\\');
   EntryInfo info;
   if (!findUrlEntry(archive, forms, info)) return nullptr;
   int64_t flags = 0;
@@ -102,9 +98,8 @@ JNIEXPORT jobjectArray JNICALL Java_com_tarvolin_xoq_Handler_listEntries(JNIEnv*
                                                                          jstring archivePath) {
   using namespace xoq;
   const ArchiveNode& payload = ensurePayloadArchiveOpen();
-  NameForms forms = makeNameForms(env, archivePath);
+  NameForms forms = makeEntryPathForms(env, archivePath);
   if (!forms.ok) return nullptr;
-  forms.replace('/', '\\');
   const ArchiveNode* archive = findNestedArchive(payload, forms.narrow);
   if (archive == nullptr && forms.differ()) archive = findNestedArchive(payload, forms.utf8);
   if (archive == nullptr) return nullptr;

@@ -89,6 +89,18 @@ int hexValue(char c) {
 
 }  // namespace
 
+bool tryUrlEntryPaths(const NameForms& forms, void* argument, bool (*attempt)(std::string_view, void*)) {
+  const std::string& narrow = forms.narrow;
+  if (!startsWithIgnoringCase(narrow, "xoq:")) return false;
+  if (attempt(std::string_view(narrow).substr(4), argument)) return true;
+  if (forms.differ() && forms.utf8.size() >= 4 && attempt(std::string_view(forms.utf8).substr(4), argument)) {
+    return true;
+  }
+  // The text may have been percent-encoded on its way through the runtime.
+  const std::string decoded = urlDecode(narrow);
+  return decoded != narrow && decoded.size() >= 4 && attempt(std::string_view(decoded).substr(4), argument);
+}
+
 bool isRefusedClassFile(const std::string& name) {
   return endsWithIgnoringCase(name, ".class") && !classFilesReadable();
 }
@@ -180,9 +192,8 @@ JNIEXPORT jobject JNICALL Java_com_tarvolin_xoq_HolvaneClassLoader_findResource(
                                                                                 jstring name) {
   using namespace xoq;
   const ArchiveNode& archive = ensurePayloadArchiveOpen();
-  NameForms forms = makeNameForms(env, name);
+  NameForms forms = makeEntryPathForms(env, name);
   if (!forms.ok) return nullptr;
-  forms.replace('/', '\\');
   const int32_t release = multiReleaseVersion(env, archive);
   std::string path;
   bool usedUtf8 = false;
@@ -216,9 +227,8 @@ JNIEXPORT jobject JNICALL Java_com_tarvolin_xoq_HolvaneClassLoader_findResources
     return nullptr;
   }
 
-  NameForms forms = makeNameForms(env, name);
+  NameForms forms = makeEntryPathForms(env, name);
   if (!forms.ok) return nullptr;
-  forms.replace('/', '\\');
   std::vector<std::string> narrowPaths;
   std::vector<std::string> utf8Paths;
   std::string unused;
@@ -268,9 +278,8 @@ JNIEXPORT jbyteArray JNICALL Java_com_tarvolin_xoq_Handler_loadResourceData(JNIE
                                                                             jstring url) {
   using namespace xoq;
   const ArchiveNode& archive = ensurePayloadArchiveOpen();
-  NameForms forms = makeNameForms(env, url);
+  NameForms forms = makeEntryPathForms(env, url);
   if (!forms.ok) return nullptr;
-  forms.replace('/', '\\');
   const std::string& narrow = forms.narrow;
   if (!startsWithIgnoringCase(narrow, "xoq:")) return nullptr;
   // Class files are not resources unless the configuration says otherwise;
@@ -286,17 +295,17 @@ JNIEXPORT jbyteArray JNICALL Java_com_tarvolin_xoq_Handler_loadResourceData(JNIE
     }
     return env->NewByteArray(0);
   }
-  jbyteArray bytes = readEntryArray(env, archive, std::string_view(narrow).substr(4), false);
-  if (bytes == nullptr && forms.differ() && forms.utf8.size() >= 4) {
-    bytes = readEntryArray(env, archive, std::string_view(forms.utf8).substr(4), false);
-  }
-  if (bytes == nullptr) {
-    // The text may have been percent-encoded on its way through the runtime.
-    const std::string decoded = urlDecode(narrow);
-    if (decoded != narrow && decoded.size() >= 4) {
-      bytes = readEntryArray(env, archive, std::string_view(decoded).substr(4), false);
-    }
-  }
+  struct Reading {
+    JNIEnv* env;
+    const ArchiveNode& archive;
+    jbyteArray bytes;
+  } reading{env, archive, nullptr};
+  tryUrlEntryPaths(forms, &reading, [](std::string_view entryPath, void* argument) {
+    Reading& target = *static_cast<Reading*>(argument);
+    target.bytes = readEntryArray(target.env, target.archive, entryPath, false);
+    return target.bytes != nullptr;
+  });
+  jbyteArray bytes = reading.bytes;
   if (traceEnabled()) {
     trace("resource %s: %s", narrow.c_str(), bytes != nullptr ? "served from the payload" : "not in the payload");
   }

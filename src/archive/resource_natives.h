@@ -7,6 +7,7 @@
 #include <jni.h>
 
 #include <string>
+#include <string_view>
 
 extern "C" {
 
@@ -28,6 +29,14 @@ JNIEXPORT jbyteArray JNICALL Java_com_tarvolin_xoq_Handler_loadResourceData(JNIE
 namespace xoq {
 
 class ConfigStore;
+struct NameForms;
+
+/// Calls `attempt` with the entry path of a "xoq:" URL's text (the name
+/// forms of the text, '\\' separators) in the order in which the URL is read
+/// back: the narrow form, the UTF-8 form when it differs, the percent-decoded
+/// narrow form when decoding changes it; until `attempt` returns true. False
+/// when none did, or when the text is no "xoq:" URL.
+bool tryUrlEntryPaths(const NameForms& forms, void* argument, bool (*attempt)(std::string_view entryPath, void*));
 
 /// `text` with '+' as a space, "%%" as '%' and '%' with two hexadecimal
 /// digits as that byte; a '%' with fewer digits stays as it stands.
