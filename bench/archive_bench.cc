@@ -340,9 +340,9 @@ int main(int argc, char** argv) {
   std::vector<double> tClojure, tClojureJava;
   for (int i = 0; i < runs; ++i) {
     tClojure.push_back(Child({clojureExe}, environment).waitForLine("first line"));
-    tClojureJava.push_back(Child({java, "-cp", joinPath(clojure), "clojure.main", "-e", "(println \"first line\")"},
-                                 environment)
-                               .waitForLine("first line"));
+    tClojureJava.push_back(
+        Child({java, "-cp", joinPath(clojure), "clojure.main", "-e", "(println \"first line\")"}, environment)
+            .waitForLine("first line"));
   }
   printf("\n5. Clojure start-up to its first line (median of %d)\n", runs);
   printf("   packaged executable:  %8.1f ms   ratio %.3f\n", median(tClojure), median(tClojure) / median(tClojureJava));
