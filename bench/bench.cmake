@@ -1,7 +1,8 @@
-# Benchmarks: print figures and ratios; never part of the test run.
-# Build one with `ninja -C build <name>` and run build/<name>.
+# Benchmarks: print figures and ratios; never part of the test run. They are
+# built with everything else, so that a change that breaks one shows in the
+# build; run one as build/<name>.
 xoq_java_jar("${CMAKE_BINARY_DIR}/bench/bench.jar" "${CMAKE_BINARY_DIR}/bench/classes" "${CMAKE_SOURCE_DIR}/bench/java"
-             "Compiling the benchmarks' Java program")
+             "Compiling the benchmarks' Java program" "" SUPPORT)
 add_custom_target(bench_jar DEPENDS "${CMAKE_BINARY_DIR}/bench/bench.jar")
 
 file(GLOB bench_sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/bench/*.cc")
@@ -10,12 +11,19 @@ foreach(bench_source IN LISTS bench_sources)
   add_executable(${bench_name} "${bench_source}" "${CMAKE_SOURCE_DIR}/tests/support/process.cc"
                                "${CMAKE_SOURCE_DIR}/tests/support/files.cc"
                                "${CMAKE_SOURCE_DIR}/tests/support/jdks.cc"
-                               "${CMAKE_SOURCE_DIR}/tests/support/packaging.cc")
+                               "${CMAKE_SOURCE_DIR}/tests/support/packaging.cc"
+                               "${CMAKE_SOURCE_DIR}/tests/support/background.cc")
   target_include_directories(${bench_name} PRIVATE "${CMAKE_SOURCE_DIR}/tests")
   target_link_libraries(${bench_name} PRIVATE xoqpack_lib)
   target_compile_options(${bench_name} PRIVATE ${XOQ_WARNINGS})
   target_compile_definitions(${bench_name} PRIVATE XOQ_BIN_DIR="${XOQ_BIN_DIR}" XOQ_BUILD_DIR="${CMAKE_BINARY_DIR}"
                                                    XOQ_WINE_PROGRAM="wine")
   add_dependencies(${bench_name} xoqpack xoq-launcher bench_jar)
-  set_target_properties(${bench_name} PROPERTIES EXCLUDE_FROM_ALL ON)
 endforeach()
+# The instance benchmark also times the transport alone, with the instance
+# test program of both targets.
+add_dependencies(instances_bench xoq_instance_peer)
+if(XOQ_WINDOWS)
+  add_dependencies(instances_bench xoq_windows)
+endif()
+add_dependencies(redirect_bench xoq_stdout_pinned)

@@ -78,10 +78,17 @@ endif()
 
 # Compiles the Java sources below `source_dir` (for Java 8) into
 # `classes_dir` and makes `jar` of them, with the files of `resource_dir`
-# (when given and present) added as they are.
+# (when given and present) added as they are. A sixth argument SUPPORT
+# compiles them against the support classes (com.tarvolin.xoq).
 function(xoq_java_jar jar classes_dir source_dir comment)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${source_dir}/*.java")
   set(resource_dir "${ARGV4}")
+  set(class_path "")
+  set(class_path_inputs "")
+  if("${ARGV5}" STREQUAL "SUPPORT")
+    set(class_path -cp "${support_classes_dir}")
+    set(class_path_inputs "${support_classes_cc}")
+  endif()
   set(copy_resources "")
   set(resources "")
   if(resource_dir AND IS_DIRECTORY "${resource_dir}")
@@ -91,10 +98,10 @@ function(xoq_java_jar jar classes_dir source_dir comment)
   add_custom_command(
     OUTPUT "${jar}"
     COMMAND "${CMAKE_COMMAND}" -E rm -rf "${classes_dir}"
-    COMMAND "${JAVAC_PROGRAM}" --release 8 -Xlint:-options -encoding UTF-8 -d "${classes_dir}" ${sources}
+    COMMAND "${JAVAC_PROGRAM}" --release 8 -Xlint:-options -encoding UTF-8 ${class_path} -d "${classes_dir}" ${sources}
     ${copy_resources}
     COMMAND "${JAR_PROGRAM}" --create --file "${jar}" -C "${classes_dir}" .
-    DEPENDS ${sources} ${resources}
+    DEPENDS ${sources} ${resources} ${class_path_inputs}
     COMMENT "${comment}")
 endfunction()
 

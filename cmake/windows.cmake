@@ -7,13 +7,21 @@ xoq_core_library(xoq_core)
 # Everything static, so that the executable needs no DLL beside it.
 set(XOQ_STATIC_LINK -static -static-libgcc -static-libstdc++)
 
+# The templates xoqpack copies are stripped: symbols and debugging sections
+# are two thirds of the file and no user needs them. The linker's own output,
+# with everything and a link map, stays in <build>/windows/unstripped for
+# debugging (and for bench/template_size_bench).
+set(XOQ_UNSTRIPPED_DIR "${CMAKE_BINARY_DIR}/unstripped")
 function(xoq_windows_launcher name subsystem)
   add_executable(${name} "${CMAKE_SOURCE_DIR}/src/launcher/main.cc" "${CMAKE_SOURCE_DIR}/src/launcher/launcher.rc")
   target_link_libraries(${name} PRIVATE xoq_core)
   target_compile_options(${name} PRIVATE ${XOQ_WARNINGS})
   target_link_options(${name} PRIVATE ${XOQ_STATIC_LINK} -m${subsystem} -Wl,--whole-archive
-                      $<TARGET_FILE:xoq_core> -Wl,--no-whole-archive)
-  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${XOQ_BIN_DIR}")
+                      $<TARGET_FILE:xoq_core> -Wl,--no-whole-archive -Wl,-Map=${XOQ_UNSTRIPPED_DIR}/${name}.map)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${XOQ_UNSTRIPPED_DIR}")
+  add_custom_command(TARGET ${name} POST_BUILD
+                     COMMAND "${CMAKE_STRIP}" --strip-all -o "${XOQ_BIN_DIR}/${name}.exe" "$<TARGET_FILE:${name}>"
+                     COMMENT "Stripping the ${name} template into ${XOQ_BIN_DIR}")
 endfunction()
 
 # The product: a GUI-subsystem program whose entry is still `main`.
@@ -29,6 +37,14 @@ xoq_windows_launcher(xoq-launcher-console console)
 add_executable(xoq_window_text "${CMAKE_SOURCE_DIR}/tests/e2e/windows/tools/window_text.cc")
 target_compile_options(xoq_window_text PRIVATE ${XOQ_WARNINGS})
 target_link_options(xoq_window_text PRIVATE ${XOQ_STATIC_LINK} -mconsole)
+
+# A test tool, not shipped: prints what the Windows API reads from the
+# resources of a packaged program (icon, version information, splash
+# images, manifest, messages).
+add_executable(xoq_read_resources "${CMAKE_SOURCE_DIR}/tests/e2e/windows/tools/read_resources.cc")
+target_link_libraries(xoq_read_resources PRIVATE version)
+target_compile_options(xoq_read_resources PRIVATE ${XOQ_WARNINGS})
+target_link_options(xoq_read_resources PRIVATE ${XOQ_STATIC_LINK} -mconsole)
 
 add_executable(xoq_unit_tests ${XOQ_TEST_SOURCES} "${CMAKE_SOURCE_DIR}/tests/support/files.cc"
                               "${CMAKE_SOURCE_DIR}/tests/support/zip_builder.cc"
@@ -62,3 +78,25 @@ xoq_jvm_standin(create STANDIN_CREATE)
 xoq_jvm_standin(impl-only STANDIN_CREATE_IMPL)
 xoq_jvm_standin(needs-parent STANDIN_CREATE STANDIN_NEEDS_DEPENDENCY)
 target_link_libraries(jvm-needs-parent PRIVATE xoqdep)
+
+# Instances: a stand-in whose creation call keeps the launcher running and
+# reports its instance block (registry and guard tests), and a test program
+# that links the instance code with an instance block section of its own
+# (transport tests). Both run under Wine.
+xoq_jvm_standin(hold STANDIN_HOLD)
+add_executable(xoq_instance_peer "${CMAKE_SOURCE_DIR}/tests/tools/instance_peer.cc")
+target_link_libraries(xoq_instance_peer PRIVATE xoq_core)
+target_compile_options(xoq_instance_peer PRIVATE ${XOQ_WARNINGS})
+target_link_options(xoq_instance_peer PRIVATE ${XOQ_STATIC_LINK} -mconsole)
+# Standard stream redirection and the event log under Wine: a stand-in that
+# writes to the standard handles it finds, a command that records what it
+# receives on its standard input, and a program that makes the event log
+# calls of the EventLog natives (Wine prints what it receives).
+xoq_jvm_standin(streams STANDIN_STREAMS)
+add_executable(xoq_stdin_sink "${CMAKE_SOURCE_DIR}/tests/e2e/windows/tools/stdin_sink.cc")
+target_compile_options(xoq_stdin_sink PRIVATE ${XOQ_WARNINGS})
+target_link_options(xoq_stdin_sink PRIVATE ${XOQ_STATIC_LINK} -mconsole)
+add_executable(xoq_event_log_report "${CMAKE_SOURCE_DIR}/tests/e2e/windows/tools/event_log_report.cc")
+target_link_libraries(xoq_event_log_report PRIVATE xoq_core)
+target_compile_options(xoq_event_log_report PRIVATE ${XOQ_WARNINGS})
+target_link_options(xoq_event_log_report PRIVATE ${XOQ_STATIC_LINK} -mconsole)

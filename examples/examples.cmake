@@ -60,3 +60,30 @@ if(XOQ_WINDOWS)
     COMMENT "Packaging examples/notes for Windows")
   add_custom_target(example_notes_windows ALL DEPENDS "${hello_build}/notes.exe")
 endif()
+
+# examples/opener: "open in the running window" with `singleinstance custom`:
+# the first launch shows a Swing window, later launches send it their
+# arguments. Packaged as <build>/examples/opener and opener.exe.
+set(opener_dir "${CMAKE_SOURCE_DIR}/examples/opener")
+xoq_java_jar("${hello_build}/opener.jar" "${hello_build}/opener-classes" "${opener_dir}/src"
+             "Compiling examples/opener" "" SUPPORT)
+set(opener_outputs "")
+foreach(target linux windows)
+  set(output "${hello_build}/opener")
+  set(launcher xoq-launcher)
+  if(target STREQUAL "windows")
+    if(NOT XOQ_WINDOWS)
+      continue()
+    endif()
+    set(output "${hello_build}/opener.exe")
+    set(launcher xoq_windows "${XOQ_BIN_DIR}/xoq-launcher.exe")
+  endif()
+  add_custom_command(
+    OUTPUT "${output}"
+    COMMAND "${XOQ_BIN_DIR}/xoqpack" --target ${target} --config "${opener_dir}/opener.cfg"
+            --add "${hello_build}/opener.jar=opener.jar" --output "${output}"
+    DEPENDS xoqpack ${launcher} "${hello_build}/opener.jar" "${opener_dir}/opener.cfg"
+    COMMENT "Packaging examples/opener for ${target}")
+  list(APPEND opener_outputs "${output}")
+endforeach()
+add_custom_target(example_opener ALL DEPENDS ${opener_outputs})

@@ -11,6 +11,7 @@ packages=(
   wine wine64                                   # Windows tests
   xvfb xdotool imagemagick                      # windows and message boxes on a virtual display
   osslsigncode openssl                          # signing a packaged .exe in the tests, with a throw-away certificate
+  python3-pefile icoutils pev                   # PE readers that are not ours, for the resources xoqpack writes
   liblog4j2-java junit5 libclojure-java         # real libraries the compatibility tests package
 )
 missing=()

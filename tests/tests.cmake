@@ -113,7 +113,16 @@ function(xoq_e2e_tests name directory)
   add_dependencies(${name} xoqpack xoq-launcher xoq_test_apps)
 endfunction()
 
+# Instances: a program that links the instance code and moves byte messages
+# through the transport, for the transport tests on both targets (the
+# Windows one is built in <build>/windows).
+add_executable(xoq_instance_peer "${CMAKE_SOURCE_DIR}/tests/tools/instance_peer.cc")
+target_link_libraries(xoq_instance_peer PRIVATE xoq_core)
+target_compile_options(xoq_instance_peer PRIVATE ${XOQ_WARNINGS})
+set_target_properties(xoq_instance_peer PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/test-tools")
+
 xoq_e2e_tests(xoq_e2e_linux linux)
+add_dependencies(xoq_e2e_linux xoq_instance_peer example_opener)
 add_dependencies(xoq_e2e_linux examples example_notes xoq_spawning_agent)
 add_dependencies(xoq_e2e_linux xoq_attached_thread)
 gtest_discover_tests(xoq_e2e_linux DISCOVERY_MODE PRE_TEST TEST_PREFIX "e2e.linux." PROPERTIES TIMEOUT 300)
@@ -124,3 +133,10 @@ if(XOQ_WINDOWS)
   gtest_discover_tests(xoq_e2e_windows DISCOVERY_MODE PRE_TEST TEST_PREFIX "e2e.windows."
     PROPERTIES TIMEOUT 300 FIXTURES_REQUIRED wine ENVIRONMENT "${XOQ_WINE_ENVIRONMENT}")
 endif()
+
+# Runs a program whose descriptor 1 cannot be replaced (a seccomp filter), for
+# the Java-side redirection on Linux (end-to-end tests and the benchmark).
+add_executable(xoq_stdout_pinned "${CMAKE_SOURCE_DIR}/tests/tools/stdout_pinned.c")
+target_compile_options(xoq_stdout_pinned PRIVATE ${XOQ_WARNINGS})
+set_target_properties(xoq_stdout_pinned PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/test-tools")
+add_dependencies(xoq_e2e_linux xoq_stdout_pinned)

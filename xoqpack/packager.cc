@@ -8,12 +8,16 @@
 #include <cstring>
 #include <set>
 
+#include "application_jar.h"
 #include "archive/byte_order.h"
 #include "archive/integrity.h"
 #include "archive/payload.h"
 #include "config/ascii.h"
+#include "config/config_store.h"
 #include "config_block.h"
+#include "pe_image.h"
 #include "platform/platform.h"
+#include "splash_images.h"
 #include "support_classes.h"
 #include "zip_writer.h"
 
@@ -45,6 +49,23 @@ bool findArchiveLengthField(const std::string& image, const std::string& path, s
     }
   }
   return true;
+}
+
+// Sets the PE CheckSum of the finished file to what Windows' own routine
+// computes over all of it, payload included, reading it back in blocks.
+bool writePeChecksum(std::FILE* file, size_t checksumOffset) {
+  PeChecksum checksum(checksumOffset);
+  std::string block(1 << 20, '\0');
+  if (fflush(file) != 0 || fseeko(file, 0, SEEK_SET) != 0) return false;
+  size_t got = 0;
+  while ((got = fread(&block[0], 1, block.size(), file)) > 0) {
+    checksum.add(reinterpret_cast<const uint8_t*>(block.data()), got);
+  }
+  if (ferror(file) != 0) return false;
+  std::string field;
+  appendLittle32(field, checksum.finish());
+  return fseeko(file, static_cast<off_t>(checksumOffset), SEEK_SET) == 0 &&
+         fwrite(field.data(), 1, field.size(), file) == field.size();
 }
 
 struct TemporaryFile {
@@ -95,6 +116,23 @@ bool pack(const PackRequest& request, std::string& error) {
   size_t lengthField = 0;
   if (!findArchiveLengthField(image, request.templatePath, lengthField, error)) return false;
 
+  // Resources go into the image before anything is appended, so that the
+  // integrity value covers the final image.
+  const bool windows = looksLikePeImage(image);
+  std::string splashImage;
+  if (windows) {
+    const size_t slash = request.outputPath.rfind('/');
+    const std::string outputName =
+        slash == std::string::npos ? request.outputPath : request.outputPath.substr(slash + 1);
+    if (!addWindowsResources(image, request.templatePath, request.resources, outputName, error)) return false;
+  } else if (!request.resources.firstWindowsOnlyOption().empty()) {
+    error = request.resources.firstWindowsOnlyOption() +
+            " is for the Windows targets: a Linux executable has no Windows resources";
+    return false;
+  } else if (!request.resources.splashImage.empty() && !readSplashImage(request.resources, splashImage, error)) {
+    return false;
+  }
+
   std::string block = "\xEF\xBB\xBF";
   if (!request.configPath.empty()) {
     std::string file;
@@ -108,11 +146,33 @@ bool pack(const PackRequest& request, std::string& error) {
     }
   }
 
+  std::vector<PackEntry> requested;
+  if (!request.applicationJar.empty()) {
+    ApplicationJar jar;
+    if (!collectApplicationJar(request.applicationJar, request.followClassPath, jar, error)) return false;
+    // A mainclass line of the configuration wins; otherwise the jar's goes
+    // first, ahead of an empty one.
+    ConfigStore store;
+    store.appendText(block.data(), block.size());
+    if (store.lookup("mainclass", false, false).empty()) {
+      if (jar.mainClass.empty()) {
+        error = request.applicationJar +
+                " has no Main-Class in its manifest; name the main class with mainclass "
+                "in the configuration";
+        return false;
+      }
+      block.insert(3, "mainclass " + jar.mainClass + "\r\n");
+    }
+    requested = jar.jars;
+  }
+  requested.insert(requested.end(), request.entries.begin(), request.entries.end());
+
   std::set<std::string> names;
   names.insert(kSupportPackageDirectory);
+  names.insert(kSplashImageEntry);
   for (size_t i = 0; i < kSupportClassCount; ++i) names.insert(kSupportClasses[i].name);
   std::vector<PackEntry> entries;
-  for (const PackEntry& entry : request.entries) {
+  for (const PackEntry& entry : requested) {
     const std::string name = normaliseEntryName(entry.name, error);
     if (name.empty()) return false;
     if (!names.insert(name).second) {
@@ -153,6 +213,7 @@ bool pack(const PackRequest& request, std::string& error) {
     const SupportClass& support = kSupportClasses[i];
     ok = zip.addBytes(support.name, std::string(reinterpret_cast<const char*>(support.data), support.size), true);
   }
+  if (ok && !splashImage.empty()) ok = zip.addBytes(kSplashImageEntry, splashImage, false);
   for (size_t i = 0; ok && i < entries.size(); ++i) {
     const PackEntry& entry = entries[i];
     // Nested archives are stored, so that the launcher can serve a stored
@@ -194,6 +255,10 @@ bool pack(const PackRequest& request, std::string& error) {
       fwrite(head.data() + lengthField, 1, 8, output.file) != 8 ||
       fseeko(output.file, static_cast<off_t>(payloadPosition), SEEK_SET) != 0 ||
       fwrite(value.data(), 1, value.size(), output.file) != value.size()) {
+    error = "cannot write " + request.outputPath + ": " + strerror(errno);
+    return false;
+  }
+  if (windows && !writePeChecksum(output.file, peChecksumOffset(head))) {
     error = "cannot write " + request.outputPath + ": " + strerror(errno);
     return false;
   }

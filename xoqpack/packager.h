@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "windows_resources.h"
+
 namespace xoq {
 
 struct PackEntry {
@@ -22,6 +24,11 @@ struct PackRequest {
   std::string outputPath;
   std::vector<PackEntry> entries;
   std::string comment;  // archive comment, usually empty
+  ResourceOptions resources;
+  // The application jar: added first, its Main-Class the mainclass unless
+  // the configuration names one, and its Class-Path followed unless off.
+  std::string applicationJar;
+  bool followClassPath = true;
 };
 
 /// Checks an entry name: relative, '/'-separated (a '\' is turned into '/'),

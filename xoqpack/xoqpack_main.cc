@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,14 @@ const char kUsage[] =
     "                               windows-console  Windows console program\n"
     "                               linux            Linux program\n"
     "      --template FILE        copy this launcher template instead\n"
+    "  -j, --jar FILE             the application jar: stored at the archive's top,\n"
+    "                             its Main-Class the main class unless the\n"
+    "                             configuration names one (--config is then\n"
+    "                             optional), and every jar its manifest's\n"
+    "                             Class-Path names, and theirs in turn, stored once\n"
+    "                             each under lib/, as `java -jar` would find them.\n"
+    "                             A Class-Path entry that does not exist is an error.\n"
+    "      --no-class-path        do not follow the Class-Path of --jar\n"
     "  -c, --config FILE          the configuration (lines of a key and a value).\n"
     "                             UTF-8, UTF-16 with its byte-order mark, or\n"
     "                             Windows-1252; stored as UTF-8 with CR LF line ends.\n"
@@ -37,10 +46,46 @@ const char kUsage[] =
     "      --comment TEXT         an archive comment after the archive\n"
     "  -h, --help                 this text\n"
     "\n"
+    "Windows resources (see docs/windows-resources.md):\n"
+    "      --icon FILE.ico        the program's icon in Explorer and on the taskbar:\n"
+    "                             every image of the file, 256-pixel PNGs included\n"
+    "      --file-version N[.N[.N[.N]]]\n"
+    "      --product-version N[.N[.N[.N]]]\n"
+    "                             up to four numbers from 0 to 65535; each stands\n"
+    "                             in for the other when only one is given\n"
+    "      --product TEXT, --company TEXT, --description TEXT, --copyright TEXT,\n"
+    "      --internal-name TEXT   the strings of the file's version information\n"
+    "                             (Properties, Details), written when any of these\n"
+    "                             version options is given, with OriginalFilename\n"
+    "                             taken from --output\n"
+    "      --execution-level asInvoker|highestAvailable|requireAdministrator\n"
+    "                             the privileges the manifest asks for (default\n"
+    "                             asInvoker); every Windows executable gets a\n"
+    "                             manifest: Common Controls 6, Windows 7 to 11,\n"
+    "                             long paths, per-monitor DPI awareness\n"
+    "      --no-dpi-aware         let Windows scale the windows on high-DPI screens\n"
+    "                             (for applications on Java 8, which is not DPI\n"
+    "                             aware itself)\n"
+    "      --utf8-code-page       make UTF-8 the process's ANSI code page (Windows 10\n"
+    "                             version 1903 and later), so that non-ASCII paths\n"
+    "                             and arguments survive in any system locale\n"
+    "\n"
+    "Splash screen:\n"
+    "      --splash-bitmap FILE.bmp\n"
+    "                             the launcher's own splash window shows this\n"
+    "                             uncompressed or RLE BMP (bitmap resource 100);\n"
+    "                             Windows targets only\n"
+    "      --splash-image FILE    the Java runtime's splash screen shows this JPEG,\n"
+    "                             PNG or GIF: RCDATA resource 100 on Windows; on\n"
+    "                             Linux the stored archive entry\n"
+    "                             com/tarvolin/xoq/splash-image\n"
+    "\n"
     "Entry names are relative, '/'-separated and unique; the names under\n"
     "com/tarvolin/xoq/ belong to xoq.\n"
     "\n"
-    "Example:\n"
+    "Examples:\n"
+    "  xoqpack --jar build/notes.jar --icon notes.ico --file-version 1.4.2.0 \\\n"
+    "          --product Notes --output Notes.exe\n"
     "  xoqpack --target windows --config app.cfg --add build/app.jar=app.jar \\\n"
     "          --add-tree resources --output App.exe\n";
 
@@ -105,35 +150,65 @@ int main(int argc, char** argv) {
   xoq::PackRequest request;
   std::string target;
   std::string error;
+  xoq::ResourceOptions& resources = request.resources;
+  // Options whose value is kept as it is.
+  const std::map<std::string, std::string*> plainValues = {
+      {"-o", &request.outputPath},
+      {"--output", &request.outputPath},
+      {"-t", &target},
+      {"--target", &target},
+      {"--template", &request.templatePath},
+      {"-c", &request.configPath},
+      {"--config", &request.configPath},
+      {"--comment", &request.comment},
+      {"-j", &request.applicationJar},
+      {"--jar", &request.applicationJar},
+      {"--icon", &resources.icon},
+      {"--splash-bitmap", &resources.splashBitmap},
+      {"--splash-image", &resources.splashImage},
+      {"--file-version", &resources.fileVersion},
+      {"--product-version", &resources.productVersion},
+      {"--product", &resources.product},
+      {"--company", &resources.company},
+      {"--description", &resources.description},
+      {"--copyright", &resources.copyright},
+      {"--internal-name", &resources.internalName},
+      {"--execution-level", &resources.executionLevel},
+  };
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
     if (option == "-h" || option == "--help") {
       fputs(kUsage, stdout);
       return 0;
     }
-    const bool takesValue = option == "-o" || option == "--output" || option == "-t" || option == "--target" ||
-                            option == "--template" || option == "-c" || option == "--config" || option == "-a" ||
-                            option == "--add" || option == "-d" || option == "--add-tree" || option == "--comment";
+    if (option == "--no-dpi-aware") {
+      resources.dpiAware = false;
+      continue;
+    }
+    if (option == "--no-class-path") {
+      request.followClassPath = false;
+      continue;
+    }
+    if (option == "--utf8-code-page") {
+      resources.utf8CodePage = true;
+      continue;
+    }
+    const auto plain = plainValues.find(option);
+    const bool takesValue =
+        plain != plainValues.end() || option == "-a" || option == "--add" || option == "-d" || option == "--add-tree";
     if (!takesValue) return fail("unknown option " + option + " (see xoqpack --help)");
     if (i + 1 >= argc) return fail(option + " needs a value (see xoqpack --help)");
     const std::string value = argv[++i];
-    if (option == "-o" || option == "--output") {
-      request.outputPath = value;
-    } else if (option == "-t" || option == "--target") {
-      target = value;
-    } else if (option == "--template") {
-      request.templatePath = value;
-    } else if (option == "-c" || option == "--config") {
-      request.configPath = value;
+    if (value.empty() && option != "--comment") return fail(option + " needs a value (see xoqpack --help)");
+    if (plain != plainValues.end()) {
+      *plain->second = value;
     } else if (option == "-a" || option == "--add") {
       xoq::PackEntry entry;
       splitSourceAndName(value, entry.source, entry.name);
       if (entry.name.empty()) entry.name = baseName(entry.source);
       request.entries.push_back(entry);
-    } else if (option == "-d" || option == "--add-tree") {
-      if (!addTree(value, request.entries, error)) return fail(error);
-    } else {
-      request.comment = value;
+    } else if (!addTree(value, request.entries, error)) {
+      return fail(error);
     }
   }
   if (request.outputPath.empty()) return fail("no --output given (see xoqpack --help)");

@@ -7,7 +7,10 @@
 #include "archive/entry_natives.h"
 #include "archive/native_registration.h"
 #include "archive/resource_natives.h"
+#include "eventlog/event_log_natives.h"
+#include "instances/instance_natives.h"
 #include "launcher/trace.h"
+#include "redirect/redirect_natives.h"
 #include "runtime/vm_context.h"
 
 namespace xoq {
@@ -30,6 +33,34 @@ const JNINativeMethod handlerMethods[] = {
     {const_cast<char*>("listEntries"), const_cast<char*>("(Ljava/lang/String;)[Ljava/lang/String;"),
      reinterpret_cast<void*>(Java_com_tarvolin_xoq_Handler_listEntries)},
 };
+const JNINativeMethod instancesMethods[] = {
+    {const_cast<char*>("getFirstInstance"), const_cast<char*>("()I"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_getFirstInstance)},
+    {const_cast<char*>("getCurrentInstance"), const_cast<char*>("()I"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_getCurrentInstance)},
+    {const_cast<char*>("getInstances"), const_cast<char*>("()[I"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_getInstances)},
+    {const_cast<char*>("sendObject"), const_cast<char*>("(ILjava/io/Serializable;)V"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_sendObject)},
+    {const_cast<char*>("flush"), const_cast<char*>("()V"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_flush)},
+    {const_cast<char*>("setReceiver"), const_cast<char*>("(Lcom/tarvolin/xoq/Instances$ReceiverInterface;)V"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Instances_setReceiver)},
+};
+const JNINativeMethod redirMethods[] = {
+    {const_cast<char*>("write"), const_cast<char*>("(I)V"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_RedirOutputStream_write)},
+    {const_cast<char*>("writeBytes"), const_cast<char*>("([BII)V"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_RedirOutputStream_writeBytes)},
+};
+const JNINativeMethod eventLogMethods[] = {
+    {const_cast<char*>("init"), const_cast<char*>("(Ljava/lang/String;Ljava/lang/String;)V"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_EventLog_init)},
+    {const_cast<char*>("reportEvent"), const_cast<char*>("(SSI[Ljava/lang/String;[B)V"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_EventLog_reportEvent)},
+    {const_cast<char*>("finalize"), const_cast<char*>("()V"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_EventLog_finalize)},
+};
 
 struct SupportClass {
   const char* name;
@@ -42,6 +73,9 @@ struct SupportClass {
 SupportClass supportClasses[] = {
     {"com/tarvolin/xoq/HolvaneClassLoader", "Lcom/tarvolin/xoq/HolvaneClassLoader;", loaderMethods, 3, {false}},
     {"com/tarvolin/xoq/Handler", "Lcom/tarvolin/xoq/Handler;", handlerMethods, 3, {false}},
+    {"com/tarvolin/xoq/Instances", "Lcom/tarvolin/xoq/Instances;", instancesMethods, 6, {false}},
+    {"com/tarvolin/xoq/RedirOutputStream", "Lcom/tarvolin/xoq/RedirOutputStream;", redirMethods, 2, {false}},
+    {"com/tarvolin/xoq/EventLog", "Lcom/tarvolin/xoq/EventLog;", eventLogMethods, 3, {false}},
 };
 
 bool bindTo(JNIEnv* env, jclass type, SupportClass& support) {
@@ -58,8 +92,8 @@ bool allBound() {
   return true;
 }
 
-// Called for every class the runtime prepares, until both support classes
-// are bound; preparation comes before any of their methods can run.
+// Called for every class the runtime prepares, until every support class
+// is bound; preparation comes before any of their methods can run.
 void JNICALL onClassPrepare(jvmtiEnv* jvmti, JNIEnv* env, jthread /*thread*/, jclass type) {
   char* signature = nullptr;
   if (jvmti->GetClassSignature(type, &signature, nullptr) != JVMTI_ERROR_NONE || signature == nullptr) return;

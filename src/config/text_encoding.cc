@@ -2,7 +2,10 @@
 
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
+
+#include "platform/platform.h"
 
 namespace xoq {
 
@@ -24,7 +27,31 @@ void appendUnitAsUtf8(std::string& out, uint32_t unit) {
   }
 }
 
+namespace {
+
+// The narrow form of a program whose ANSI code page is UTF-8 while the C
+// runtime's locale is not (platform::narrowFormIsUtf8). Wide characters are
+// UTF-16 units there; a surrogate pair becomes one four-byte sequence.
+std::string wideToUtf8(const wchar_t* text, size_t length) {
+  std::string result;
+  result.reserve(length);
+  for (size_t i = 0; i < length; ++i) {
+    uint32_t unit = static_cast<uint32_t>(text[i]);
+    if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+      unit = 0x10000 + ((unit - 0xD800) << 10) + (static_cast<uint32_t>(text[++i]) - 0xDC00);
+    }
+    appendUnitAsUtf8(result, unit);
+  }
+  return result;
+}
+
+}  // namespace
+
 std::wstring narrowToWide(const char* text, size_t length) {
+  if (platform::narrowFormIsUtf8()) {
+    const std::u16string units = utf8ToUtf16(std::string(text, strnlen(text, length)));
+    return utf16ToWide(reinterpret_cast<const uint16_t*>(units.data()), units.size());
+  }
   std::wstring result;
   result.reserve(length);
   std::mbstate_t state{};
@@ -41,6 +68,7 @@ std::wstring narrowToWide(const char* text, size_t length) {
 }
 
 std::string wideToNarrow(const wchar_t* text, size_t length) {
+  if (platform::narrowFormIsUtf8()) return wideToUtf8(text, wcsnlen(text, length));
   std::string result;
   result.reserve(length);
   std::mbstate_t state{};
@@ -54,6 +82,10 @@ std::string wideToNarrow(const wchar_t* text, size_t length) {
 }
 
 bool tryWideToNarrow(const wchar_t* text, size_t length, std::string& out) {
+  if (platform::narrowFormIsUtf8()) {
+    out = wideToUtf8(text, length);
+    return true;
+  }
   out.clear();
   out.reserve(length);
   std::mbstate_t state{};

@@ -4,7 +4,9 @@
 #include <cstdlib>
 #include <cwchar>
 
+#include "config/text_encoding.h"
 #include "launcher/messages.h"
+#include "platform/platform.h"
 #include "platform/user_message.h"
 
 namespace xoq {
@@ -18,6 +20,7 @@ constexpr int kStringTableType = 6;  // RT_STRING
 // whole text.
 std::string toNarrow(const std::vector<uint16_t>& units) {
   const std::wstring wide(units.begin(), units.end());
+  if (platform::narrowFormIsUtf8()) return wideToNarrow(wide);
   std::string narrow(4 * wide.size() + 1, '\0');
   const size_t length = wcstombs(&narrow[0], wide.c_str(), narrow.size());
   if (length != static_cast<size_t>(-1)) {

@@ -1,6 +1,7 @@
 #include "launcher/messages.h"
 
 #include <climits>
+#include <cstdio>
 
 #include "config/config_store.h"
 #include "launcher/process_globals.h"
@@ -44,6 +45,10 @@ const MessageOverrides* processOverrides() {
 
 void showWithCaption(const std::string& text, const std::string& caption) {
   trace("fatal message: %s", text.c_str());
+  // The box may wait a long time for the user, who may also end the process
+  // instead: a log file or command receiving the streams gets everything
+  // printed so far first.
+  fflush(nullptr);
   // The splash window, once there is one, owns the box and closes 100 ms
   // after it; until then the box has no owner and is still topmost.
   platform::showMessageBox(text, caption, nullptr);

@@ -8,6 +8,7 @@
 #include "config/config_store.h"
 #include "config/string_list.h"
 #include "instances/instance_registry.h"
+#include "instances/single_instance.h"
 #include "launcher/arguments.h"
 #include "launcher/integrity_check.h"
 #include "launcher/messages.h"
@@ -15,6 +16,7 @@
 #include "launcher/trace.h"
 #include "launcher/working_directory.h"
 #include "platform/platform.h"
+#include "redirect/stream_redirector.h"
 #include "runtime/main_class.h"
 #include "runtime/runtime_search.h"
 #include "runtime/vm_context.h"
@@ -56,7 +58,9 @@ int runLauncher(int argc, char** argv) {
   // later step acts on its configuration.
   if (checkOwnIntegrity() == IntegrityStatus::kDamaged) return exitCodeFor(static_cast<int>(MessageId::FileDamaged));
   VmContext vm;
-  InstanceRegistry instances;
+  platform::SharedInstanceBlock instanceBlock;
+  InstanceRegistry instances(mapInstanceBlock(instanceBlock, config.executablePath()), platform::currentProcessId());
+  instances.joinInstanceBlock();
   theConfig = &config;
   theVm = &vm;
   theInstances = &instances;
@@ -69,8 +73,8 @@ int runLauncher(int argc, char** argv) {
   findJvmLibrary();
   trace("splash: none (no splash screen is built into this launcher yet)");
   applyForcedWorkingDirectory(config);
-  trace("standard streams: left as they are (redirection is not built yet)");
-  trace("single instance: not checked (the instance guard is not built yet)");
+  redirectStandardStreams(config, vm);
+  applySingleInstance(config, instances);
 
   int argumentCount = argc;
   char** arguments = argv;
@@ -148,6 +152,7 @@ int launchApplication(int32_t argumentCount, char** arguments, void (*hook)(), i
 }
 
 void afterVmCreated() {
+  if (theVm != nullptr && theVm->env != nullptr) theStreamRedirector.installJavaRedirection(theVm->env);
   platform::installConsoleSignalHandler(onConsoleSignal);
   trace("console signal handlers installed");
 }

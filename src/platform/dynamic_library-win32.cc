@@ -12,7 +12,20 @@ void suppressLoaderErrorBoxes() {
   SetErrorMode(previous | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
 }
 
-void* loadLibrary(const std::string& path) { return reinterpret_cast<void*>(LoadLibraryA(path.c_str())); }
+namespace {
+
+// The reason of the last failed load, taken at once: whatever the launcher
+// does before it reports the failure (a trace line written to a pipe, say)
+// may change the thread's last error.
+thread_local DWORD lastLoadError = 0;
+
+}  // namespace
+
+void* loadLibrary(const std::string& path) {
+  HMODULE library = LoadLibraryA(path.c_str());
+  if (library == nullptr) lastLoadError = GetLastError();
+  return reinterpret_cast<void*>(library);
+}
 
 void* findSymbol(void* library, const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
@@ -21,7 +34,7 @@ void* findSymbol(void* library, const char* name) {
 void freeLibrary(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }
 
 std::string libraryLoadError(const std::string& path) {
-  const DWORD error = GetLastError();
+  const DWORD error = lastLoadError;
   char* buffer = nullptr;
   FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM, nullptr,
                  error, 0x400, reinterpret_cast<char*>(&buffer), 0, nullptr);

@@ -32,6 +32,8 @@ void selectUserLocale() {
   }
 }
 
+bool narrowFormIsUtf8() { return false; }
+
 std::string modulePath() {
   std::string buffer(PATH_MAX, '\0');
   const ssize_t length = readlink("/proc/self/exe", &buffer[0], buffer.size() - 1);

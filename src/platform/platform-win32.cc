@@ -20,6 +20,8 @@ const size_t kMaxPath = MAX_PATH;
 
 void selectUserLocale() { setlocale(LC_ALL, ""); }
 
+bool narrowFormIsUtf8() { return GetACP() == CP_UTF8; }
+
 std::string modulePath() {
   char buffer[MAX_PATH];
   const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);

@@ -23,6 +23,13 @@ extern const size_t kMaxPath;
 /// narrow/wide conversions of the launcher use the user's code page.
 void selectUserLocale();
 
+/// True when the process's narrow form is UTF-8 although the C runtime's
+/// locale cannot say so: a Windows program whose manifest makes UTF-8 its
+/// ANSI code page (Windows 10 version 1903 and later), while the C runtime
+/// keeps the user's legacy code page. Always false on Linux, where the
+/// locale converts UTF-8 itself.
+bool narrowFormIsUtf8();
+
 /// Full path of the running executable; empty when the system cannot tell.
 std::string modulePath();
 

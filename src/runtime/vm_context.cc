@@ -90,6 +90,11 @@ int createVm(VmContext& context, const std::string& libraryPath) {
     options[i].extraInfo = nullptr;
     trace("vm option %zu: %s", i + 1, options[i].optionString);
   }
+  char exitOption[] = "exit";
+  if (context.exitHook != nullptr) {
+    options.push_back(JavaVMOption{exitOption, reinterpret_cast<void*>(context.exitHook)});
+    trace("vm option %zu: exit hook", options.size());
+  }
   JavaVMInitArgs arguments;
   arguments.version = JNI_VERSION_1_2;
   arguments.nOptions = static_cast<jint>(options.size());
@@ -98,6 +103,9 @@ int createVm(VmContext& context, const std::string& libraryPath) {
 
   const uint64_t start = platform::monotonicMillis();
   jint result = 0;
+  // A runtime that cannot start may end the process from inside its
+  // creation: nothing the launcher printed may still sit in a buffer then.
+  fflush(nullptr);
   {
     // HotSpot says on every start that it cannot use its archived
     // application classes once a system class loader is named, which the

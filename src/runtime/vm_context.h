@@ -19,6 +19,9 @@ struct VmContext {
   JavaVM* vm = nullptr;                // the created virtual machine, or null
   JNIEnv* env = nullptr;               // the launch thread's environment
   bool mainThrew = false;              // an exception escaped the application's main
+  // Handed to the virtual machine as its "exit" hook when set: called when
+  // System.exit or Runtime.halt ends the process.
+  void(JNICALL* exitHook)(jint status) = nullptr;
 };
 
 /// Appends one option for the virtual machine's creation.

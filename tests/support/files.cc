@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace xoq {
 namespace testing {
@@ -47,6 +48,15 @@ std::string readFile(const std::string& path) {
   std::ostringstream content;
   content << file.rdbuf();
   return content.str();
+}
+
+std::string awaitFile(const std::string& path, int seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  std::error_code ignored;
+  while (!std::filesystem::exists(path, ignored) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return readFile(path);
 }
 
 }  // namespace testing

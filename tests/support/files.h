@@ -30,6 +30,10 @@ void writeFile(const std::string& path, const std::string& content);
 void makeExecutable(const std::string& path);
 /// The content of `path`; empty when it cannot be read.
 std::string readFile(const std::string& path);
+/// The content of `path` once it exists, waiting at most `seconds` for it:
+/// for files that a process which outlives the one the test ran (a command
+/// receiving its output) writes. Empty when it never appears.
+std::string awaitFile(const std::string& path, int seconds = 60);
 
 }  // namespace testing
 }  // namespace xoq

@@ -12,6 +12,7 @@
 #include "support/files.h"
 #include "support/packaging.h"
 #include "support/process.h"
+#include "support/refusal.h"
 
 namespace xoq {
 namespace testing {
@@ -49,21 +50,8 @@ std::vector<CentralEntry> centralDirectory(const std::string& file, const Payloa
 
 class Xoqpack : public ::testing::Test {
  protected:
-  // Expects a refusal: non-zero exit, one line on standard error naming the
-  // problem, and no output file.
   void expectRefused(const std::vector<std::string>& arguments, const std::string& output, const std::string& mention) {
-    const ProcessResult result = runXoqpack(arguments);
-    EXPECT_NE(result.exitCode, 0) << result.err;
-    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
-    EXPECT_EQ(result.err.rfind("xoqpack: ", 0), 0u) << result.err;
-    EXPECT_NE(result.err.find(mention), std::string::npos) << result.err;
-    struct stat info;
-    EXPECT_NE(stat(output.c_str(), &info), 0) << "an output file was left behind: " << output;
-    // Nor a temporary file beside it.
-    for (const char* probe : {".xoqpack-"}) {
-      const ProcessResult listing = runProcess({"/bin/sh", "-c", "ls -a " + dir_.path()});
-      EXPECT_EQ(listing.out.find(probe), std::string::npos) << listing.out;
-    }
+    expectXoqpackRefuses(arguments, output, mention);
   }
 
   TempDir dir_;
@@ -163,8 +151,32 @@ TEST_F(Xoqpack, CommentGoesAfterTheArchive) {
 TEST_F(Xoqpack, HelpExplainsEveryOption) {
   const ProcessResult result = runXoqpack({"--help"});
   EXPECT_EQ(result.exitCode, 0);
-  for (const char* option : {"--output", "--target", "--template", "--config", "--add", "--add-tree", "--comment",
-                             "--help", "windows-console"}) {
+  for (const char* option : {"--output",
+                             "--target",
+                             "--template",
+                             "--config",
+                             "--add",
+                             "--add-tree",
+                             "--comment",
+                             "--help",
+                             "windows-console",
+                             "--splash-bitmap",
+                             "--splash-image",
+                             "com/tarvolin/xoq/splash-image",
+                             "--jar",
+                             "--no-class-path",
+                             "--icon",
+                             "--file-version",
+                             "--product-version",
+                             "--product",
+                             "--company",
+                             "--description",
+                             "--copyright",
+                             "--internal-name",
+                             "--execution-level",
+                             "requireAdministrator",
+                             "--no-dpi-aware",
+                             "--utf8-code-page"}) {
     EXPECT_NE(result.out.find(option), std::string::npos) << option;
   }
 }
@@ -200,6 +212,41 @@ TEST_F(Xoqpack, RefusesBadInputWithOneLineAndNoOutput) {
   // An executable that already carries a payload is no template.
   ASSERT_EQ(runXoqpack({"--template", tmpl, "--output", dir_.file("packaged")}).exitCode, 0);
   expectRefused({"--template", dir_.file("packaged"), "--output", output}, output, "already carries a payload");
+}
+
+TEST_F(Xoqpack, SplashImageIsAStoredEntryOnLinux) {
+  const std::string image = dir_.file("splash.gif");
+  ASSERT_EQ(runProcess({"convert", "-size", "48x32", "gradient:red-blue", image}).exitCode, 0);
+  const std::string output = dir_.file("app");
+  const ProcessResult result =
+      runXoqpack({"--template", templatePath(Target::kLinux), "--splash-image", image, "--output", output});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const std::string file = readFile(output);
+  const uint8_t* data = reinterpret_cast<const uint8_t*>(file.data());
+  const size_t marker = file.find(std::string(kArchiveLengthMarker, kArchiveLengthMarkerSize));
+  const PayloadLayout layout = computePayloadLayout(data, file.size(), readLittle32(data + marker - 8));
+  ASSERT_TRUE(layout.fits);
+  bool found = false;
+  for (const CentralEntry& entry : centralDirectory(file, layout)) {
+    if (entry.name != "com/tarvolin/xoq/splash-image") continue;
+    found = true;
+    // Stored, so that the launcher can pass the mapped bytes on as they are.
+    EXPECT_EQ(entry.method, 0);
+    const size_t local = layout.archiveStart + entry.localHeaderOffset;
+    const size_t start = local + 30 + readLittle16(data + local + 26) + readLittle16(data + local + 28);
+    EXPECT_EQ(file.substr(start, entry.size), readFile(image));
+  }
+  EXPECT_TRUE(found);
+
+  // A Linux launcher has no splash window, and the name belongs to xoq.
+  const std::string refused = dir_.file("refused");
+  expectRefused({"--template", templatePath(Target::kLinux), "--splash-bitmap", image, "--output", refused}, refused,
+                "--splash-bitmap");
+  expectRefused({"--template", templatePath(Target::kLinux), "--splash-image", dir_.file("app"), "--output", refused},
+                refused, "not a JPEG, PNG or GIF");
+  expectRefused({"--template", templatePath(Target::kLinux), "--add", image + "=com/tarvolin/xoq/splash-image",
+                 "--output", refused},
+                refused, "splash-image");
 }
 
 TEST_F(Xoqpack, FailureLeavesAnExistingOutputAsItWas) {

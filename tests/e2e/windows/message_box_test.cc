@@ -25,8 +25,10 @@
 #include <thread>
 #include <vector>
 
+#include "support/background.h"
 #include "support/files.h"
 #include "support/packaging.h"
+#include "support/virtual_display.h"
 
 namespace xoq {
 namespace testing {
@@ -36,66 +38,6 @@ using std::chrono::milliseconds;
 using std::chrono::seconds;
 using std::chrono::steady_clock;
 
-// A process that runs while the test goes on: its own process group, its
-// output in a file, killed with its group when the object goes away.
-class Background {
- public:
-  Background(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-             const std::string& outputFile) {
-    pid_ = fork();
-    if (pid_ != 0) return;
-    setpgid(0, 0);
-    const int devNull = open("/dev/null", O_RDONLY);
-    const int output = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(devNull, 0);
-    dup2(output, 1);
-    dup2(output, 2);
-    for (const auto& entry : env) setenv(entry.first.c_str(), entry.second.c_str(), 1);
-    std::vector<char*> args;
-    for (const std::string& word : argv) args.push_back(const_cast<char*>(word.c_str()));
-    args.push_back(nullptr);
-    execvp(args[0], args.data());
-    _exit(127);
-  }
-  ~Background() {
-    if (!running()) return;
-    // A polite end first, so that `timeout` passes it on and reaps its
-    // child; then the whole group, whatever is left of it.
-    kill(pid_, SIGTERM);
-    if (!waitFor(seconds(5))) {
-      kill(-pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  Background(const Background&) = delete;
-  Background& operator=(const Background&) = delete;
-
-  bool running() {
-    if (pid_ <= 0 || done_) return false;
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
-      done_ = true;
-      exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    return !done_;
-  }
-  /// Waits at most `limit`; false when it still runs.
-  bool waitFor(milliseconds limit) {
-    const auto deadline = steady_clock::now() + limit;
-    while (running()) {
-      if (steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(milliseconds(50));
-    }
-    return true;
-  }
-  int exitCode() const { return exitCode_; }
-
- private:
-  pid_t pid_ = -1;
-  bool done_ = false;
-  int exitCode_ = -1;
-};
-
 bool fileExists(const std::string& path) {
   struct stat info;
   return stat(path.c_str(), &info) == 0;
@@ -104,7 +46,8 @@ bool fileExists(const std::string& path) {
 class MessageBoxWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    startDisplay();
+    xvfb_.reset(new VirtualDisplay(140, 280, dir_.file("xvfb.log")));
+    display_ = xvfb_->name();
     ASSERT_FALSE(display_.empty()) << "no Xvfb display could be started";
     wineEnv_ = {
         {"WINEPREFIX", prefix_}, {"WINEDEBUG", "-all"}, {"WINEDLLOVERRIDES", "mscoree,mshtml="}, {"DISPLAY", display_}};
@@ -125,20 +68,6 @@ class MessageBoxWindow : public ::testing::Test {
     // The desktop process and the server go before their display does.
     runProcess({"wineserver", "-k"}, wineOptions(30));
     xvfb_.reset();
-  }
-
-  void startDisplay() {
-    for (int number = 140; number < 200 && display_.empty(); ++number) {
-      const std::string n = std::to_string(number);
-      if (fileExists("/tmp/.X" + n + "-lock") || fileExists("/tmp/.X11-unix/X" + n)) continue;
-      xvfb_.reset(new Background({"timeout", "280", "Xvfb", ":" + n, "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
-                                 {}, dir_.file("xvfb.log")));
-      const auto deadline = steady_clock::now() + seconds(15);
-      while (steady_clock::now() < deadline && xvfb_->running() && !fileExists("/tmp/.X11-unix/X" + n)) {
-        std::this_thread::sleep_for(milliseconds(100));
-      }
-      if (xvfb_->running() && fileExists("/tmp/.X11-unix/X" + n)) display_ = ":" + n;
-    }
   }
 
   RunOptions wineOptions(int timeoutSeconds) const {
@@ -227,7 +156,7 @@ class MessageBoxWindow : public ::testing::Test {
   }
 
   TempDir dir_;
-  std::unique_ptr<Background> xvfb_;
+  std::unique_ptr<VirtualDisplay> xvfb_;
   std::string display_;
   std::map<std::string, std::string> wineEnv_;
   const std::string prefix_ = std::string(XOQ_BUILD_DIR) + "/wine-prefix-x11";
@@ -262,6 +191,32 @@ TEST_F(MessageBoxWindow, FatalMessagesAreShownInABox) {
     EXPECT_TRUE(hasLine(seen.texts, "child Static: No Java here.")) << seen.texts;
     EXPECT_TRUE(seen.dismissed);
     EXPECT_EQ(seen.exitCode, 1);
+  }
+  {
+    SCOPED_TRACE("already running");
+    // The first launch stays, held by a stand-in jvm.dll; the guard of the
+    // second refuses it before any runtime is loaded.
+    writeFile(dir_.file("rt/jvm.dll"), readFile(std::string(XOQ_BUILD_DIR) + "/windows/standins/hold/jvm.dll"));
+    const std::string exe =
+        package("single.exe", "jre_order c\r\njvmdll " + launcherPath(Target::kWindows, dir_.file("rt/jvm.dll")) +
+                                  "\r\nsingleinstance true\r\n");
+    std::filesystem::create_directories(dir_.file("status"));
+    std::map<std::string, std::string> env = wineEnv_;
+    env["XOQ_STANDIN_STATUS"] = launcherPath(Target::kWindows, dir_.file("status"));
+    env["XOQ_STANDIN_RELEASE"] = launcherPath(Target::kWindows, dir_.file("release"));
+    Background first({XOQ_WINE_PROGRAM, exe}, env, dir_.file("first.log"));
+    const auto deadline = steady_clock::now() + seconds(90);
+    while (std::filesystem::is_empty(dir_.file("status")) && first.running() && steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(milliseconds(50));
+    }
+    ASSERT_FALSE(std::filesystem::is_empty(dir_.file("status"))) << readFile(dir_.file("first.log"));
+    const Seen seen = showAndDismiss(exe, "Error", "message-box-already-running");
+    EXPECT_TRUE(hasLine(seen.texts, "child Static: There is already an instance of this program running."))
+        << seen.texts;
+    EXPECT_TRUE(seen.dismissed);
+    EXPECT_EQ(seen.exitCode, 11);
+    writeFile(dir_.file("release"), "0");
+    EXPECT_TRUE(first.waitFor(seconds(30)));
   }
   {
     SCOPED_TRACE("damaged file");

@@ -8,6 +8,7 @@
 
 #include "support/files.h"
 #include "support/packaging.h"
+#include "support/signing.h"
 
 namespace xoq {
 namespace testing {
@@ -19,19 +20,9 @@ TEST(Signing, SignedExecutableStillRuns) {
   const std::string exe = packageExecutable(Target::kWindowsConsole, dir.file("app.exe"), config);
   ASSERT_FALSE(exe.empty());
 
-  // A throw-away certificate, made for this test only.
+  ASSERT_EQ(signWithThrowAwayCertificate(dir.path(), exe, dir.file("signed.exe")), "");
   RunOptions options;
   options.timeoutSeconds = 120;
-  const ProcessResult made =
-      runProcess({"openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=xoq test",
-                  "-keyout", dir.file("key.pem"), "-out", dir.file("cert.pem")},
-                 options);
-  ASSERT_EQ(made.exitCode, 0) << made.err;
-  const ProcessResult signedRun =
-      runProcess({"osslsigncode", "sign", "-certs", dir.file("cert.pem"), "-key", dir.file("key.pem"), "-n", "xoq test",
-                  "-in", exe, "-out", dir.file("signed.exe")},
-                 options);
-  ASSERT_EQ(signedRun.exitCode, 0) << signedRun.out << signedRun.err;
   const std::string original = readFile(exe);
   const std::string signedFile = readFile(dir.file("signed.exe"));
   ASSERT_GT(signedFile.size(), original.size());

@@ -1,0 +1,98 @@
+package redirect;
+
+import com.tarvolin.xoq.EventLog;
+
+/**
+ * What the redirection and event log tests run, by its first argument:
+ * "streams" prints to both streams and ends in an uncaught exception;
+ * "bulk MEGABYTES STATUS" prints that many megabytes of numbered 100-byte
+ * lines to System.out and then calls System.exit(STATUS) right away (or
+ * returns, for a negative STATUS); "eventlog" reports a set of entries.
+ */
+public class Main {
+    public static void main(String[] args) throws Exception {
+        if (args[0].equals("streams")) {
+            streams();
+        } else if (args[0].equals("bulk")) {
+            bulk(Long.parseLong(args[1]) * 1024 * 1024, Integer.parseInt(args[2]));
+        } else if (args[0].equals("eventlog")) {
+            eventLog();
+        }
+    }
+
+    static void streams() {
+        System.out.println("out 1");
+        System.err.println("err 1");
+        System.out.println("out 2");
+        System.err.println("err 2");
+        // One byte at a time, through OutputStream.write(int).
+        System.out.write('!');
+        System.out.write('\n');
+        System.out.flush();
+        System.out.println("out 3 " + System.out.getClass().getName());
+        throw new IllegalStateException("boom");
+    }
+
+    /** Line i: i in eight digits, a space, 90 times the letter ('a' + i % 26), a line feed. */
+    static String line(long i) {
+        StringBuilder text = new StringBuilder(100);
+        String number = Long.toString(i);
+        for (int pad = number.length(); pad < 8; ++pad) {
+            text.append('0');
+        }
+        text.append(number).append(' ');
+        char letter = (char) ('a' + i % 26);
+        for (int k = 0; k < 90; ++k) {
+            text.append(letter);
+        }
+        return text.toString();
+    }
+
+    static void bulk(long bytes, int status) {
+        String[] lines = new String[26];
+        for (long i = 0; i < bytes / 100; ++i) {
+            // Only the number changes within each letter's line.
+            int slot = (int) (i % 26);
+            if (lines[slot] == null) {
+                lines[slot] = line(slot).substring(8);
+            }
+            String number = Long.toString(i);
+            System.out.println("00000000".substring(number.length()) + number + lines[slot]);
+        }
+        if (status >= 0) {
+            System.exit(status);
+        }
+    }
+
+    /** Ends its event source twice, as the finalizer might after an explicit call. */
+    static class EndedTwice extends EventLog {
+        EndedTwice(String source) {
+            super(source);
+        }
+
+        void end() {
+            finalize();
+            finalize();
+        }
+    }
+
+    static void eventLog() {
+        EventLog log = new EventLog("xoq-notes");
+        log.reportEvent(EventLog.INFORMATION, (short) 0, 1000);
+        log.reportEvent(EventLog.ERROR, (short) 3, 1001,
+                new String[] {"first", null, "Gr\u00fc\u00dfe \ud83d\ude00", "\u65e5\u672c"});
+        log.reportEvent(EventLog.WARNING, (short) 1, 1002, "with data", new byte[] {0x0a, 0x0b, (byte) 0xff});
+        log.reportEvent(EventLog.SUCCESS, (short) 0, 1003, "success");
+        log.reportEvent(EventLog.AUDIT_SUCCESS, (short) 0, 1004, new String[0]);
+        log.reportEvent(EventLog.AUDIT_FAILURE, (short) 0, 1005, (String[]) null, new byte[0]);
+        new EventLog().reportEvent(EventLog.INFORMATION, (short) 0, 1006, "default source");
+        // A computer that the system log cannot reach: nothing is reported.
+        new EventLog("no-such-host.invalid", "xoq-notes").reportEvent(EventLog.ERROR, (short) 0, 1007, "never");
+        EndedTwice ended = new EndedTwice("xoq-notes");
+        ended.reportEvent(EventLog.INFORMATION, (short) 0, 1008, "before the end");
+        ended.end();
+        ended.reportEvent(EventLog.INFORMATION, (short) 0, 1009, "after the end");
+        new EventLog("localhost", "xoq-local").reportEvent(EventLog.WARNING, (short) 2, 1010, (String) null);
+        System.out.println("eventlog done");
+    }
+}

@@ -1,0 +1,20 @@
+// The one way xoqpack refuses bad input, as a test expects it.
+#ifndef XOQ_TESTS_SUPPORT_REFUSAL_H_
+#define XOQ_TESTS_SUPPORT_REFUSAL_H_
+
+#include <string>
+#include <vector>
+
+namespace xoq {
+namespace testing {
+
+/// Expects xoqpack to refuse `arguments`: a non-zero exit, one line on
+/// standard error that starts with "xoqpack: " and mentions `mention`, and
+/// neither `output` nor a temporary file beside it.
+void expectXoqpackRefuses(const std::vector<std::string>& arguments, const std::string& output,
+                          const std::string& mention);
+
+}  // namespace testing
+}  // namespace xoq
+
+#endif  // XOQ_TESTS_SUPPORT_REFUSAL_H_

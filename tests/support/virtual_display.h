@@ -1,0 +1,31 @@
+// An X display of a test's own: Xvfb on the first free display number from
+// a given one, stopped when the object goes away.
+#ifndef XOQ_TESTS_SUPPORT_VIRTUAL_DISPLAY_H_
+#define XOQ_TESTS_SUPPORT_VIRTUAL_DISPLAY_H_
+
+#include <memory>
+#include <string>
+
+#include "support/background.h"
+
+namespace xoq {
+namespace testing {
+
+class VirtualDisplay {
+ public:
+  /// Starts Xvfb (1024x768, no TCP, at most `lifetimeSeconds`), its output
+  /// in `logFile`. Test programs that may run side by side start from
+  /// different numbers.
+  VirtualDisplay(int firstNumber, int lifetimeSeconds, const std::string& logFile);
+  /// ":<number>", empty when no display could be started.
+  const std::string& name() const { return name_; }
+
+ private:
+  std::unique_ptr<Background> xvfb_;
+  std::string name_;
+};
+
+}  // namespace testing
+}  // namespace xoq
+
+#endif  // XOQ_TESTS_SUPPORT_VIRTUAL_DISPLAY_H_
