@@ -8,7 +8,10 @@
 //      or a generated one) through the launcher's loader, against
 //      URLClassLoader over the same jars and the JDK's application loader;
 //   3. resource reads through "xoq:" URLs against URLClassLoader;
-//   4. resident memory at steady state against `java -cp`.
+//   4. resident memory at steady state against `java -cp`;
+//   5. start-up of Clojure (Debian's jars) to its first printed line, which
+//      depends on entry times: it loads its compiled core only when the
+//      classes are newer than their sources.
 // It prints figures and ratios; it is not a test. Run:
 //   ninja -C build archive_bench && build/archive_bench [--quick]
 #include <fcntl.h>
@@ -318,5 +321,31 @@ int main(int argc, char** argv) {
   printf("   packaged executable:  %8ld kB   ratio %.3f\n", mExeHeld, static_cast<double>(mExeHeld) / mJava);
   printf("   java -cp:             %8ld kB\n", mJava);
   printf("   (nested jars are stored, so none is inflated into memory)\n");
+
+  // 5. Clojure, packaged and under java -cp.
+  const std::vector<std::string> clojure = {"/usr/share/java/clojure.jar", "/usr/share/java/spec.alpha.jar",
+                                            "/usr/share/java/core.specs.alpha.jar"};
+  if (!fs::exists(clojure[0])) {
+    printf("\n5. Clojure: not installed (Debian's libclojure-java)\n");
+    return 0;
+  }
+  std::vector<std::string> clojurePack;
+  for (const std::string& jar : clojure) {
+    clojurePack.push_back("--add");
+    clojurePack.push_back(jar + "=lib/" + fs::path(jar).filename().string());
+  }
+  const std::string clojureExe = xoq::testing::packageWith(
+      xoq::testing::Target::kLinux, dir.file("clojure"),
+      "mainclass clojure.main\r\njre_order e\r\nargv -e \"(println \\\"first line\\\")\"\r\n", clojurePack);
+  std::vector<double> tClojure, tClojureJava;
+  for (int i = 0; i < runs; ++i) {
+    tClojure.push_back(Child({clojureExe}, environment).waitForLine("first line"));
+    tClojureJava.push_back(
+        Child({java, "-cp", joinPath(clojure), "clojure.main", "-e", "(println \"first line\")"}, environment)
+            .waitForLine("first line"));
+  }
+  printf("\n5. Clojure start-up to its first line (median of %d)\n", runs);
+  printf("   packaged executable:  %8.1f ms   ratio %.3f\n", median(tClojure), median(tClojure) / median(tClojureJava));
+  printf("   java -cp:             %8.1f ms\n", median(tClojureJava));
   return 0;
 }

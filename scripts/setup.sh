@@ -13,6 +13,7 @@ packages=(
   osslsigncode openssl                          # signing a packaged .exe in the tests, with a throw-away certificate
   python3-pefile icoutils pev                   # PE readers that are not ours, for the resources xoqpack writes
   libx11-dev                                    # the tests read the virtual display's windows and pixels
+  liblog4j2-java junit5 libclojure-java         # real libraries the compatibility tests package
 )
 missing=()
 for package in "${packages[@]}"; do

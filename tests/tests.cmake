@@ -137,6 +137,7 @@ set_target_properties(xoq_instance_peer PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${C
 xoq_e2e_tests(xoq_e2e_linux linux)
 add_dependencies(xoq_e2e_linux xoq_instance_peer example_opener)
 add_dependencies(xoq_e2e_linux examples example_notes xoq_spawning_agent)
+add_dependencies(xoq_e2e_linux xoq_attached_thread)
 gtest_discover_tests(xoq_e2e_linux DISCOVERY_MODE PRE_TEST TEST_PREFIX "e2e.linux." PROPERTIES TIMEOUT 300)
 
 if(XOQ_WINDOWS)

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "archive/class_natives.h"
+#include "archive/entry_natives.h"
 #include "archive/native_registration.h"
 #include "archive/resource_natives.h"
 #include "eventlog/event_log_natives.h"
@@ -28,6 +29,10 @@ const JNINativeMethod loaderMethods[] = {
 const JNINativeMethod handlerMethods[] = {
     {const_cast<char*>("loadResourceData"), const_cast<char*>("(Ljava/lang/String;)[B"),
      reinterpret_cast<void*>(Java_com_tarvolin_xoq_Handler_loadResourceData)},
+    {const_cast<char*>("loadResourceInfo"), const_cast<char*>("(Ljava/lang/String;)[J"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Handler_loadResourceInfo)},
+    {const_cast<char*>("listEntries"), const_cast<char*>("(Ljava/lang/String;)[Ljava/lang/String;"),
+     reinterpret_cast<void*>(Java_com_tarvolin_xoq_Handler_listEntries)},
 };
 const JNINativeMethod splashMethods[] = {
     {const_cast<char*>("nativeGetSplashScreen"), const_cast<char*>("()Lcom/tarvolin/xoq/SplashScreen;"),
@@ -77,7 +82,7 @@ struct SupportClass {
 
 SupportClass supportClasses[] = {
     {"com/tarvolin/xoq/HolvaneClassLoader", "Lcom/tarvolin/xoq/HolvaneClassLoader;", loaderMethods, 3, {false}},
-    {"com/tarvolin/xoq/Handler", "Lcom/tarvolin/xoq/Handler;", handlerMethods, 1, {false}},
+    {"com/tarvolin/xoq/Handler", "Lcom/tarvolin/xoq/Handler;", handlerMethods, 3, {false}},
     {"com/tarvolin/xoq/SplashScreen", "Lcom/tarvolin/xoq/SplashScreen;", splashMethods, 3, {false}},
     {"com/tarvolin/xoq/RedirOutputStream", "Lcom/tarvolin/xoq/RedirOutputStream;", redirMethods, 2, {false}},
     {"com/tarvolin/xoq/EventLog", "Lcom/tarvolin/xoq/EventLog;", eventLogMethods, 3, {false}},

@@ -156,6 +156,10 @@ bool ConfigStore::compatible() const {
   return tracedFlag("compatible", isConfigWord(lookup("compatible", true, true), "true"));
 }
 
+bool ConfigStore::codeSource() const {
+  return tracedFlag("codesource", isConfigWord(lookup("codesource", false, true), "true"));
+}
+
 bool ConfigStore::disableExternal() const {
   return tracedFlag("disableexternal", isConfigWord(lookup("disableexternal", true, true), "true"));
 }

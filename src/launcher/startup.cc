@@ -46,7 +46,7 @@ void startLaunch(LaunchRequest& request, uint32_t& exitCode) {
   request.result = static_cast<uint32_t>(launchApplication(request.argumentCount, request.arguments, request.hook,
                                                            request.extraArgumentCount, request.extraArguments));
   releaseVm(*theVm);
-  exitCode = request.result;
+  exitCode = exitCodeAfterMain(*theVm, request.result);
 }
 
 }  // namespace
@@ -110,7 +110,7 @@ unsigned launchThreadMain(void* raw) {
   request.result = static_cast<uint32_t>(launchApplication(request.argumentCount, request.arguments, request.hook,
                                                            request.extraArgumentCount, request.extraArguments));
   releaseVm(*theVm);
-  return request.result;
+  return exitCodeAfterMain(*theVm, request.result);
 }
 
 int launchApplication(int32_t argumentCount, char** arguments, void (*hook)(), int32_t extraArgumentCount,
