@@ -38,9 +38,10 @@ StreamHandle startCommand(const std::string& commandLine);
 /// Closes a handle from the functions above.
 void closeStreamHandle(StreamHandle handle);
 
-/// A C runtime stream on a duplicate of `handle`, opened for appending in
-/// text mode ("a"), fully buffered or unbuffered. Closing it leaves `handle`
-/// open. Null on failure.
+/// Windows: a C runtime stream on a duplicate of `handle`, opened for
+/// appending in text mode ("a"), fully buffered or unbuffered; closing it
+/// leaves `handle` open; null on failure. Linux: always null, since the C
+/// library's own stdout and stderr already write to descriptors 1 and 2.
 FILE* openRuntimeStream(StreamHandle handle, bool buffered);
 
 /// What `stream` points at now, kept so that it can be put back: the
@@ -60,12 +61,14 @@ bool standardStreamIs(StandardStream stream, StreamHandle handle);
 void restoreStandardStream(StandardStream stream, StreamHandle saved);
 
 /// Makes the launcher's own stdout or stderr write into `target` with the
-/// given buffering, so that its prints land where the stream now goes.
-/// On Linux descriptors 1 and 2 already point there, and only the
-/// buffering changes. Returns what restoreLauncherStream needs to undo it.
+/// given buffering, so that its prints land where the stream now goes
+/// (Windows). Nothing to do on Linux: descriptors 1 and 2 already point
+/// there, and the buffering is left as the C library chose it. Returns what
+/// restoreLauncherStream needs to undo it.
 StreamHandle rebindLauncherStream(StandardStream stream, FILE* target, bool buffered);
 
-/// Undoes rebindLauncherStream, what is buffered written out first.
+/// Undoes rebindLauncherStream (Windows), what is buffered written out
+/// first.
 void restoreLauncherStream(StandardStream stream, StreamHandle saved);
 
 /// Writes all of `data` to `handle`; false when the system refused (a

@@ -18,8 +18,9 @@ const char* streamName(StandardStream stream) {
   return stream == StandardStream::kOutput ? "standard output" : "standard error";
 }
 
-// A command's stream is buffered, a file's is not: a log file shows each
-// line the moment it is written, and a pipe is fed in blocks.
+// Where the launcher has a stream of its own on the target (Windows), a
+// command's is buffered and a file's is not: a log file shows each line the
+// moment it is written, and a pipe is fed in blocks.
 void openRedirectTarget(RedirectTarget& target) {
   const bool command = isCommand(target.name);
   target.handle = command ? platform::startCommand(target.name.substr(1)) : platform::openAppendingFile(target.name);

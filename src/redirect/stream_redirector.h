@@ -30,7 +30,7 @@ class RedirectTarget {
 
   platform::StreamHandle handle = platform::kNoStreamHandle;  // the write handle; none until opened
   std::string name;                                           // the value exactly as configured
-  FILE* stream = nullptr;                                     // a C runtime stream on the handle ("a"), or null
+  FILE* stream = nullptr;  // a C runtime stream on the handle ("a"; Windows only), or null
 };
 
 class StreamRedirector {

@@ -102,6 +102,23 @@ TEST_P(Redirection, BothStreamsIntoOneFileInOrder) {
   EXPECT_EQ(result.err.find("err 1"), std::string::npos) << describe(result);
 }
 
+// The runtime's own warnings go through the C library's stderr, which it
+// does not flush: through a command they arrive where they were written,
+// between the application's lines, as under java.
+TEST_P(Redirection, RuntimeWarningInOrderThroughACommand) {
+  writeFile(dir_.file("no-library.so"), "not a library\n");
+  const std::string exe = package("stderr |cat > err.txt.part && mv err.txt.part err.txt\r\n");
+  const ProcessResult result = run(exe, {"warning", dir_.file("no-library.so")});
+  EXPECT_EQ(result.exitCode, 0) << describe(result);
+  const std::string errors = awaitFile(dir_.file("err.txt"));
+  std::string missing;
+  EXPECT_TRUE(inOrder(errors,
+                      {"err before\n", "warning: You have loaded library " + dir_.file("no-library.so"), "err after\n"},
+                      missing))
+      << "missing in order: " << missing << "\n"
+      << errors;
+}
+
 TEST_P(Redirection, HundredMegabytesThroughACommandThenSystemExit) {
   std::filesystem::create_directories(dir_.file("logs"));
   // Relative to the working directory that forcecwd sets: the file and the
