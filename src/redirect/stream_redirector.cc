@@ -134,7 +134,9 @@ void StreamRedirector::installJavaRedirection(JNIEnv* env) {
       if (output != nullptr) env->SetLongField(output, handleField, static_cast<jlong>(stream.handle));
       jobject print = output != nullptr ? env->NewObject(printClass, printConstructor, output) : nullptr;
       if (print != nullptr) env->CallStaticVoidMethod(systemClass, stream.setter, print);
-      const bool done = print != nullptr && !clearPendingException(env, true);
+      // Whichever call failed, nothing may stay pending for the next one.
+      const bool failed = clearPendingException(env, true) != 0;
+      const bool done = print != nullptr && !failed;
       trace("Java-side redirection: %s %s", stream.name, done ? "writes through RedirOutputStream" : "unchanged");
       if (print != nullptr) env->DeleteLocalRef(print);
       if (output != nullptr) env->DeleteLocalRef(output);
