@@ -107,7 +107,11 @@ bool standardStreamIs(StandardStream stream, StreamHandle handle) {
 }
 
 void restoreStandardStream(StandardStream stream, StreamHandle saved) {
-  if (saved < 0) return;
+  if (saved < 0) {
+    // Nothing to copy: the descriptor was closed before.
+    close(descriptorOf(stream));
+    return;
+  }
   dup2(static_cast<int>(saved), descriptorOf(stream));
   close(static_cast<int>(saved));
 }

@@ -97,7 +97,21 @@ FILE* openRuntimeStream(StreamHandle handle, bool buffered) {
   return stream;
 }
 
-StreamHandle saveStandardStream(StandardStream stream) { return fromHandle(GetStdHandle(standardHandleId(stream))); }
+// A duplicate, kept valid whatever happens to the handle itself: rebinding
+// the launcher's own stream replaces the C runtime's descriptor, which
+// closes the handle it held, and that is the standard handle. Null or
+// invalid (no such stream, as in a program without a console) is kept as
+// it is.
+StreamHandle saveStandardStream(StandardStream stream) {
+  const HANDLE current = GetStdHandle(standardHandleId(stream));
+  HANDLE copy = nullptr;
+  const HANDLE self = GetCurrentProcess();
+  if (current == nullptr || current == INVALID_HANDLE_VALUE ||
+      !DuplicateHandle(self, current, self, &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    return fromHandle(current);
+  }
+  return fromHandle(copy);
+}
 
 bool setStandardStream(StandardStream stream, StreamHandle handle) {
   return SetStdHandle(standardHandleId(stream), asHandle(handle)) != 0;
@@ -107,6 +121,8 @@ bool standardStreamIs(StandardStream stream, StreamHandle handle) {
   return GetStdHandle(standardHandleId(stream)) == asHandle(handle);
 }
 
+// The saved duplicate becomes the standard handle again, and stays open as
+// such.
 void restoreStandardStream(StandardStream stream, StreamHandle saved) {
   SetStdHandle(standardHandleId(stream), asHandle(saved));
 }

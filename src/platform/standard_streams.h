@@ -44,8 +44,10 @@ void closeStreamHandle(StreamHandle handle);
 /// library's own stdout and stderr already write to descriptors 1 and 2.
 FILE* openRuntimeStream(StreamHandle handle, bool buffered);
 
-/// What `stream` points at now, kept so that it can be put back: the
-/// standard handle on Windows, a duplicate of descriptor 1 or 2 on Linux.
+/// What `stream` points at now, kept so that it can be put back: a
+/// duplicate of the standard handle on Windows (the value itself when it is
+/// null or invalid), a duplicate of descriptor 1 or 2 on Linux
+/// (kNoStreamHandle when it is closed).
 StreamHandle saveStandardStream(StandardStream stream);
 
 /// Points `stream` at `handle` (SetStdHandle; dup2 onto 1 or 2). False
@@ -56,8 +58,9 @@ bool setStandardStream(StandardStream stream, StreamHandle handle);
 /// Windows; descriptor 1 or 2 is the same open file on Linux.
 bool standardStreamIs(StandardStream stream, StreamHandle handle);
 
-/// Points `stream` back at what saveStandardStream returned, and releases
-/// that.
+/// Points `stream` back at what saveStandardStream returned (closes
+/// descriptor 1 or 2 again when that was kNoStreamHandle on Linux), and
+/// hands that over or releases it.
 void restoreStandardStream(StandardStream stream, StreamHandle saved);
 
 /// Makes the launcher's own stdout or stderr write into `target` with the

@@ -48,17 +48,19 @@ RedirectTarget::~RedirectTarget() {
 
 StreamRedirector::~StreamRedirector() {
   // The launcher's own streams may hold a command's buffered lines: written
-  // out before the handles they lead to are closed.
+  // out before the handles they lead to are closed. The standard streams
+  // are put back before the targets close, so that they never name a
+  // closed handle.
   flush();
-  targets_.clear();
-  if (savedStdout_ != kNoStreamHandle) {
+  if (stdoutRedirected_) {
     platform::restoreLauncherStream(StandardStream::kOutput, savedOwnStdout_);
     platform::restoreStandardStream(StandardStream::kOutput, savedStdout_);
   }
-  if (savedStderr_ != kNoStreamHandle) {
+  if (stderrRedirected_) {
     platform::restoreLauncherStream(StandardStream::kError, savedOwnStderr_);
     platform::restoreStandardStream(StandardStream::kError, savedStderr_);
   }
+  targets_.clear();
 }
 
 RedirectTarget& StreamRedirector::findOrOpenTarget(const std::string& value) {
@@ -72,14 +74,15 @@ RedirectTarget& StreamRedirector::findOrOpenTarget(const std::string& value) {
   return target;
 }
 
-void StreamRedirector::redirect(StandardStream stream, const std::string& value, StreamHandle& saved,
+void StreamRedirector::redirect(StandardStream stream, const std::string& value, bool& redirected, StreamHandle& saved,
                                 StreamHandle& targetHandle, StreamHandle& savedOwn, bool& javaNeeded) {
   RedirectTarget& target = findOrOpenTarget(value);
   targetHandle = target.handle;
-  if (target.handle == kNoStreamHandle || saved != kNoStreamHandle) {
+  if (target.handle == kNoStreamHandle || redirected) {
     trace("%s: left as it is", streamName(stream));
     return;
   }
+  redirected = true;
   saved = platform::saveStandardStream(stream);
   platform::setStandardStream(stream, target.handle);
   javaNeeded = !platform::standardStreamIs(stream, target.handle);
@@ -89,11 +92,13 @@ void StreamRedirector::redirect(StandardStream stream, const std::string& value,
 }
 
 void StreamRedirector::redirectStdout(const std::string& value) {
-  redirect(StandardStream::kOutput, value, savedStdout_, stdoutTarget_, savedOwnStdout_, javaStdoutNeeded_);
+  redirect(StandardStream::kOutput, value, stdoutRedirected_, savedStdout_, stdoutTarget_, savedOwnStdout_,
+           javaStdoutNeeded_);
 }
 
 void StreamRedirector::redirectStderr(const std::string& value) {
-  redirect(StandardStream::kError, value, savedStderr_, stderrTarget_, savedOwnStderr_, javaStderrNeeded_);
+  redirect(StandardStream::kError, value, stderrRedirected_, savedStderr_, stderrTarget_, savedOwnStderr_,
+           javaStderrNeeded_);
 }
 
 void StreamRedirector::flush() {

@@ -62,7 +62,7 @@ class StreamRedirector {
   void flush();
 
   /// True when a stream has been sent somewhere.
-  bool active() const { return savedStdout_ != platform::kNoStreamHandle || savedStderr_ != platform::kNoStreamHandle; }
+  bool active() const { return stdoutRedirected_ || stderrRedirected_; }
 
   platform::StreamHandle stdoutTarget() const { return stdoutTarget_; }
   platform::StreamHandle stderrTarget() const { return stderrTarget_; }
@@ -71,10 +71,15 @@ class StreamRedirector {
   size_t targetCount() const { return targets_.size(); }
 
  private:
-  void redirect(platform::StandardStream stream, const std::string& value, platform::StreamHandle& saved,
-                platform::StreamHandle& target, platform::StreamHandle& savedOwn, bool& javaNeeded);
+  void redirect(platform::StandardStream stream, const std::string& value, bool& redirected,
+                platform::StreamHandle& saved, platform::StreamHandle& target, platform::StreamHandle& savedOwn,
+                bool& javaNeeded);
 
   std::vector<std::unique_ptr<RedirectTarget>> targets_;  // in opening order
+  // Kept apart from the saved values, which may be "none" themselves: a
+  // descriptor that was closed at start, an invalid standard handle.
+  bool stdoutRedirected_ = false;
+  bool stderrRedirected_ = false;
   platform::StreamHandle savedStdout_ = platform::kNoStreamHandle;
   platform::StreamHandle savedStderr_ = platform::kNoStreamHandle;
   platform::StreamHandle stdoutTarget_ = platform::kNoStreamHandle;
