@@ -26,16 +26,8 @@ using testing::readFile;
 using testing::TempDir;
 using testing::writeFile;
 
-// What a file holds, line ends as Linux writes them: the C runtime's text
-// mode writes CR LF on Windows.
-std::string linesOf(const std::string& path) {
-  std::string text = readFile(path);
-  std::string lines;
-  for (char c : text) {
-    if (c != '\r') lines += c;
-  }
-  return lines;
-}
+// What a file holds, line ends as Linux writes them.
+std::string linesOf(const std::string& path) { return testing::withoutCarriageReturns(readFile(path)); }
 
 // Writes to whatever standard error is now, past the C runtime.
 void writeToStandardError(const std::string& text) {
