@@ -1,5 +1,6 @@
 #include "redirect/stream_redirector.h"
 
+#include "archive/native_registration.h"
 #include "config/config_store.h"
 #include "launcher/trace.h"
 #include "runtime/vm_context.h"
@@ -111,8 +112,11 @@ void StreamRedirector::flush() {
 
 void StreamRedirector::installJavaRedirection(JNIEnv* env) {
   if (!javaStdoutNeeded_ && !javaStderrNeeded_) return;
-  jclass streamClass = env->FindClass("com/tarvolin/xoq/RedirOutputStream");
-  jmethodID streamConstructor = streamClass != nullptr ? env->GetMethodID(streamClass, "<init>", "()V") : nullptr;
+  const char className[] = "com/tarvolin/xoq/RedirOutputStream";
+  jclass streamClass = env->FindClass(className);
+  // Its natives are bound only now, for the few starts that need them.
+  const bool bound = streamClass != nullptr && bindSupportClassNatives(env, streamClass, className);
+  jmethodID streamConstructor = bound ? env->GetMethodID(streamClass, "<init>", "()V") : nullptr;
   jfieldID handleField = streamConstructor != nullptr ? env->GetFieldID(streamClass, "h", "J") : nullptr;
   jclass printClass = handleField != nullptr ? env->FindClass("java/io/PrintStream") : nullptr;
   jmethodID printConstructor =

@@ -77,10 +77,11 @@ class Redirection : public ::testing::TestWithParam<std::string> {
 TEST_P(Redirection, BothStreamsIntoOneFileInOrder) {
   writeFile(dir_.file("both.log"), "from an earlier run\n");
   // The runtime warns on standard error about the first option, and logs
-  // to standard output for the second.
+  // to standard output for the second; the classes it loads are logged to
+  // a file of their own.
   const std::string exe = package(
       "stdout ${APPLICATION_HOME}both.log\r\nstderr ${APPLICATION_HOME}both.log\r\n"
-      "option -Xverify:none\r\noption -Xlog:gc+init\r\n");
+      "option -Xverify:none\r\noption -Xlog:gc+init\r\noption -Xlog:class+load:file=classes.txt\r\n");
   const ProcessResult result = run(exe, {"streams"});
   EXPECT_EQ(result.exitCode, 0) << describe(result);
   const std::string log = readFile(dir_.file("both.log"));
@@ -94,6 +95,11 @@ TEST_P(Redirection, BothStreamsIntoOneFileInOrder) {
       << "missing in order: " << missing << "\n"
       << log;
   EXPECT_NE(log.find("[info][gc,init]"), std::string::npos) << log;
+  // Both descriptors took their target: RedirOutputStream is not even
+  // loaded.
+  const std::string classes = readFile(dir_.file("classes.txt"));
+  EXPECT_NE(classes.find(" com.tarvolin.xoq.HolvaneClassLoader source:"), std::string::npos);
+  EXPECT_EQ(classes.find(" com.tarvolin.xoq.RedirOutputStream source:"), std::string::npos);
   // Opened once, for both; once redirected, nothing reaches the streams the
   // launcher was given.
   EXPECT_TRUE(traced(result, "redirection target " + dir_.file("both.log") + ": file opened")) << describe(result);
