@@ -118,10 +118,13 @@ void StreamRedirector::installJavaRedirection(JNIEnv* env) {
   const bool bound = streamClass != nullptr && bindSupportClassNatives(env, streamClass, className);
   jmethodID streamConstructor = bound ? env->GetMethodID(streamClass, "<init>", "()V") : nullptr;
   jfieldID handleField = streamConstructor != nullptr ? env->GetFieldID(streamClass, "h", "J") : nullptr;
-  jclass printClass = handleField != nullptr ? env->FindClass("java/io/PrintStream") : nullptr;
-  jmethodID printConstructor =
-      printClass != nullptr ? env->GetMethodID(printClass, "<init>", "(Ljava/io/OutputStream;)V") : nullptr;
-  jclass systemClass = printConstructor != nullptr ? env->FindClass("java/lang/System") : nullptr;
+  // A PrintStream in the encoding the runtime gives System.out and
+  // System.err, which is not always the default charset.
+  jmethodID printStream =
+      handleField != nullptr ? env->GetStaticMethodID(streamClass, "printStream",
+                                                      "(Ljava/io/OutputStream;Ljava/lang/String;)Ljava/io/PrintStream;")
+                             : nullptr;
+  jclass systemClass = printStream != nullptr ? env->FindClass("java/lang/System") : nullptr;
   jmethodID setOut =
       systemClass != nullptr ? env->GetStaticMethodID(systemClass, "setOut", "(Ljava/io/PrintStream;)V") : nullptr;
   jmethodID setErr =
@@ -135,24 +138,26 @@ void StreamRedirector::installJavaRedirection(JNIEnv* env) {
       StreamHandle handle;
       jmethodID setter;
       const char* name;
-    } streams[] = {{javaStdoutNeeded_, stdoutTarget_, setOut, "System.out"},
-                   {javaStderrNeeded_, stderrTarget_, setErr, "System.err"}};
+      const char* key;
+    } streams[] = {{javaStdoutNeeded_, stdoutTarget_, setOut, "System.out", "stdout"},
+                   {javaStderrNeeded_, stderrTarget_, setErr, "System.err", "stderr"}};
     for (const auto& stream : streams) {
       if (!stream.needed) continue;
       jobject output = env->NewObject(streamClass, streamConstructor);
       if (output != nullptr) env->SetLongField(output, handleField, static_cast<jlong>(stream.handle));
-      jobject print = output != nullptr ? env->NewObject(printClass, printConstructor, output) : nullptr;
+      jstring key = output != nullptr ? env->NewStringUTF(stream.key) : nullptr;
+      jobject print = key != nullptr ? env->CallStaticObjectMethod(streamClass, printStream, output, key) : nullptr;
       if (print != nullptr) env->CallStaticVoidMethod(systemClass, stream.setter, print);
       // Whichever call failed, nothing may stay pending for the next one.
       const bool failed = clearPendingException(env, true) != 0;
       const bool done = print != nullptr && !failed;
       trace("Java-side redirection: %s %s", stream.name, done ? "writes through RedirOutputStream" : "unchanged");
       if (print != nullptr) env->DeleteLocalRef(print);
+      if (key != nullptr) env->DeleteLocalRef(key);
       if (output != nullptr) env->DeleteLocalRef(output);
     }
   }
   if (systemClass != nullptr) env->DeleteLocalRef(systemClass);
-  if (printClass != nullptr) env->DeleteLocalRef(printClass);
   if (streamClass != nullptr) env->DeleteLocalRef(streamClass);
 }
 

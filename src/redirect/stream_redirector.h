@@ -54,7 +54,8 @@ class StreamRedirector {
   RedirectTarget& findOrOpenTarget(const std::string& value);
 
   /// Where a standard stream did not take its target, points System.out or
-  /// System.err at it through com.tarvolin.xoq.RedirOutputStream.
+  /// System.err at it through com.tarvolin.xoq.RedirOutputStream, in the
+  /// encoding the runtime gives System.out and System.err.
   void installJavaRedirection(JNIEnv* env);
 
   /// Writes out what the launcher's own streams and the targets' streams

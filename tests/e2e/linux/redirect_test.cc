@@ -53,9 +53,11 @@ class Redirection : public ::testing::TestWithParam<std::string> {
     return exe;
   }
 
-  ProcessResult run(const std::string& exe, const std::vector<std::string>& arguments, bool pinned = false) {
+  ProcessResult run(const std::string& exe, const std::vector<std::string>& arguments, bool pinned = false,
+                    const std::map<std::string, std::string>& environment = {}) {
     RunOptions options;
     options.workingDirectory = dir_.path();
+    options.setEnv = environment;
     options.setEnv["JAVA_HOME"] = GetParam();
     options.unsetEnv = {"JRE_HOME", "CLASSPATH", "CLASS_PATH"};
     options.timeoutSeconds = 180;
@@ -171,6 +173,25 @@ TEST_P(Redirection, JavaSideRedirectionWhereTheDescriptorIsNotTaken) {
   const std::string log = readFile(dir_.file("out.log"));
   ASSERT_EQ(log.compare(0, head.size(), head), 0);
   EXPECT_TRUE(log.substr(head.size()) == bulkText(10)) << "the stream arrived changed, " << log.size() << " bytes";
+}
+
+// Through RedirOutputStream, System.out encodes as the runtime's own
+// System.out does, which is not always the default charset: under the C
+// locale newer runtimes write ASCII to standard output but default to UTF-8.
+TEST_P(Redirection, JavaSideRedirectionEncodesAsSystemOut) {
+  const std::string exe = package("stdout out.log\r\n");
+  std::string written[2];
+  for (const bool pinned : {false, true}) {
+    const ProcessResult result = run(exe, {"text"}, pinned, {{"LC_ALL", "C"}});
+    EXPECT_EQ(result.exitCode, 0) << describe(result);
+    if (pinned) {
+      EXPECT_TRUE(traced(result, "System.out writes through RedirOutputStream")) << describe(result);
+    }
+    written[pinned] = readFile(dir_.file("out.log"));
+    std::filesystem::remove(dir_.file("out.log"));
+  }
+  EXPECT_NE(written[0], "");
+  EXPECT_EQ(written[1], written[0]);
 }
 
 TEST_P(Redirection, CommandThatEndsEarlyAndFileThatCannotBeOpened) {

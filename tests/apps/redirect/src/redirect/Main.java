@@ -9,7 +9,8 @@ import com.tarvolin.xoq.EventLog;
  * lines to System.out and then calls System.exit(STATUS) right away (or
  * returns, for a negative STATUS); "eventlog" reports a set of entries;
  * "warning FILE" makes the runtime warn on standard error between two
- * lines of the application's, by loading a file that is no library.
+ * lines of the application's, by loading a file that is no library;
+ * "text" prints a line that is not ASCII.
  */
 public class Main {
     public static void main(String[] args) throws Exception {
@@ -29,6 +30,8 @@ public class Main {
                 // not a library
             }
             System.err.println("err after");
+        } else if (args[0].equals("text")) {
+            System.out.println("Gr\u00fc\u00dfe \u65e5\u672c");
         }
     }
 
