@@ -114,6 +114,16 @@ target_link_options(xoq_instance_peer PRIVATE ${XOQ_STATIC_LINK} -mconsole)
 # receives on its standard input, and a program that makes the event log
 # calls of the EventLog natives (Wine prints what it receives).
 xoq_jvm_standin(streams STANDIN_STREAMS)
+# One that writes as a real runtime does, through the Universal C runtime,
+# and uses nothing of the toolchain's own.
+add_library(jvm-ucrt SHARED "${CMAKE_SOURCE_DIR}/tests/standins/jvm_ucrt_standin.c")
+target_compile_definitions(jvm-ucrt PRIVATE _UCRT)
+target_include_directories(jvm-ucrt SYSTEM PRIVATE "${CMAKE_SOURCE_DIR}/src/platform/jni-win32" "${XOQ_JNI_INCLUDE}")
+target_compile_options(jvm-ucrt PRIVATE ${XOQ_WARNINGS})
+target_link_options(jvm-ucrt PRIVATE -nostdlib -Wl,-e,standinEntry)
+target_link_libraries(jvm-ucrt PRIVATE ucrt kernel32)
+set_target_properties(jvm-ucrt PROPERTIES OUTPUT_NAME jvm PREFIX "" RUNTIME_OUTPUT_DIRECTORY "${standin_dir}/ucrt"
+                                          ARCHIVE_OUTPUT_DIRECTORY "${standin_dir}/ucrt")
 add_executable(xoq_stdin_sink "${CMAKE_SOURCE_DIR}/tests/e2e/windows/tools/stdin_sink.cc")
 target_compile_options(xoq_stdin_sink PRIVATE ${XOQ_WARNINGS})
 target_link_options(xoq_stdin_sink PRIVATE ${XOQ_STATIC_LINK} -mconsole)

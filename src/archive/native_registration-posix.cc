@@ -78,14 +78,17 @@ struct SupportClass {
   const JNINativeMethod* methods;
   jint count;
   std::atomic<bool> bound;
+  // Bound by bindSupportClassNatives when the launcher needs the class,
+  // not at every start.
+  bool onDemand;
 };
 
 SupportClass supportClasses[] = {
-    {"com/tarvolin/xoq/HolvaneClassLoader", "Lcom/tarvolin/xoq/HolvaneClassLoader;", loaderMethods, 3, {false}},
-    {"com/tarvolin/xoq/Handler", "Lcom/tarvolin/xoq/Handler;", handlerMethods, 3, {false}},
-    {"com/tarvolin/xoq/SplashScreen", "Lcom/tarvolin/xoq/SplashScreen;", splashMethods, 3, {false}},
-    {"com/tarvolin/xoq/RedirOutputStream", "Lcom/tarvolin/xoq/RedirOutputStream;", redirMethods, 2, {false}},
-    {"com/tarvolin/xoq/EventLog", "Lcom/tarvolin/xoq/EventLog;", eventLogMethods, 3, {false}},
+    {"com/tarvolin/xoq/HolvaneClassLoader", "Lcom/tarvolin/xoq/HolvaneClassLoader;", loaderMethods, 3, {false}, false},
+    {"com/tarvolin/xoq/Handler", "Lcom/tarvolin/xoq/Handler;", handlerMethods, 3, {false}, false},
+    {"com/tarvolin/xoq/SplashScreen", "Lcom/tarvolin/xoq/SplashScreen;", splashMethods, 3, {false}, false},
+    {"com/tarvolin/xoq/RedirOutputStream", "Lcom/tarvolin/xoq/RedirOutputStream;", redirMethods, 2, {false}, true},
+    {"com/tarvolin/xoq/EventLog", "Lcom/tarvolin/xoq/EventLog;", eventLogMethods, 3, {false}, false},
 };
 
 bool bindTo(JNIEnv* env, jclass type, SupportClass& support) {
@@ -97,7 +100,7 @@ bool bindTo(JNIEnv* env, jclass type, SupportClass& support) {
 
 bool allBound() {
   for (const SupportClass& support : supportClasses) {
-    if (!support.bound) return false;
+    if (!support.bound && !support.onDemand) return false;
   }
   return true;
 }
@@ -121,8 +124,9 @@ const char* supportNativesAgentOption() { return "-agentlib:xoq"; }
 bool registerSupportNatives(JNIEnv* env) {
   bool all = true;
   for (SupportClass& support : supportClasses) {
-    if (support.bound) {
-      trace("natives of %s: bound when the class was prepared", support.name);
+    if (support.bound || support.onDemand) {
+      trace("natives of %s: %s", support.name,
+            support.bound ? "bound when the class was prepared" : "bound when needed");
       continue;
     }
     jclass type = env->FindClass(support.name);
@@ -138,6 +142,13 @@ bool registerSupportNatives(JNIEnv* env) {
     env->DeleteLocalRef(type);
   }
   return all;
+}
+
+bool bindSupportClassNatives(JNIEnv* env, jclass type, const char* name) {
+  for (SupportClass& support : supportClasses) {
+    if (strcmp(support.name, name) == 0) return support.bound || bindTo(env, type, support);
+  }
+  return false;
 }
 
 }  // namespace xoq

@@ -6,4 +6,6 @@ const char* supportNativesAgentOption() { return nullptr; }
 
 bool registerSupportNatives(JNIEnv* /*env*/) { return true; }
 
+bool bindSupportClassNatives(JNIEnv* /*env*/, jclass /*type*/, const char* /*name*/) { return true; }
+
 }  // namespace xoq

@@ -19,7 +19,14 @@ const char* supportNativesAgentOption();
 /// Binds the natives of the support classes that are not bound yet, right
 /// after the virtual machine exists; the agent normally did it already.
 /// False when a class or method could not be bound (the reason is traced).
+/// RedirOutputStream, which few starts need, is left to
+/// bindSupportClassNatives.
 bool registerSupportNatives(JNIEnv* env);
+
+/// Binds the natives of the support class `type`, named `name` (as
+/// "com/tarvolin/xoq/RedirOutputStream"), unless they are bound already.
+/// False when they cannot be.
+bool bindSupportClassNatives(JNIEnv* env, jclass type, const char* name);
 
 }  // namespace xoq
 
