@@ -13,6 +13,9 @@
 //      URLClassLoader over the same jars and the JDK's application loader;
 //   4. resource reads through "xoq:" URLs against URLClassLoader;
 //   5. resident memory at steady state against `java -cp`;
+//   6. start-up of Clojure (Debian's jars) to its first printed line, which
+//      depends on entry times: it loads its compiled core only when the
+//      classes are newer than their sources;
 // and once: the Windows launcher's time to loading jvm.dll under Wine.
 // It prints figures and ratios; it is not a test. Run:
 //   ninja -C build archive_bench && build/archive_bench [--quick]
@@ -288,17 +291,17 @@ void startupFigures(const xoq::testing::TempDir& dir, const std::string& home, c
   }
   printf("   %s (median of %d; processor time of whole runs, all threads, in brackets):\n", example.name.c_str(), runs);
   printf(
-      "     default                               %7.1f ms  %.3f x java -cp with a plain system class loader "
-      "(aim <= 1.00)\n",
-      median(tPlain), ratio(tPlain, tJavaLoader));
-  printf("     assystemclassloader false             %7.1f ms  %.3f x java -cp (aim <= 1.05)\n", median(tSeparate),
-         ratio(tSeparate, tJava));
-  printf("     classdatacache, default               %7.1f ms  %.3f x java -cp\n", median(tCached),
-         ratio(tCached, tJava));
-  printf("     classdatacache, assystemclassloader false %3.1f ms  %.3f x java -cp (aim <= 0.80)\n", median(tBoth),
-         ratio(tBoth, tJava));
-  printf("     java -cp %7.1f ms; with a plain system class loader named %.1f ms\n", median(tJava),
-         median(tJavaLoader));
+      "     default                                   %6.1f ms  %.3f [%.3f] x java -cp with a plain system "
+      "class loader named (aim <= 1.00)\n",
+      median(tPlain), ratio(tPlain, tJavaLoader), ratio(cPlain, cJavaLoader));
+  printf("     assystemclassloader false                 %6.1f ms  %.3f [%.3f] x java -cp (aim <= 1.05)\n",
+         median(tSeparate), ratio(tSeparate, tJava), ratio(cSeparate, cJava));
+  printf("     classdatacache, default                   %6.1f ms  %.3f [%.3f] x java -cp\n", median(tCached),
+         ratio(tCached, tJava), ratio(cCached, cJava));
+  printf("     classdatacache, assystemclassloader false %6.1f ms  %.3f [%.3f] x java -cp (aim <= 0.80)\n",
+         median(tBoth), ratio(tBoth, tJava), ratio(cBoth, cJava));
+  printf("     java -cp %.1f ms [%.1f]; with a plain system class loader named %.1f ms [%.1f]\n", median(tJava),
+         median(cJava), median(tJavaLoader), median(cJavaLoader));
 }
 
 // The milliseconds of the first trace line that contains `text`, or -1.
@@ -520,6 +523,32 @@ void benchJdk(const xoq::testing::TempDir& dir, const std::string& home, bool qu
          static_cast<double>(mExeHeld) / mJava);
   printf("   java -cp:             %8ld kB\n", mJava);
   printf("   (nested jars are stored, so none is inflated into memory)\n\n");
+
+  // 6. Clojure, packaged and under java -cp.
+  const std::vector<std::string> clojure = {"/usr/share/java/clojure.jar", "/usr/share/java/spec.alpha.jar",
+                                            "/usr/share/java/core.specs.alpha.jar"};
+  if (!fs::exists(clojure[0])) {
+    printf("6. Clojure: not installed (Debian's libclojure-java)\n\n");
+    return;
+  }
+  std::vector<std::string> clojurePack;
+  for (const std::string& jar : clojure) {
+    clojurePack.push_back("--add");
+    clojurePack.push_back(jar + "=lib/" + fs::path(jar).filename().string());
+  }
+  const std::string clojureExe = xoq::testing::packageWith(
+      xoq::testing::Target::kLinux, dir.file("clojure-" + tag),
+      "mainclass clojure.main\r\njre_order e\r\nargv -e \"(println \\\"first line\\\")\"\r\n", clojurePack);
+  std::vector<double> tClojure, tClojureJava;
+  for (int i = 0; i < runs; ++i) {
+    tClojure.push_back(Child({clojureExe}, environment).waitForLine("first line"));
+    tClojureJava.push_back(
+        Child({java, "-cp", joinPath(clojure), "clojure.main", "-e", "(println \"first line\")"}, environment)
+            .waitForLine("first line"));
+  }
+  printf("6. Clojure start-up to its first line (median of %d)\n", runs);
+  printf("   packaged executable:  %8.1f ms   ratio %.3f\n", median(tClojure), median(tClojure) / median(tClojureJava));
+  printf("   java -cp:             %8.1f ms\n\n", median(tClojureJava));
 }
 
 }  // namespace

@@ -22,6 +22,18 @@ foreach(bench_source IN LISTS bench_sources)
                                                    XOQ_WINE_PROGRAM="wine")
   add_dependencies(${bench_name} xoqpack xoq-launcher bench_jar)
 endforeach()
+
+# The splash benchmark watches a virtual display through Xlib and runs the
+# splash test application, on Linux and under Wine.
+target_sources(splash_bench PRIVATE "${CMAKE_SOURCE_DIR}/tests/support/x11_screen.cc"
+                                    "${CMAKE_SOURCE_DIR}/tests/support/virtual_display.cc"
+                                    "${CMAKE_SOURCE_DIR}/tests/support/test_picture.cc")
+target_link_libraries(splash_bench PRIVATE ${XOQ_X11_LIBRARY})
+add_dependencies(splash_bench xoq_test_apps)
+if(XOQ_WINDOWS)
+  add_dependencies(splash_bench xoq_windows)
+endif()
+
 # The instance benchmark also times the transport alone, with the instance
 # test program of both targets.
 add_dependencies(instances_bench xoq_instance_peer)

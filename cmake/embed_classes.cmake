@@ -1,7 +1,8 @@
-# Turns the compiled support classes into a C++ source file, so that xoqpack
-# carries them and needs nothing beside itself. Run as
+# Turns the compiled support classes and their service files (META-INF/)
+# into a C++ source file, so that xoqpack carries them and needs nothing
+# beside itself. Run as
 #   cmake -DCLASSES=<dir> -DOUTPUT=<file.cc> -P embed_classes.cmake
-file(GLOB_RECURSE class_files RELATIVE "${CLASSES}" "${CLASSES}/*.class")
+file(GLOB_RECURSE class_files RELATIVE "${CLASSES}" "${CLASSES}/*.class" "${CLASSES}/META-INF/*")
 list(SORT class_files)
 set(body "// Generated from the compiled support classes; do not edit.\n#include \"support_classes.h\"\n\nnamespace xoq {\n\nnamespace {\n\n")
 set(table "")

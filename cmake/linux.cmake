@@ -19,6 +19,9 @@ set_target_properties(xoq-launcher PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${XOQ_BI
 find_program(JAVAC_PROGRAM javac REQUIRED)
 find_program(JAR_PROGRAM jar REQUIRED)
 file(GLOB_RECURSE XOQ_JAVA_SOURCES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/java/*.java")
+# The service files that install the support classes' providers (the "xoq:"
+# file system) in the runtime.
+file(GLOB_RECURSE XOQ_JAVA_SERVICES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/java/META-INF/*")
 set(support_classes_dir "${CMAKE_BINARY_DIR}/java-classes")
 set(support_classes_cc "${CMAKE_BINARY_DIR}/generated/support_classes.cc")
 add_custom_command(
@@ -26,9 +29,10 @@ add_custom_command(
   COMMAND "${CMAKE_COMMAND}" -E rm -rf "${support_classes_dir}"
   COMMAND "${JAVAC_PROGRAM}" --release 8 -Xlint:all -Xlint:-options -Werror -encoding UTF-8 -d "${support_classes_dir}"
           ${XOQ_JAVA_SOURCES}
+  COMMAND "${CMAKE_COMMAND}" -E copy_directory "${CMAKE_SOURCE_DIR}/java/META-INF" "${support_classes_dir}/META-INF"
   COMMAND "${CMAKE_COMMAND}" -DCLASSES=${support_classes_dir} -DOUTPUT=${support_classes_cc}
           -P "${CMAKE_SOURCE_DIR}/cmake/embed_classes.cmake"
-  DEPENDS ${XOQ_JAVA_SOURCES} "${CMAKE_SOURCE_DIR}/cmake/embed_classes.cmake"
+  DEPENDS ${XOQ_JAVA_SOURCES} ${XOQ_JAVA_SERVICES} "${CMAKE_SOURCE_DIR}/cmake/embed_classes.cmake"
   COMMENT "Compiling the Java support classes")
 
 # --- xoqpack ---------------------------------------------------------------

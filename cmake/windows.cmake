@@ -62,22 +62,43 @@ add_library(xoqdep SHARED "${CMAKE_SOURCE_DIR}/tests/standins/standin_dependency
 set_target_properties(xoqdep PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY "${standin_dir}/dependency")
 target_compile_options(xoqdep PRIVATE ${XOQ_WARNINGS})
 target_link_options(xoqdep PRIVATE -static-libgcc)
+
+# A stand-in library built from tests/standins/<source> as
+# <build>/standins/<folder>/<name>.dll, with the given definitions.
+function(xoq_standin target source name folder)
+  add_library(${target} SHARED "${CMAKE_SOURCE_DIR}/tests/standins/${source}")
+  target_compile_definitions(${target} PRIVATE ${ARGN})
+  target_include_directories(${target} SYSTEM PRIVATE "${CMAKE_SOURCE_DIR}/src/platform/jni-win32" "${XOQ_JNI_INCLUDE}")
+  target_compile_options(${target} PRIVATE ${XOQ_WARNINGS})
+  target_link_options(${target} PRIVATE -static-libgcc)
+  set_target_properties(${target} PROPERTIES OUTPUT_NAME ${name} PREFIX ""
+                                             RUNTIME_OUTPUT_DIRECTORY "${standin_dir}/${folder}"
+                                             ARCHIVE_OUTPUT_DIRECTORY "${standin_dir}/${folder}")
+endfunction()
 function(xoq_jvm_standin variant)
-  add_library(jvm-${variant} SHARED "${CMAKE_SOURCE_DIR}/tests/standins/jvm_standin.c")
-  target_compile_definitions(jvm-${variant} PRIVATE ${ARGN})
-  target_include_directories(jvm-${variant} SYSTEM PRIVATE "${CMAKE_SOURCE_DIR}/src/platform/jni-win32"
-                                                           "${XOQ_JNI_INCLUDE}")
-  target_compile_options(jvm-${variant} PRIVATE ${XOQ_WARNINGS})
-  target_link_options(jvm-${variant} PRIVATE -static-libgcc)
-  set_target_properties(jvm-${variant} PROPERTIES OUTPUT_NAME jvm PREFIX ""
-                                                 RUNTIME_OUTPUT_DIRECTORY "${standin_dir}/${variant}"
-                                                 ARCHIVE_OUTPUT_DIRECTORY "${standin_dir}/${variant}")
+  xoq_standin(jvm-${variant} jvm_standin.c jvm ${variant} ${ARGN})
 endfunction()
 xoq_jvm_standin(no-entry)
 xoq_jvm_standin(create STANDIN_CREATE)
 xoq_jvm_standin(impl-only STANDIN_CREATE_IMPL)
 xoq_jvm_standin(needs-parent STANDIN_CREATE STANDIN_NEEDS_DEPENDENCY)
 target_link_libraries(jvm-needs-parent PRIVATE xoqdep)
+
+# Stand-ins for a Windows runtime's splashscreen.dll, which record the calls
+# the launcher makes: <build>/standins/splash-<variant>/splashscreen.dll.
+function(xoq_splash_standin variant)
+  xoq_standin(splash-${variant} splash_standin.c splashscreen splash-${variant} ${ARGN})
+endfunction()
+xoq_splash_standin(complete)
+xoq_splash_standin(without-load-file STANDIN_WITHOUT_LOAD_FILE)
+xoq_splash_standin(needs-path STANDIN_NEEDS_DEPENDENCY)
+target_link_libraries(splash-needs-path PRIVATE xoqdep)
+
+# A benchmark tool, not shipped: the least a Windows program does to show a
+# window, for bench/splash_bench to compare the splash window with.
+add_executable(xoq_first_window "${CMAKE_SOURCE_DIR}/bench/tools/first_window.cc")
+target_compile_options(xoq_first_window PRIVATE ${XOQ_WARNINGS})
+target_link_options(xoq_first_window PRIVATE ${XOQ_STATIC_LINK} -mwindows)
 
 # Instances: a stand-in whose creation call keeps the launcher running and
 # reports its instance block (registry and guard tests), and a test program
@@ -93,6 +114,16 @@ target_link_options(xoq_instance_peer PRIVATE ${XOQ_STATIC_LINK} -mconsole)
 # receives on its standard input, and a program that makes the event log
 # calls of the EventLog natives (Wine prints what it receives).
 xoq_jvm_standin(streams STANDIN_STREAMS)
+# One that writes as a real runtime does, through the Universal C runtime,
+# and uses nothing of the toolchain's own.
+add_library(jvm-ucrt SHARED "${CMAKE_SOURCE_DIR}/tests/standins/jvm_ucrt_standin.c")
+target_compile_definitions(jvm-ucrt PRIVATE _UCRT)
+target_include_directories(jvm-ucrt SYSTEM PRIVATE "${CMAKE_SOURCE_DIR}/src/platform/jni-win32" "${XOQ_JNI_INCLUDE}")
+target_compile_options(jvm-ucrt PRIVATE ${XOQ_WARNINGS})
+target_link_options(jvm-ucrt PRIVATE -nostdlib -Wl,-e,standinEntry)
+target_link_libraries(jvm-ucrt PRIVATE ucrt kernel32)
+set_target_properties(jvm-ucrt PROPERTIES OUTPUT_NAME jvm PREFIX "" RUNTIME_OUTPUT_DIRECTORY "${standin_dir}/ucrt"
+                                          ARCHIVE_OUTPUT_DIRECTORY "${standin_dir}/ucrt")
 add_executable(xoq_stdin_sink "${CMAKE_SOURCE_DIR}/tests/e2e/windows/tools/stdin_sink.cc")
 target_compile_options(xoq_stdin_sink PRIVATE ${XOQ_WARNINGS})
 target_link_options(xoq_stdin_sink PRIVATE ${XOQ_STATIC_LINK} -mconsole)

@@ -12,6 +12,8 @@ packages=(
   xvfb xdotool imagemagick                      # windows and message boxes on a virtual display
   osslsigncode openssl                          # signing a packaged .exe in the tests, with a throw-away certificate
   python3-pefile icoutils pev                   # PE readers that are not ours, for the resources xoqpack writes
+  libx11-dev                                    # the tests read the virtual display's windows and pixels
+  liblog4j2-java junit5 libclojure-java         # real libraries the compatibility tests package
   libdeflate-dev                                # the Linux launcher's inflater
 )
 missing=()

@@ -63,6 +63,9 @@ foreach(test_source IN LISTS XOQ_TEST_SOURCES windows_only_test_sources)
   endforeach()
 endforeach()
 list(REMOVE_DUPLICATES windows_suites)
+# Suites whose windows need a display run on one of their own (below).
+set(windows_display_suites NativeSplashWindow)
+list(REMOVE_ITEM windows_suites ${windows_display_suites})
 set(windows_unit_tests "${CMAKE_BINARY_DIR}/windows/xoq_unit_tests.exe")
 foreach(suite IN LISTS windows_suites)
   add_test(NAME "windows.${suite}"
@@ -70,6 +73,16 @@ foreach(suite IN LISTS windows_suites)
                    "--gtest_filter=${suite}.*:${suite}/*")
   set_tests_properties("windows.${suite}" PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 320
                                                      ENVIRONMENT "${XOQ_WINE_ENVIRONMENT}")
+endforeach()
+
+# --- Windows unit tests that create windows: Wine on an Xvfb display ---------
+# Their prefix is their own (a prefix's desktop binds to one display), so
+# they take turns.
+foreach(suite IN LISTS windows_display_suites)
+  add_test(NAME "windows.${suite}"
+           COMMAND "${CMAKE_SOURCE_DIR}/scripts/run-under-wine-display.sh" 300 "${CMAKE_BINARY_DIR}/wine-prefix-display"
+                   "${windows_unit_tests}" "--gtest_filter=${suite}.*:${suite}/*")
+  set_tests_properties("windows.${suite}" PROPERTIES TIMEOUT 420 RESOURCE_LOCK wine-prefix-display)
 endforeach()
 
 # --- Java applications the end-to-end tests package ----------------------------
@@ -124,6 +137,7 @@ set_target_properties(xoq_instance_peer PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${C
 xoq_e2e_tests(xoq_e2e_linux linux)
 add_dependencies(xoq_e2e_linux xoq_instance_peer example_opener)
 add_dependencies(xoq_e2e_linux examples example_notes xoq_spawning_agent)
+add_dependencies(xoq_e2e_linux xoq_attached_thread)
 gtest_discover_tests(xoq_e2e_linux DISCOVERY_MODE PRE_TEST TEST_PREFIX "e2e.linux." PROPERTIES TIMEOUT 300)
 
 if(XOQ_WINDOWS)
@@ -139,3 +153,11 @@ add_executable(xoq_stdout_pinned "${CMAKE_SOURCE_DIR}/tests/tools/stdout_pinned.
 target_compile_options(xoq_stdout_pinned PRIVATE ${XOQ_WARNINGS})
 set_target_properties(xoq_stdout_pinned PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/test-tools")
 add_dependencies(xoq_e2e_linux xoq_stdout_pinned)
+
+# --- Tests that look at a screen read it through Xlib (tests/support/x11_screen) --
+find_library(XOQ_X11_LIBRARY X11 REQUIRED)
+target_link_libraries(xoq_unit_tests PRIVATE ${XOQ_X11_LIBRARY})
+target_link_libraries(xoq_e2e_linux PRIVATE ${XOQ_X11_LIBRARY})
+if(XOQ_WINDOWS)
+  target_link_libraries(xoq_e2e_windows PRIVATE ${XOQ_X11_LIBRARY})
+endif()

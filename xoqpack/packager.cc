@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <set>
 
 #include "application_jar.h"
@@ -173,10 +174,24 @@ bool pack(const PackRequest& request, std::string& error) {
   names.insert(kSupportPackageDirectory);
   names.insert(kSplashImageEntry);
   for (size_t i = 0; i < kSupportClassCount; ++i) names.insert(kSupportClasses[i].name);
+  // A service file of the application's own with the name of one of the
+  // support classes' (META-INF/services/...) is merged with it, so that the
+  // application's providers and ours are both found.
+  std::map<std::string, std::string> ownServices;
   std::vector<PackEntry> entries;
   for (const PackEntry& entry : requested) {
     const std::string name = normaliseEntryName(entry.name, error);
     if (name.empty()) return false;
+    if (name.compare(0, 18, "META-INF/services/") == 0 && names.count(name) != 0 && ownServices.count(name) == 0) {
+      std::string lines;
+      if (!platform::readWholeFile(entry.source, lines)) {
+        error = "cannot read " + entry.source;
+        return false;
+      }
+      if (!lines.empty() && lines.back() != '\n') lines += '\n';
+      ownServices[name] = lines;
+      continue;
+    }
     if (!names.insert(name).second) {
       error = "two entries are named " + name;
       return false;
@@ -213,7 +228,11 @@ bool pack(const PackRequest& request, std::string& error) {
   bool ok = zip.addDirectory(kSupportPackageDirectory);
   for (size_t i = 0; ok && i < kSupportClassCount; ++i) {
     const SupportClass& support = kSupportClasses[i];
-    ok = zip.addBytes(support.name, std::string(reinterpret_cast<const char*>(support.data), support.size), true);
+    const auto own = ownServices.find(support.name);
+    ok = zip.addBytes(support.name,
+                      (own != ownServices.end() ? own->second : std::string()) +
+                          std::string(reinterpret_cast<const char*>(support.data), support.size),
+                      true);
   }
   if (ok && !splashImage.empty()) ok = zip.addBytes(kSplashImageEntry, splashImage, false);
   for (size_t i = 0; ok && i < entries.size(); ++i) {

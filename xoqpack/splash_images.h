@@ -6,15 +6,12 @@
 
 #include <string>
 
+#include "splash/runtime_splash.h"  // kSplashImageEntry, where the Linux launcher looks
+
 namespace xoq {
 
 /// Resource identifier of both splash images.
 constexpr uint16_t kSplashResourceId = 100;
-
-/// The payload entry in which a Linux launcher finds the splash image; it is
-/// stored, not deflated, so that the launcher can hand the bytes to the
-/// splash library straight from the mapped file.
-constexpr char kSplashImageEntry[] = "com/tarvolin/xoq/splash-image";
 
 /// The bitmap resource of a BMP file: the file without its 14-byte file
 /// header, its pixels moved up to follow the colour table when the file

@@ -1,6 +1,6 @@
-// The compiled Java support classes (package com.tarvolin.xoq), built from
-// java/ and compiled into xoqpack, which puts them at the top of every
-// payload archive.
+// The compiled Java support classes (package com.tarvolin.xoq) and their
+// service files (META-INF/services), built from java/ and compiled into
+// xoqpack, which puts them at the top of every payload archive.
 #ifndef XOQPACK_SUPPORT_CLASSES_H_
 #define XOQPACK_SUPPORT_CLASSES_H_
 

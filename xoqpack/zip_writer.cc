@@ -15,13 +15,18 @@ namespace {
 constexpr uint32_t kLocalSignature = 0x04034b50;
 constexpr uint32_t kCentralSignature = 0x02014b50;
 constexpr uint32_t kEndSignature = 0x06054b50;
+constexpr uint32_t kZip64EndSignature = 0x06064b50;
+constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
+// From this many entries on, the end record's 16-bit counts say "see the
+// ZIP64 end record", as jar and the JDK's own writer do it.
+constexpr uint32_t kZip64EntryCount = 0xFFFF;
 constexpr uint16_t kStored = 0;
 constexpr uint16_t kDeflated = 8;
 // Every entry carries the same time stamp, 1980-01-01 00:00, so that the
 // same inputs always give the same file.
 constexpr uint16_t kDosTime = 0;
 constexpr uint16_t kDosDate = (0 << 9) | (1 << 5) | 1;
-constexpr uint64_t kZipLimit = 0xFFFFFFFFu;  // no ZIP64
+constexpr uint64_t kZipLimit = 0xFFFFFFFFu;  // sizes and offsets stay 32-bit
 
 uint16_t versionNeeded(uint16_t method) { return method == kDeflated ? 20 : 10; }
 
@@ -67,7 +72,6 @@ bool ZipWriter::write(const void* data, size_t length) {
 
 bool ZipWriter::writeLocalHeader(const std::string& name, uint16_t method, uint32_t crc, uint32_t compressedSize,
                                  uint32_t size, uint32_t& headerOffset) {
-  if (entries_ == 0xFFFF) return fail("the archive would hold more than 65535 entries");
   if (name.size() > 0xFFFF) return fail("entry name too long: " + name.substr(0, 80));
   headerOffset = static_cast<uint32_t>(written_);
   std::string header;
@@ -180,20 +184,48 @@ bool ZipWriter::finish(const std::string& comment, uint32_t& archiveLength, std:
   if (!error_.empty()) return false;
   if (comment.size() > 0xFFFF) return fail("the archive comment is longer than 65535 bytes");
   const uint64_t directoryOffset = written_;
-  if (!write(central_.data(), central_.size())) return false;
+  const bool zip64 = entries_ >= kZip64EntryCount;
+  std::string directory = central_;
+  if (zip64) {
+    // Only the counts need the ZIP64 end record: sizes and offsets stay
+    // 32-bit and are in the end record as well.
+    const uint64_t recordOffset = directoryOffset + central_.size();
+    appendLittle32(directory, kZip64EndSignature);
+    appendLittle64(directory, 44);  // the record's size after this field
+    appendLittle16(directory, 45);  // made by: version 4.5
+    appendLittle16(directory, 45);  // needed: version 4.5, ZIP64
+    appendLittle32(directory, 0);
+    appendLittle32(directory, 0);
+    appendLittle64(directory, entries_);
+    appendLittle64(directory, entries_);
+    appendLittle64(directory, central_.size());
+    appendLittle64(directory, directoryOffset);
+    // The locator's offset is written as the record's position in the file:
+    // the runtime reads the executable as a jar too (it heads
+    // java.class.path, and the launcher's class loader is loaded from it),
+    // and takes this one offset as a file position, where every other
+    // offset counts from the archive's first byte. The launcher's own reader
+    // accepts either.
+    appendLittle32(directory, kZip64LocatorSignature);
+    appendLittle32(directory, 0);
+    appendLittle64(directory, static_cast<uint64_t>(start_) + recordOffset);
+    appendLittle32(directory, 1);
+  }
+  if (!write(directory.data(), directory.size())) return false;
+  const uint16_t count = zip64 ? kZip64EntryCount : static_cast<uint16_t>(entries_);
   endRecord.clear();
   appendLittle32(endRecord, kEndSignature);
   appendLittle16(endRecord, 0);
   appendLittle16(endRecord, 0);
-  appendLittle16(endRecord, static_cast<uint16_t>(entries_));
-  appendLittle16(endRecord, static_cast<uint16_t>(entries_));
+  appendLittle16(endRecord, count);
+  appendLittle16(endRecord, count);
   appendLittle32(endRecord, static_cast<uint32_t>(central_.size()));
   appendLittle32(endRecord, static_cast<uint32_t>(directoryOffset));
   appendLittle16(endRecord, static_cast<uint16_t>(comment.size()));
   if (!write(endRecord.data(), endRecord.size())) return false;
   archiveLength = static_cast<uint32_t>(written_);
   if (!write(comment.data(), comment.size())) return false;
-  centralDirectory = central_;
+  centralDirectory = std::move(directory);
   return true;
 }
 

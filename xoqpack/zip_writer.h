@@ -28,9 +28,11 @@ class ZipWriter {
   /// in blocks, so that jars of any size cost no memory.
   bool addFileStored(const std::string& name, const std::string& path);
 
-  /// Writes the central directory, the end record and `comment` after it.
+  /// Writes the central directory, the ZIP64 end record and locator when
+  /// there are 65535 entries or more, the end record and `comment` after it.
   /// On success `archiveLength` is the archive's size without the comment,
-  /// `centralDirectory` and `endRecord` hold the bytes written for them.
+  /// `centralDirectory` holds the bytes written from the central directory
+  /// up to the end record, `endRecord` those of the end record.
   bool finish(const std::string& comment, uint32_t& archiveLength, std::string& centralDirectory,
               std::string& endRecord);
 

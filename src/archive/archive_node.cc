@@ -1,6 +1,7 @@
 #include "archive/archive_node.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "config/ascii.h"
@@ -38,6 +39,46 @@ struct EntryPathSplit {
 EntryPathSplit splitAtBang(std::string_view name, size_t bang) {
   if (bang == 0) return {false, std::string_view(), name};
   return {true, name.substr(0, bang), name.substr(bang + 1)};
+}
+
+// Whether `name` starts with `prefix`, '/' and '\' counting as equal.
+bool startsWithPath(std::string_view name, std::string_view prefix) {
+  if (name.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    if (normalised(name[i]) != normalised(prefix[i])) return false;
+  }
+  return true;
+}
+
+constexpr std::string_view kVersionsDirectory = "META-INF/versions/";
+
+// The version of a name under META-INF/versions/N/, or 0.
+uint32_t versionOf(std::string_view name) {
+  if (!startsWithPath(name, kVersionsDirectory)) return 0;
+  uint32_t version = 0;
+  size_t i = kVersionsDirectory.size();
+  for (; i < name.size() && name[i] >= '0' && name[i] <= '9' && version <= 0xFFFF; ++i) {
+    version = version * 10 + static_cast<uint32_t>(name[i] - '0');
+  }
+  if (i == kVersionsDirectory.size() || i >= name.size() || normalised(name[i]) != '\\') return 0;
+  return version;
+}
+
+// `word` is given in lower case.
+bool sameWordIgnoringCase(std::string_view text, std::string_view word) {
+  return text.size() == word.size() && startsWithIgnoringCase(text, word);
+}
+
+bool allocateString(void* argument, uint32_t size, uint8_t** destination) {
+  std::string& out = *static_cast<std::string*>(argument);
+  out.assign(size, '\0');
+  *destination = reinterpret_cast<uint8_t*>(&out[0]);
+  return true;
+}
+
+void prependArchive(EntryLocation* location, const std::string& nestedName) {
+  if (location == nullptr) return;
+  location->archive = location->archive.empty() ? nestedName : nestedName + "!" + location->archive;
 }
 
 }  // namespace
@@ -92,33 +133,84 @@ const char* ArchiveNode::openBytes(const uint8_t* data, size_t size) {
   const char* failure = zip_.open(data, size);
   if (failure != nullptr) return failure;
   buildIndex();
+  readVersions();
   openNestedArchives();
+  anyMultiRelease_ = multiRelease();
+  for (const std::unique_ptr<ArchiveNode>& child : children_) {
+    if (child != nullptr && child->anyMultiRelease_) anyMultiRelease_ = true;
+  }
   return nullptr;
 }
 
 void ArchiveNode::buildIndex() {
   const std::vector<ZipEntry>& entries = zip_.entries();
-  index_.reserve(entries.size());
-  for (size_t i = 0; i < entries.size(); ++i) {
-    index_.push_back(IndexSlot{entries[i].nameOffset, entries[i].nameLength, static_cast<uint16_t>(i)});
-  }
   // Of two entries with the same name, the one written first is found.
-  std::sort(index_.begin(), index_.end(), [&](const IndexSlot& a, const IndexSlot& b) {
-    const int order = compareEntryNames(slotName(a), slotName(b));
+  auto before = [&](std::string_view nameA, uint32_t positionA, std::string_view nameB, uint32_t positionB) {
+    const int order = compareEntryNames(nameA, nameB);
     if (order != 0) return order < 0;
-    const uint32_t offsetA = entries[a.position].localHeaderOffset;
-    const uint32_t offsetB = entries[b.position].localHeaderOffset;
-    return offsetA != offsetB ? offsetA < offsetB : a.position < b.position;
+    const uint32_t offsetA = entries[positionA].localHeaderOffset;
+    const uint32_t offsetB = entries[positionB].localHeaderOffset;
+    return offsetA != offsetB ? offsetA < offsetB : positionA < positionB;
+  };
+  index_.reserve(entries.size());
+  if (entries.size() <= 0xFFFF) {
+    // Every position fits the slot itself.
+    for (size_t i = 0; i < entries.size(); ++i) {
+      index_.push_back(IndexSlot{entries[i].nameOffset, entries[i].nameLength, static_cast<uint16_t>(i)});
+    }
+    std::sort(index_.begin(), index_.end(), [&](const IndexSlot& a, const IndexSlot& b) {
+      return before(slotName(a), a.positionLow, slotName(b), b.positionLow);
+    });
+    return;
+  }
+  std::vector<uint32_t> order(entries.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<uint32_t>(i);
+  std::sort(order.begin(), order.end(),
+            [&](uint32_t a, uint32_t b) { return before(zip_.name(entries[a]), a, zip_.name(entries[b]), b); });
+  positionHigh_.reserve(order.size());
+  for (const uint32_t position : order) {
+    index_.push_back(IndexSlot{entries[position].nameOffset, entries[position].nameLength,
+                               static_cast<uint16_t>(position & 0xFFFF)});
+    positionHigh_.push_back(static_cast<uint16_t>(position >> 16));
+  }
+}
+
+void ArchiveNode::readVersions() {
+  // A jar without versioned entries is a plain jar whatever its manifest
+  // says, and its manifest is not even read.
+  std::vector<VersionedSlot> found;
+  for (size_t i = 0; i < index_.size(); ++i) {
+    const IndexSlot& slot = index_[i];
+    if (slot.nameLength <= kVersionsDirectory.size()) continue;
+    const std::string_view name = slotName(slot);
+    const uint32_t version = versionOf(name);
+    if (version < static_cast<uint32_t>(kFirstVersionedRelease) || version > 0xFFFF) continue;
+    // The name it stands in for starts after "META-INF/versions/N/".
+    const uint32_t skip = static_cast<uint32_t>(name.find_first_of("/\\", kVersionsDirectory.size()) + 1);
+    found.push_back(VersionedSlot{slot.nameOffset + skip, slotPosition(i),
+                                  static_cast<uint16_t>(slot.nameLength - skip), static_cast<uint16_t>(version)});
+  }
+  if (found.empty()) return;
+  const int32_t manifest = findEntry(*this, "META-INF/MANIFEST.MF");
+  std::string text;
+  if (manifest < 0 || !extractAt(manifest, "META-INF/MANIFEST.MF", allocateString, &text)) return;
+  if (!manifestDeclaresMultiRelease(text)) return;
+  // Looked up by name with the index's order; of one name, the highest
+  // version first.
+  std::stable_sort(found.begin(), found.end(), [this](const VersionedSlot& a, const VersionedSlot& b) {
+    const int order = compareEntryNames(slotName(a), slotName(b));
+    return order != 0 ? order < 0 : a.version > b.version;
   });
+  versioned_ = std::move(found);
 }
 
 void ArchiveNode::openNestedArchives() {
   if (depth_ <= 0) return;
-  for (const IndexSlot& slot : index_) {
-    const std::string_view name = slotName(slot);
+  for (size_t i = 0; i < index_.size(); ++i) {
+    const std::string_view name = slotName(index_[i]);
     if (!isNestedArchiveName(name)) continue;
     nestedNames_.push_back(heldName(name));
-    children_.push_back(openChild(zip_.entries()[slot.position], name));
+    children_.push_back(openChild(zip_.entries()[slotPosition(i)], name));
   }
 }
 
@@ -157,6 +249,8 @@ std::unique_ptr<ArchiveNode> ArchiveNode::openChild(const ZipEntry& entry, std::
   }
   if (failure != nullptr) {
     trace("archive: nested archive %.*s is not a readable archive: %s", printedLength, name.data(), failure);
+  } else if (child->multiRelease()) {
+    trace("archive: nested archive %.*s is a multi-release jar", printedLength, name.data());
   }
   return child;
 }
@@ -192,10 +286,30 @@ int32_t findEntry(const ArchiveNode& node, std::string_view name) {
                                        return compareEntryNames(node.slotName(candidate), wanted) < 0;
                                      });
   if (slot == node.index_.end() || compareEntryNames(node.slotName(*slot), name) != 0) return -1;
-  return slot->position;
+  return static_cast<int32_t>(node.slotPosition(static_cast<size_t>(slot - node.index_.begin())));
 }
 
-bool ArchiveNode::readAt(int32_t position, std::string_view name, EntryAllocator allocate, void* argument) const {
+int32_t ArchiveNode::findForRelease(std::string_view name, int32_t release, std::string* versioned) const {
+  if (release >= kFirstVersionedRelease && !versioned_.empty() && !startsWithPath(name, "META-INF/")) {
+    auto candidate = std::lower_bound(versioned_.begin(), versioned_.end(), name,
+                                      [this](const VersionedSlot& slot, std::string_view wanted) {
+                                        return compareEntryNames(slotName(slot), wanted) < 0;
+                                      });
+    for (; candidate != versioned_.end() && compareEntryNames(slotName(*candidate), name) == 0; ++candidate) {
+      if (candidate->version > release) continue;
+      if (versioned != nullptr) {
+        versioned->assign("META-INF\\versions\\");
+        *versioned += std::to_string(candidate->version);
+        *versioned += '\\';
+        versioned->append(name.data(), name.size());
+      }
+      return static_cast<int32_t>(candidate->position);
+    }
+  }
+  return findEntry(*this, name);
+}
+
+bool ArchiveNode::extractAt(int32_t position, std::string_view name, EntryAllocator allocate, void* argument) const {
   const ZipEntry& entry = zip_.entries()[static_cast<size_t>(position)];
   const int printedLength = static_cast<int>(name.size());
   // Everything the entry claims is checked before any memory is asked for,
@@ -220,48 +334,102 @@ bool ArchiveNode::readAt(int32_t position, std::string_view name, EntryAllocator
   return true;
 }
 
-bool readEntryBytes(const ArchiveNode& node, std::string_view name, bool searchNested, EntryAllocator allocate,
-                    void* argument) {
-  const size_t bang = name.find('!');
-  if (bang != std::string_view::npos) {
-    // An entry path: this node's own entries are not looked at, the name in
-    // front of the "!" picks the nested archive.
-    if (node.children_.empty() || (!searchNested && bang == 0)) return false;
-    const EntryPathSplit split = splitAtBang(name, bang);
+// The walk by which a name finds its entry, shared by reading an entry and
+// describing it: what is done with the entry found is the caller's.
+class EntrySearch {
+ public:
+  // True when the entry at `position` of `node` was taken; false to go on.
+  using Visit = bool (*)(const ArchiveNode& node, int32_t position, std::string_view name, void* argument);
+
+  static bool run(const ArchiveNode& node, std::string_view name, bool searchNested, int32_t release, Visit visit,
+                  void* argument, EntryLocation* location) {
+    const size_t bang = name.find('!');
+    if (bang != std::string_view::npos) {
+      // An entry path: this node's own entries are not looked at, the name
+      // in front of the "!" picks the nested archive.
+      if (node.children_.empty() || (!searchNested && bang == 0)) return false;
+      const EntryPathSplit split = splitAtBang(name, bang);
+      for (size_t i = 0; i < node.children_.size(); ++i) {
+        if (split.hasPrefix && !sameEntryName(node.nestedNames_[i], split.prefix)) continue;
+        const ArchiveNode* child = node.children_[i].get();
+        if (child == nullptr) continue;
+        if (run(*child, split.rest, false, release, visit, argument, location)) {
+          prependArchive(location, node.nestedNames_[i]);
+          return true;
+        }
+      }
+      return false;
+    }
+
+    const int32_t position = containsParentStep(name) ? node.findForRelease(resolveParentSteps(name), release, nullptr)
+                                                      : node.findForRelease(name, release, nullptr);
+    if (position >= 0 && visit(node, position, name, argument)) {
+      if (location != nullptr) {
+        location->archive.clear();
+        location->name = std::string(node.zip_.name(node.zip_.entries()[static_cast<size_t>(position)]));
+      }
+      return true;
+    }
+
+    if (!searchNested) return false;
     for (size_t i = 0; i < node.children_.size(); ++i) {
-      if (split.hasPrefix && !sameEntryName(node.nestedNames_[i], split.prefix)) continue;
       const ArchiveNode* child = node.children_[i].get();
-      if (child == nullptr) continue;
-      if (readEntryBytes(*child, split.rest, false, allocate, argument)) return true;
+      if (child != nullptr && run(*child, name, false, release, visit, argument, location)) {
+        prependArchive(location, node.nestedNames_[i]);
+        return true;
+      }
     }
     return false;
   }
 
-  int32_t position = -1;
-  if (containsParentStep(name)) {
-    position = findEntry(node, resolveParentSteps(name));
-  } else {
-    position = findEntry(node, name);
-  }
-  if (position >= 0 && node.readAt(position, name, allocate, argument)) return true;
+  struct Reading {
+    EntryAllocator allocate;
+    void* argument;
+  };
 
-  if (!searchNested) return false;
-  for (const std::unique_ptr<ArchiveNode>& child : node.children_) {
-    if (child != nullptr && readEntryBytes(*child, name, false, allocate, argument)) return true;
+  static bool read(const ArchiveNode& node, int32_t position, std::string_view name, void* argument) {
+    const Reading& reading = *static_cast<const Reading*>(argument);
+    return node.extractAt(position, name, reading.allocate, reading.argument);
   }
-  return false;
+
+  static bool describe(const ArchiveNode& node, int32_t position, std::string_view, void* argument) {
+    EntryInfo& info = *static_cast<EntryInfo*>(argument);
+    const ZipEntry& entry = node.zip_.entries()[static_cast<size_t>(position)];
+    info.size = entry.size;
+    info.time = node.zip_.modificationTime(entry);
+    return true;
+  }
+
+  static int32_t findForRelease(const ArchiveNode& node, std::string_view name, int32_t release,
+                                std::string* versioned) {
+    return node.findForRelease(name, release, versioned);
+  }
+};
+
+bool readEntryBytes(const ArchiveNode& node, std::string_view name, bool searchNested, EntryAllocator allocate,
+                    void* argument, int32_t release, EntryLocation* location) {
+  EntrySearch::Reading reading{allocate, argument};
+  return EntrySearch::run(node, name, searchNested, release, EntrySearch::read, &reading, location);
+}
+
+bool findEntryInfo(const ArchiveNode& node, std::string_view name, bool searchNested, EntryInfo& info) {
+  return EntrySearch::run(node, name, searchNested, 0, EntrySearch::describe, &info, nullptr);
 }
 
 bool findEntryPaths(const ArchiveNode& node, std::string_view name, std::string& outPath, const std::string& prefix,
-                    EntryPathReport report, void* reportArg) {
+                    EntryPathReport report, void* reportArg, int32_t release) {
   const size_t bang = name.find('!');
-  if (bang == std::string_view::npos && findEntry(node, name) >= 0) {
-    std::string path = prefix.empty() ? std::string(name) : prefix + "!" + std::string(name);
-    if (report == nullptr) {
-      outPath = std::move(path);
-      return true;
+  if (bang == std::string_view::npos) {
+    std::string versioned;
+    if (EntrySearch::findForRelease(node, name, release, &versioned) >= 0) {
+      const std::string found = versioned.empty() ? std::string(name) : versioned;
+      std::string path = prefix.empty() ? found : prefix + "!" + found;
+      if (report == nullptr) {
+        outPath = std::move(path);
+        return true;
+      }
+      report(reportArg, path);
     }
-    report(reportArg, path);
   }
   if (node.nestedNames().empty()) return false;
   EntryPathSplit split{false, std::string_view(), name};
@@ -272,9 +440,50 @@ bool findEntryPaths(const ArchiveNode& node, std::string_view name, std::string&
     const ArchiveNode* child = node.child(i);
     if (child == nullptr) continue;
     const std::string childPrefix = prefix.empty() ? nestedName : prefix + "!" + nestedName;
-    if (findEntryPaths(*child, split.rest, outPath, childPrefix, report, reportArg)) return true;
+    if (findEntryPaths(*child, split.rest, outPath, childPrefix, report, reportArg, release)) return true;
   }
   return false;
+}
+
+const ArchiveNode* findNestedArchive(const ArchiveNode& node, std::string_view path) {
+  if (path.empty()) return node.isOpen() ? &node : nullptr;
+  const size_t bang = path.find('!');
+  const std::string_view first = path.substr(0, bang);
+  for (size_t i = 0; i < node.nestedNames().size(); ++i) {
+    if (!sameEntryName(node.nestedNames()[i], first) || node.child(i) == nullptr) continue;
+    return findNestedArchive(*node.child(i),
+                             bang == std::string_view::npos ? std::string_view() : path.substr(bang + 1));
+  }
+  return nullptr;
+}
+
+bool manifestDeclaresMultiRelease(std::string_view manifest) {
+  // The main section ends at the first empty line; a line that starts with
+  // a space continues the one before it.
+  std::string header;
+  size_t position = 0;
+  auto declares = [](const std::string& line) {
+    const size_t colon = line.find(": ");
+    return colon != std::string::npos &&
+           sameWordIgnoringCase(std::string_view(line).substr(0, colon), "multi-release") &&
+           sameWordIgnoringCase(std::string_view(line).substr(colon + 2), "true");
+  };
+  while (position < manifest.size()) {
+    size_t end = manifest.find_first_of("\r\n", position);
+    if (end == std::string_view::npos) end = manifest.size();
+    const std::string_view line = manifest.substr(position, end - position);
+    position = end;
+    if (position < manifest.size() && manifest[position] == '\r') ++position;
+    if (position < manifest.size() && manifest[position] == '\n') ++position;
+    if (line.empty()) break;
+    if (line[0] == ' ') {
+      header.append(line.data() + 1, line.size() - 1);
+      continue;
+    }
+    if (declares(header)) return true;
+    header.assign(line.data(), line.size());
+  }
+  return declares(header);
 }
 
 }  // namespace xoq

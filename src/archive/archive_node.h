@@ -12,6 +12,12 @@
 // archive and no deeper. A stored one is read in place from its parent's
 // bytes; only a deflated one is inflated, once, into memory of its own.
 //
+// Multi-release jars: a nested archive whose manifest's main section says
+// "Multi-Release: true" serves a name from META-INF/versions/N/ for the
+// highest N from the running runtime's feature version down to 9 that has
+// it, else from its usual place, as java.util.jar.JarFile does at run time.
+// Lookups that pass no release (0) see every archive as a plain one.
+//
 // Threads: a node never changes after it has been opened, so lookups take no
 // lock; each node has one lock, held while an entry's bytes are produced,
 // because its inflater is shared by its reads.
@@ -45,6 +51,21 @@ using EntryAllocator = bool (*)(void* argument, uint32_t size, uint8_t** destina
 /// Receives one entry path found by findEntryPaths.
 using EntryPathReport = void (*)(void* argument, const std::string& entryPath);
 
+/// The lowest feature version that multi-release jars know.
+constexpr int32_t kFirstVersionedRelease = 9;
+
+/// Where readEntryBytes found an entry.
+struct EntryLocation {
+  std::string archive;  // entry path of the nested archive that holds it; empty for the node itself
+  std::string name;     // the entry's name as stored (the versioned one, from a multi-release jar)
+};
+
+/// What an archive's central directory says about one entry.
+struct EntryInfo {
+  uint32_t size = 0;  // uncompressed
+  EntryTime time;
+};
+
 class ArchiveNode {
  public:
   /// An unopened node that will open `depth` levels of nested archives below
@@ -61,6 +82,14 @@ class ArchiveNode {
   size_t entryCount() const { return index_.size(); }
   /// The i-th entry name in name order, as stored ('/' separators and all).
   std::string_view entryName(size_t i) const { return slotName(index_[i]); }
+  /// The i-th entry in name order, as its central directory entry says.
+  const ZipEntry& entry(size_t i) const { return zip_.entries()[slotPosition(i)]; }
+
+  /// True when the archive's manifest declares it a multi-release jar and
+  /// it has versioned entries.
+  bool multiRelease() const { return !versioned_.empty(); }
+  /// True when this archive or any archive nested below it is one.
+  bool anyMultiRelease() const { return anyMultiRelease_; }
 
   /// The names of the nested-archive entries, with '\' separators, in the
   /// order in which they are searched.
@@ -75,25 +104,41 @@ class ArchiveNode {
   size_t byteCount() const { return zip_.size(); }
 
  private:
+  // Eight bytes, so that a lookup's bisection touches as little memory as
+  // it can: the position's high 16 bits, which only an archive of more than
+  // 65535 entries has, are kept apart and read once an entry is found.
   struct IndexSlot {
     uint32_t nameOffset;  // into the bytes
     uint16_t nameLength;
-    uint16_t position;  // in the reader's entry list
+    uint16_t positionLow;  // in the reader's entry list
+  };
+  // An entry under META-INF/versions/N/ of a multi-release jar, by the name
+  // it stands in for.
+  struct VersionedSlot {
+    uint32_t nameOffset;  // of the name after META-INF/versions/N/
+    uint32_t position;
+    uint16_t nameLength;
+    uint16_t version;
   };
 
   friend bool openArchiveFile(ArchiveNode& node, const std::string& path);
   friend bool openArchiveMemory(ArchiveNode& node, std::unique_ptr<uint8_t[]> bytes, size_t length);
   friend int32_t findEntry(const ArchiveNode& node, std::string_view name);
-  friend bool readEntryBytes(const ArchiveNode& node, std::string_view name, bool searchNested, EntryAllocator allocate,
-                             void* argument);
+  friend class EntrySearch;
 
   const char* openBytes(const uint8_t* data, size_t size);
   void buildIndex();
+  void readVersions();
   void openNestedArchives();
   std::unique_ptr<ArchiveNode> openChild(const ZipEntry& entry, std::string_view name);
-  bool readAt(int32_t position, std::string_view name, EntryAllocator allocate, void* argument) const;
-  std::string_view slotName(const IndexSlot& slot) const {
+  bool extractAt(int32_t position, std::string_view name, EntryAllocator allocate, void* argument) const;
+  int32_t findForRelease(std::string_view name, int32_t release, std::string* versioned) const;
+  template <typename Slot>
+  std::string_view slotName(const Slot& slot) const {
     return std::string_view(reinterpret_cast<const char*>(zip_.data()) + slot.nameOffset, slot.nameLength);
+  }
+  uint32_t slotPosition(size_t i) const {
+    return index_[i].positionLow | (positionHigh_.empty() ? 0u : static_cast<uint32_t>(positionHigh_[i]) << 16);
   }
 
   std::unique_ptr<uint8_t[]> ownedBytes_;  // a deflated nested archive, inflated
@@ -103,8 +148,11 @@ class ArchiveNode {
   int32_t depth_;
   bool attempted_ = false;
   ZipReader zip_;
-  std::vector<IndexSlot> index_;  // sorted by name order
-  mutable std::mutex lock_;       // guards inflater_
+  std::vector<IndexSlot> index_;          // sorted by name order
+  std::vector<uint16_t> positionHigh_;    // beside index_, for more than 65535 entries only
+  std::vector<VersionedSlot> versioned_;  // of a multi-release jar: by name, then highest version first
+  bool anyMultiRelease_ = false;
+  mutable std::mutex lock_;  // guards inflater_
   mutable Inflater inflater_;
 };
 
@@ -127,16 +175,33 @@ int32_t findEntry(const ArchiveNode& node, std::string_view name);
 /// found and its complete bytes are in the destination. An entry whose data
 /// proves damaged counts as not found and the search goes on, so `allocate`
 /// may be called again; each call replaces the destination of the previous.
+/// `release` above 8 serves multi-release jars' versioned entries for that
+/// feature version; `location`, when given, is told where the entry was.
 bool readEntryBytes(const ArchiveNode& node, std::string_view name, bool searchNested, EntryAllocator allocate,
-                    void* argument);
+                    void* argument, int32_t release = 0, EntryLocation* location = nullptr);
+
+/// Finds the entry that readEntryBytes would read and describes it from the
+/// central directory, without reading its data. False when there is none.
+bool findEntryInfo(const ArchiveNode& node, std::string_view name, bool searchNested, EntryInfo& info);
 
 /// Finds `name` in the node and, depth first, in every nested archive below
 /// it. `prefix` is the node's own entry path (empty for the payload). Without
 /// `report`: the first match's entry path goes to `outPath` and the result
 /// is true; false when nothing matches. With `report`: every match is
-/// reported in search order and the result is false.
+/// reported in search order and the result is false. With `release` above 8
+/// a multi-release jar's match is its versioned entry, and the entry path
+/// names that.
 bool findEntryPaths(const ArchiveNode& node, std::string_view name, std::string& outPath, const std::string& prefix,
-                    EntryPathReport report, void* reportArg);
+                    EntryPathReport report, void* reportArg, int32_t release = 0);
+
+/// The archive that an entry path of nested-archive names joined by "!"
+/// names below `node` (`node` itself for the empty path); null when there is
+/// no such opened archive.
+const ArchiveNode* findNestedArchive(const ArchiveNode& node, std::string_view path);
+
+/// True when the main section of a manifest says "Multi-Release: true"
+/// (the name in any case, the value "true" in any case).
+bool manifestDeclaresMultiRelease(std::string_view manifest);
 
 /// Name order: shorter first, then byte by byte as signed values, with '/'
 /// and '\' equal. Negative, zero or positive.

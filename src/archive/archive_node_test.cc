@@ -228,6 +228,89 @@ TEST(ArchiveNesting, FindEntryPathsReportsEveryMatchDepthFirst) {
   EXPECT_EQ(path, "app.jar!r.txt");
 }
 
+// --- Multi-release jars ---------------------------------------------------------
+
+std::string multiReleaseJar(const std::string& manifest) {
+  return ZipBuilder()
+      .deflated("META-INF/MANIFEST.MF", manifest)
+      .stored("p/A.class", "A base")
+      .stored("p/B.class", "B base")
+      .stored("p/r.txt", "r base")
+      .stored("META-INF/versions/9/p/A.class", "A 9")
+      .stored("META-INF/versions/9/p/r.txt", "r 9")
+      .stored("META-INF/versions/11/p/A.class", "A 11")
+      .stored("META-INF/versions/30/p/A.class", "A 30")
+      .stored("META-INF/versions/9/META-INF/x.txt", "x 9")
+      .stored("META-INF/x.txt", "x base")
+      .build();
+}
+
+std::string readForRelease(const ArchiveNode& node, const std::string& name, int32_t release,
+                           EntryLocation* location = nullptr) {
+  std::string out;
+  if (!readEntryBytes(node, name, true, testing::allocateString, &out, release, location)) return kNotFound;
+  return out;
+}
+
+TEST(MultiRelease, VersionedEntriesForTheRunningRelease) {
+  const std::string jar = multiReleaseJar("Manifest-Version: 1.0\r\nMulti-Release: true\r\n\r\nName: p/\r\n");
+  const auto node = openNode(ZipBuilder().stored("top.txt", "top").stored("lib/mr.jar", jar).build());
+  ASSERT_NE(node->child(0), nullptr);
+  EXPECT_TRUE(node->child(0)->multiRelease());
+  EXPECT_TRUE(node->anyMultiRelease());
+  // The highest version from the release down to 9, else the base entry.
+  EXPECT_EQ(readForRelease(*node, "p/A.class", 17), "A 11");
+  EXPECT_EQ(readForRelease(*node, "p/A.class", 11), "A 11");
+  EXPECT_EQ(readForRelease(*node, "p/A.class", 10), "A 9");
+  EXPECT_EQ(readForRelease(*node, "p/A.class", 30), "A 30");
+  EXPECT_EQ(readForRelease(*node, "p/A.class", 8), "A base");
+  EXPECT_EQ(readForRelease(*node, "p/A.class", 0), "A base");
+  EXPECT_EQ(readForRelease(*node, "p/r.txt", 25), "r 9");
+  EXPECT_EQ(readForRelease(*node, "p/B.class", 25), "B base");
+  // META-INF is never versioned, and an entry path names the entry itself.
+  EXPECT_EQ(readForRelease(*node, "META-INF/x.txt", 25), "x base");
+  EXPECT_EQ(readForRelease(*node, "lib/mr.jar!p/A.class", 0), "A base");
+  EXPECT_EQ(readForRelease(*node, "lib/mr.jar!META-INF/versions/11/p/A.class", 0), "A 11");
+
+  EntryLocation location;
+  EXPECT_EQ(readForRelease(*node, "p\\A.class", 17, &location), "A 11");
+  EXPECT_EQ(location.archive, "lib\\mr.jar");
+  EXPECT_EQ(location.name, "META-INF/versions/11/p/A.class");
+  EXPECT_EQ(readForRelease(*node, "top.txt", 17, &location), "top");
+  EXPECT_EQ(location.archive, "");
+  EXPECT_EQ(location.name, "top.txt");
+
+  std::vector<std::string> paths;
+  std::string unused;
+  findEntryPaths(*node, "p\\A.class", unused, "", testing::collectPath, &paths, 17);
+  EXPECT_EQ(paths, std::vector<std::string>{"lib\\mr.jar!META-INF\\versions\\11\\p\\A.class"});
+  EXPECT_EQ(firstPath(*node, "p\\A.class"), "lib\\mr.jar!p\\A.class");
+}
+
+TEST(MultiRelease, OnlyTheManifestsMainSectionMakesAJarMultiRelease) {
+  const struct {
+    const char* manifest;
+    bool multiRelease;
+  } cases[] = {
+      {"Manifest-Version: 1.0\nmulti-release: TRUE\n", true},
+      {"Manifest-Version: 1.0\rMulti-Release: true", true},
+      {"Manifest-Version: 1.0\r\nMulti-Rel\r\n ease: true\r\n", true},
+      {"Manifest-Version: 1.0\r\nMulti-Release: false\r\n", false},
+      {"Manifest-Version: 1.0\r\nMulti-Release: true \r\n", false},
+      {"Manifest-Version: 1.0\r\nX-Multi-Release: true\r\n", false},
+      {"Manifest-Version: 1.0\r\n\r\nName: p/\r\nMulti-Release: true\r\n", false},
+  };
+  for (const auto& item : cases) {
+    EXPECT_EQ(manifestDeclaresMultiRelease(item.manifest), item.multiRelease) << item.manifest;
+    const auto node = openNode(multiReleaseJar(item.manifest));
+    EXPECT_EQ(node->multiRelease(), item.multiRelease) << item.manifest;
+    EXPECT_EQ(readForRelease(*node, "p/A.class", 17), item.multiRelease ? "A 11" : "A base") << item.manifest;
+  }
+  // The flag without versioned entries changes nothing.
+  const auto plain = openNode(ZipBuilder().stored("META-INF/MANIFEST.MF", "Multi-Release: true\n").build());
+  EXPECT_FALSE(plain->multiRelease());
+}
+
 // --- Entries -------------------------------------------------------------------
 
 TEST(ArchiveEntries, EmptyEntriesAndDirectories) {

@@ -15,6 +15,10 @@ inline uint32_t readLittle32(const uint8_t* p) {
          (static_cast<uint32_t>(p[3]) << 24);
 }
 
+inline uint64_t readLittle64(const uint8_t* p) {
+  return readLittle32(p) | (static_cast<uint64_t>(readLittle32(p + 4)) << 32);
+}
+
 inline void appendLittle16(std::string& out, uint16_t value) {
   out += static_cast<char>(value & 0xFF);
   out += static_cast<char>(value >> 8);
@@ -27,6 +31,10 @@ inline void appendLittle32(std::string& out, uint32_t value) {
 inline void writeLittle16(uint8_t* p, uint16_t value) {
   p[0] = static_cast<uint8_t>(value & 0xFF);
   p[1] = static_cast<uint8_t>(value >> 8);
+}
+
+inline void appendLittle64(std::string& out, uint64_t value) {
+  for (int i = 0; i < 8; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
 inline void writeLittle32(uint8_t* p, uint32_t value) {

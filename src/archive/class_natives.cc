@@ -2,35 +2,63 @@
 
 #include <string>
 
+#include "archive/archive_node.h"
 #include "archive/entry_array.h"
 #include "archive/name_forms.h"
+#include "archive/native_settings.h"
 #include "archive/payload_archive.h"
 #include "launcher/trace.h"
+#include "runtime/java_strings.h"
 #include "runtime/vm_context.h"
 
 namespace xoq {
 
 namespace {
 
-// The class file bytes of class `name`, narrow form first.
-jbyteArray readClassFile(JNIEnv* env, jstring name, bool searchNested) {
+// The class file bytes of class `name`, narrow form first; `location` is
+// told where they were found when it is given.
+jbyteArray readClassFile(JNIEnv* env, jstring name, bool searchNested, EntryLocation* location) {
   const ArchiveNode& archive = ensurePayloadArchiveOpen();
   NameForms forms = makeNameForms(env, name);
   if (!forms.ok) return nullptr;
   forms.replace('.', '\\');
   forms.narrow += ".class";
   forms.utf8 += ".class";
-  jbyteArray bytes = readEntryArray(env, archive, forms.narrow, searchNested);
-  if (bytes == nullptr && forms.differ()) bytes = readEntryArray(env, archive, forms.utf8, searchNested);
+  const int32_t release = multiReleaseVersion(env, archive);
+  jbyteArray bytes = readEntryArray(env, archive, forms.narrow, searchNested, release, location);
+  if (bytes == nullptr && forms.differ()) {
+    bytes = readEntryArray(env, archive, forms.utf8, searchNested, release, location);
+  }
   if (traceEnabled()) {
     if (bytes != nullptr) {
-      trace("class %s: served from the payload (%d bytes)", forms.narrow.c_str(),
-            static_cast<int>(env->GetArrayLength(bytes)));
+      trace("class %s: served from the payload (%d bytes): %s%s%s", forms.narrow.c_str(),
+            static_cast<int>(env->GetArrayLength(bytes)), location->archive.c_str(),
+            location->archive.empty() ? "" : "!", location->name.c_str());
     } else {
       trace("class %s: not in the payload", forms.narrow.c_str());
     }
   }
   return bytes;
+}
+
+// The code source that the loader gives the classes of the archive at entry
+// path `archive` ('/' separators; empty for the top of the payload), through
+// its codeSourceFor(String); null when the loader has none to give.
+jobject codeSourceFor(JNIEnv* env, jclass loaderClass, jobject loader, const std::string& archive) {
+  jmethodID method = env->GetMethodID(loaderClass, "codeSourceFor", "(Ljava/lang/String;)Ljava/security/CodeSource;");
+  if (method == nullptr) {
+    clearPendingException(env, false);
+    return nullptr;
+  }
+  std::string path = archive;
+  for (char& c : path) {
+    if (c == '\\') c = '/';
+  }
+  jstring text = newStringFromNarrow(env, path);
+  jobject source = text != nullptr ? env->CallObjectMethod(loader, method, text) : nullptr;
+  clearPendingException(env, true);
+  if (text != nullptr) env->DeleteLocalRef(text);
+  return source;
 }
 
 jclass defineFromArchive(JNIEnv* env, jobject self, jstring name, bool searchNested, bool withPackage) {
@@ -41,14 +69,30 @@ jclass defineFromArchive(JNIEnv* env, jobject self, jstring name, bool searchNes
     env->DeleteLocalRef(loaderClass);
     return nullptr;
   }
-  jbyteArray bytes = readClassFile(env, name, searchNested);
+  const bool withCodeSource = codeSourcesWanted();
+  EntryLocation location;
+  jbyteArray bytes = readClassFile(env, name, searchNested, withCodeSource || traceEnabled() ? &location : nullptr);
   if (bytes != nullptr && withPackage) definePackageIfAbsent(env, loaderClass, self, name);
+  // With a code source, the class is defined with the code source of the
+  // archive that holds it; the loader keeps one protection domain per code
+  // source.
+  jobject source =
+      bytes != nullptr && withCodeSource ? codeSourceFor(env, loaderClass, self, location.archive) : nullptr;
+  jmethodID defineWithSource =
+      source != nullptr ? env->GetMethodID(loaderClass, "defineClass",
+                                           "(Ljava/lang/String;[BIILjava/security/CodeSource;)Ljava/lang/Class;")
+                        : nullptr;
+  if (source != nullptr && defineWithSource == nullptr) clearPendingException(env, false);
   env->DeleteLocalRef(loaderClass);
   if (bytes == nullptr) return nullptr;
   const jsize length = env->GetArrayLength(bytes);
   // A class that cannot be defined leaves the runtime's error pending; the
   // loader's Java code turns it into a ClassNotFoundException.
-  jclass defined = static_cast<jclass>(env->CallObjectMethod(self, define, name, bytes, 0, length));
+  jclass defined =
+      defineWithSource != nullptr
+          ? static_cast<jclass>(env->CallObjectMethod(self, defineWithSource, name, bytes, 0, length, source))
+          : static_cast<jclass>(env->CallObjectMethod(self, define, name, bytes, 0, length));
+  if (source != nullptr) env->DeleteLocalRef(source);
   env->DeleteLocalRef(bytes);
   return defined;
 }

@@ -48,9 +48,10 @@ bool allocate(void* argument, uint32_t size, uint8_t** destination) {
 
 }  // namespace
 
-jbyteArray readEntryArray(JNIEnv* env, const ArchiveNode& node, std::string_view name, bool searchNested) {
+jbyteArray readEntryArray(JNIEnv* env, const ArchiveNode& node, std::string_view name, bool searchNested,
+                          int32_t release, EntryLocation* location) {
   Target target{env};
-  if (!readEntryBytes(node, name, searchNested, allocate, &target)) {
+  if (!readEntryBytes(node, name, searchNested, allocate, &target, release, location)) {
     target.drop();
     return nullptr;
   }

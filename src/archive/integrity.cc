@@ -61,7 +61,7 @@ IntegrityValue computeIntegrityValue(const uint8_t* prefix, size_t prefixLength,
 
 IntegrityValue computeIntegrityValue(const uint8_t* file, const PayloadLayout& layout) {
   return computeIntegrityValue(file, static_cast<size_t>(layout.payloadPosition), file + layout.centralDirectoryStart,
-                               layout.centralDirectorySize, file + layout.endRecord);
+                               layout.endRecord - layout.centralDirectoryStart, file + layout.endRecord);
 }
 
 bool verifyIntegrity(const uint8_t* file, const PayloadLayout& layout) {

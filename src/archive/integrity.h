@@ -3,7 +3,8 @@
 //   - the launcher image, the configuration block and `configLength`,
 //     without the PE checksum field and the PE certificate-table directory
 //     entry (both change when the file is signed);
-//   - the archive's central directory;
+//   - the archive's central directory and what follows it up to the end
+//     record (the ZIP64 end record and locator of a large archive);
 //   - the end-of-central-directory record without its comment length.
 // Entry data is left out on purpose: each entry has its own CRC-32, and the
 // check must cost milliseconds even for a payload of a gigabyte. Everything
@@ -23,7 +24,8 @@ namespace xoq {
 using IntegrityValue = std::array<uint8_t, kIntegrityValueSize>;
 
 /// The value over the three covered regions. `prefix` is the file from its
-/// first byte up to the payload position; `endRecord` holds 22 bytes.
+/// first byte up to the payload position; `centralDirectory` runs up to the
+/// end record; `endRecord` holds 22 bytes.
 IntegrityValue computeIntegrityValue(const uint8_t* prefix, size_t prefixLength, const uint8_t* centralDirectory,
                                      size_t centralDirectoryLength, const uint8_t* endRecord);
 

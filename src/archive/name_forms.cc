@@ -38,4 +38,10 @@ NameForms makeNameForms(JNIEnv* env, jstring text) {
   return forms;
 }
 
+NameForms makeEntryPathForms(JNIEnv* env, jstring text) {
+  NameForms forms = makeNameForms(env, text);
+  if (forms.ok) forms.replace('/', '\\');
+  return forms;
+}
+
 }  // namespace xoq

@@ -29,6 +29,10 @@ NameForms makeNameForms(const uint16_t* units, size_t length);
 /// Both forms of a Java string; empty forms for null.
 NameForms makeNameForms(JNIEnv* env, jstring text);
 
+/// Both forms of a resource name, an entry path or a URL's text, with every
+/// '/' turned into the archive's '\\'.
+NameForms makeEntryPathForms(JNIEnv* env, jstring text);
+
 }  // namespace xoq
 
 #endif  // XOQ_ARCHIVE_NAME_FORMS_H_

@@ -68,6 +68,7 @@ Packaged package(const testing::TempDir& dir) {
                                               .stored("lib/inner.jar", inner)
                                               .build());
   testing::writeFile(dir.file("logo.txt"), "a resource with a space in its name");
+  testing::writeFile(dir.file("providers"), "com.example.OwnFileSystemProvider");
   testing::writeFile(dir.file("app.cfg"), "mainclass com.example.Main\n");
   PackRequest request;
   request.templatePath = writeTemplate(dir);
@@ -75,6 +76,7 @@ Packaged package(const testing::TempDir& dir) {
   request.outputPath = dir.file("App");
   request.entries.push_back({dir.file("app.jar"), "app.jar"});
   request.entries.push_back({dir.file("logo.txt"), "images/my logo.txt"});
+  request.entries.push_back({dir.file("providers"), "META-INF/services/java.nio.file.spi.FileSystemProvider"});
   if (!packaged.realJar.empty()) request.entries.push_back({packaged.realJar, "libs/real.jar"});
   request.comment = "packaged for a test";
   std::string error;
@@ -88,9 +90,13 @@ TEST(PackagedArchive, EverythingXoqpackWritesReadsBack) {
   const Packaged packaged = package(dir);
   ArchiveNode node(kPayloadNestingDepth);
   ASSERT_TRUE(openArchiveFile(node, packaged.path));
+  const std::string services = "META-INF/services/java.nio.file.spi.FileSystemProvider";
   for (size_t i = 0; i < kSupportClassCount; ++i) {
     const SupportClass& support = kSupportClasses[i];
-    EXPECT_EQ(read(node, support.name, false), std::string(reinterpret_cast<const char*>(support.data), support.size));
+    // The application's own service file of that name is merged with ours.
+    EXPECT_EQ(read(node, support.name, false),
+              std::string(support.name == services ? "com.example.OwnFileSystemProvider\n" : "") +
+                  std::string(reinterpret_cast<const char*>(support.data), support.size));
   }
   EXPECT_EQ(read(node, "com/tarvolin/xoq/", false), "");
   EXPECT_EQ(read(node, "images\\my logo.txt"), "a resource with a space in its name");

@@ -5,6 +5,7 @@
 
 #include "archive/entry_array.h"
 #include "archive/name_forms.h"
+#include "archive/native_settings.h"
 #include "archive/payload_archive.h"
 #include "config/ascii.h"
 #include "config/config_store.h"
@@ -23,23 +24,11 @@ namespace {
 // reference released.
 std::atomic<jobject> handlerInstance{nullptr};
 
-// -1 until the first read that needs it, then 0 or 1.
-std::atomic<int> compatibleFlag{-1};
-
 void describeAndClear(JNIEnv* env) {
   if (env->ExceptionCheck()) {
     env->ExceptionDescribe();
     env->ExceptionClear();
   }
-}
-
-bool compatible() {
-  int flag = compatibleFlag.load(std::memory_order_acquire);
-  if (flag < 0) {
-    flag = theConfig != nullptr && theConfig->compatible() ? 1 : 0;
-    compatibleFlag.store(flag, std::memory_order_release);
-  }
-  return flag == 1;
 }
 
 jobject handler(JNIEnv* env) {
@@ -93,6 +82,22 @@ void collectPath(void* argument, const std::string& entryPath) {
 
 }  // namespace
 
+bool tryUrlEntryPaths(const NameForms& forms, void* argument, bool (*attempt)(std::string_view, void*)) {
+  const std::string& narrow = forms.narrow;
+  if (!startsWithIgnoringCase(narrow, "xoq:")) return false;
+  if (attempt(std::string_view(narrow).substr(4), argument)) return true;
+  if (forms.differ() && forms.utf8.size() >= 4 && attempt(std::string_view(forms.utf8).substr(4), argument)) {
+    return true;
+  }
+  // The text may have been percent-encoded on its way through the runtime.
+  const std::string decoded = urlDecode(narrow);
+  return decoded != narrow && decoded.size() >= 4 && attempt(std::string_view(decoded).substr(4), argument);
+}
+
+bool isRefusedClassFile(const std::string& name) {
+  return endsWithIgnoringCase(name, ".class") && !classFilesReadable();
+}
+
 std::string urlDecode(const std::string& text) {
   std::string decoded;
   decoded.reserve(text.size());
@@ -135,9 +140,7 @@ jobject makeResourceUrl(JNIEnv* env, const std::string& path, bool usedUtf8) {
   return url;
 }
 
-void primeResourceNatives(const ConfigStore& config) {
-  compatibleFlag.store(config.compatible() ? 1 : 0, std::memory_order_release);
-}
+void primeResourceNatives(const ConfigStore& config) { primeNativeSettings(config); }
 
 void registerUrlHandlerPackage(JNIEnv* env) {
   jclass system = env->FindClass("java/lang/System");
@@ -182,14 +185,14 @@ JNIEXPORT jobject JNICALL Java_com_tarvolin_xoq_HolvaneClassLoader_findResource(
                                                                                 jstring name) {
   using namespace xoq;
   const ArchiveNode& archive = ensurePayloadArchiveOpen();
-  NameForms forms = makeNameForms(env, name);
+  NameForms forms = makeEntryPathForms(env, name);
   if (!forms.ok) return nullptr;
-  forms.replace('/', '\\');
+  const int32_t release = multiReleaseVersion(env, archive);
   std::string path;
   bool usedUtf8 = false;
-  bool found = findEntryPaths(archive, forms.narrow, path, std::string(), nullptr, nullptr);
+  bool found = findEntryPaths(archive, forms.narrow, path, std::string(), nullptr, nullptr, release);
   if (!found && forms.differ()) {
-    found = findEntryPaths(archive, forms.utf8, path, std::string(), nullptr, nullptr);
+    found = findEntryPaths(archive, forms.utf8, path, std::string(), nullptr, nullptr, release);
     usedUtf8 = found;
   }
   if (found) {
@@ -217,14 +220,14 @@ JNIEXPORT jobject JNICALL Java_com_tarvolin_xoq_HolvaneClassLoader_findResources
     return nullptr;
   }
 
-  NameForms forms = makeNameForms(env, name);
+  NameForms forms = makeEntryPathForms(env, name);
   if (!forms.ok) return nullptr;
-  forms.replace('/', '\\');
   std::vector<std::string> narrowPaths;
   std::vector<std::string> utf8Paths;
   std::string unused;
-  findEntryPaths(archive, forms.narrow, unused, std::string(), collectPath, &narrowPaths);
-  if (forms.differ()) findEntryPaths(archive, forms.utf8, unused, std::string(), collectPath, &utf8Paths);
+  const int32_t release = multiReleaseVersion(env, archive);
+  findEntryPaths(archive, forms.narrow, unused, std::string(), collectPath, &narrowPaths, release);
+  if (forms.differ()) findEntryPaths(archive, forms.utf8, unused, std::string(), collectPath, &utf8Paths, release);
   for (int pass = 0; pass < 2; ++pass) {
     for (std::string path : pass == 0 ? narrowPaths : utf8Paths) {
       slashes(path);
@@ -268,25 +271,34 @@ JNIEXPORT jbyteArray JNICALL Java_com_tarvolin_xoq_Handler_loadResourceData(JNIE
                                                                             jstring url) {
   using namespace xoq;
   const ArchiveNode& archive = ensurePayloadArchiveOpen();
-  NameForms forms = makeNameForms(env, url);
+  NameForms forms = makeEntryPathForms(env, url);
   if (!forms.ok) return nullptr;
-  forms.replace('/', '\\');
   const std::string& narrow = forms.narrow;
   if (!startsWithIgnoringCase(narrow, "xoq:")) return nullptr;
   // Class files are not resources unless the configuration says otherwise;
-  // the class loader natives read them regardless.
-  if (!compatible() && endsWithIgnoringCase(narrow, ".class")) return env->NewByteArray(0);
-  jbyteArray bytes = readEntryArray(env, archive, std::string_view(narrow).substr(4), false);
-  if (bytes == nullptr && forms.differ() && forms.utf8.size() >= 4) {
-    bytes = readEntryArray(env, archive, std::string_view(forms.utf8).substr(4), false);
-  }
-  if (bytes == nullptr) {
-    // The text may have been percent-encoded on its way through the runtime.
-    const std::string decoded = urlDecode(narrow);
-    if (decoded != narrow && decoded.size() >= 4) {
-      bytes = readEntryArray(env, archive, std::string_view(decoded).substr(4), false);
+  // the class loader natives read them regardless. Libraries that read
+  // class files (scanners, proxy generators) then fail quietly, so every
+  // refusal is traced with the key that allows it.
+  if (isRefusedClassFile(narrow)) {
+    if (traceEnabled()) {
+      std::string asGiven = narrow;
+      slashes(asGiven);
+      trace("resource %s: a class file, read as empty: \"compatible true\" in the configuration allows it",
+            asGiven.c_str());
     }
+    return env->NewByteArray(0);
   }
+  struct Reading {
+    JNIEnv* env;
+    const ArchiveNode& archive;
+    jbyteArray bytes;
+  } reading{env, archive, nullptr};
+  tryUrlEntryPaths(forms, &reading, [](std::string_view entryPath, void* argument) {
+    Reading& target = *static_cast<Reading*>(argument);
+    target.bytes = readEntryArray(target.env, target.archive, entryPath, false);
+    return target.bytes != nullptr;
+  });
+  jbyteArray bytes = reading.bytes;
   if (traceEnabled()) {
     trace("resource %s: %s", narrow.c_str(), bytes != nullptr ? "served from the payload" : "not in the payload");
   }

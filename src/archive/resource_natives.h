@@ -7,6 +7,7 @@
 #include <jni.h>
 
 #include <string>
+#include <string_view>
 
 extern "C" {
 
@@ -28,6 +29,14 @@ JNIEXPORT jbyteArray JNICALL Java_com_tarvolin_xoq_Handler_loadResourceData(JNIE
 namespace xoq {
 
 class ConfigStore;
+struct NameForms;
+
+/// Calls `attempt` with the entry path of a "xoq:" URL's text (the name
+/// forms of the text, '\\' separators) in the order in which the URL is read
+/// back: the narrow form, the UTF-8 form when it differs, the percent-decoded
+/// narrow form when decoding changes it; until `attempt` returns true. False
+/// when none did, or when the text is no "xoq:" URL.
+bool tryUrlEntryPaths(const NameForms& forms, void* argument, bool (*attempt)(std::string_view entryPath, void*));
 
 /// `text` with '+' as a space, "%%" as '%' and '%' with two hexadecimal
 /// digits as that byte; a '%' with fewer digits stays as it stands.
@@ -38,10 +47,15 @@ std::string urlDecode(const std::string& text);
 /// null (the reason printed).
 jobject makeResourceUrl(JNIEnv* env, const std::string& path, bool usedUtf8);
 
-/// Takes the `compatible` switch from `config` now, while the launcher's
-/// records are sure to live; the natives keep it for the rest of the process
-/// and never reach for the configuration from a runtime thread later.
+/// Takes the natives' switches (`compatible`, `codesource`) from `config`
+/// now, while the launcher's records are sure to live; the natives keep
+/// them for the rest of the process and never reach for the configuration
+/// from a runtime thread later.
 void primeResourceNatives(const ConfigStore& config);
+
+/// True when `name` (an entry name or URL text) is a class file that is not
+/// to be read as a resource: `compatible` is not on.
+bool isRefusedClassFile(const std::string& name);
 
 /// Puts "com.tarvolin" in front of java.protocol.handler.pkgs, so that the
 /// runtime resolves "xoq:" URLs made from text alone.

@@ -4,7 +4,9 @@
 
 #include <string>
 
+#include "archive/entry_natives.h"
 #include "archive/name_forms.h"
+#include "archive/native_settings.h"
 #include "platform/platform.h"
 
 namespace xoq {
@@ -25,6 +27,27 @@ TEST(UrlDecode, PercentWithoutTwoDigitsStaysAndNothingIsReadPastTheEnd) {
   EXPECT_EQ(urlDecode("%g4"), "%g4");
   EXPECT_EQ(urlDecode("%+20"), "% 20");
   EXPECT_EQ(urlDecode("% 2"), "% 2");
+}
+
+TEST(MultiReleaseVersion, AsJarFileTakesItFromTheRuntimesProperties) {
+  EXPECT_EQ(releaseFromProperties("1.8", "", ""), 8);
+  EXPECT_EQ(releaseFromProperties("17", "", ""), 17);
+  EXPECT_EQ(releaseFromProperties("25", "", "true"), 25);
+  // jdk.util.jar.version may lower the version, not below 8, never raise it.
+  EXPECT_EQ(releaseFromProperties("25", "10", ""), 10);
+  EXPECT_EQ(releaseFromProperties("25", "5", ""), 8);
+  EXPECT_EQ(releaseFromProperties("17", "30", ""), 17);
+  EXPECT_EQ(releaseFromProperties("17", "", "false"), 0);
+  EXPECT_EQ(releaseFromProperties("", "", ""), 0);
+}
+
+TEST(EntryNames, ListedAsUtf8WhenTheyAreWellFormedUtf8) {
+  EXPECT_TRUE(isWellFormedUtf8("plain/ascii.txt"));
+  EXPECT_TRUE(isWellFormedUtf8("caf\xC3\xA9/\xE2\x98\x83/\xF0\x9F\x98\x80"));
+  EXPECT_FALSE(isWellFormedUtf8("caf\xE9.txt"));   // Windows-1252
+  EXPECT_FALSE(isWellFormedUtf8("\xC0\xAF"));      // overlong '/'
+  EXPECT_FALSE(isWellFormedUtf8("\xED\xA0\x80"));  // a surrogate
+  EXPECT_FALSE(isWellFormedUtf8("\xE2\x98"));      // cut short
 }
 
 TEST(NameForms, AsciiNamesHaveOneForm) {

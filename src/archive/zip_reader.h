@@ -6,8 +6,13 @@
 // The file may be truncated, damaged or hostile, so every size and offset is
 // checked against the input before it is used, and a deflated entry may claim
 // no more than deflate can produce from its data. What cannot be read safely
-// (other methods, encryption, split archives, ZIP64) is refused with a reason
-// that the caller can trace.
+// (other methods, encryption, split archives, anything beyond 4 GB) is
+// refused with a reason that the caller can trace.
+//
+// ZIP64: the end record and its locator are read for archives of more than
+// 65535 entries, and an entry's ZIP64 extra field for sizes and offsets that
+// its header leaves to it. The values themselves must still fit 32 bits: the
+// inputs are a mapped executable or a jar held in memory.
 #ifndef XOQ_ARCHIVE_ZIP_READER_H_
 #define XOQ_ARCHIVE_ZIP_READER_H_
 
@@ -33,6 +38,16 @@ struct ZipEntry {
   uint32_t compressedSize = 0;
   uint32_t size = 0;
   uint32_t localHeaderOffset = 0;  // from the archive's first byte
+  uint8_t refusal = 0;             // why the entry cannot be read, if its directory entry says so already
+};
+
+/// When an entry was last changed, as its central directory entry says:
+/// the DOS date and time (local time of the machine that wrote it) and,
+/// when an extended timestamp or NTFS times are present, the exact moment.
+struct EntryTime {
+  uint32_t dos = 0;          // date in the high 16 bits, time in the low 16
+  bool hasUnixTime = false;  // the extra field gave the moment itself
+  int64_t unixMillis = 0;    // milliseconds since 1970-01-01 00:00 UTC
 };
 
 /// The CRC-32 of `size` bytes at `data` (nothing read when `size` is 0).
@@ -81,6 +96,10 @@ class ZipReader {
     return std::string_view(reinterpret_cast<const char*>(data_) + entry.nameOffset, entry.nameLength);
   }
 
+  /// The entry's modification time from its central directory entry; reads
+  /// nothing of the entry's data.
+  EntryTime modificationTime(const ZipEntry& entry) const;
+
   /// Finds the stored bytes of `entry` and checks that the entry can be read
   /// at all: method 0 or 8, not encrypted, on the only disk, its local header
   /// and data inside the archive in front of the central directory, a stored
@@ -100,7 +119,12 @@ class ZipReader {
   uint64_t archiveStart() const { return archiveStart_; }
 
  private:
-  const char* readDirectory(uint64_t directoryStart, uint64_t directorySize, uint32_t count);
+  struct EndRecord {
+    uint64_t disk, directoryDisk, entriesHere, entries, directorySize, directoryOffset;
+  };
+  bool readZip64End(uint64_t position, EndRecord& end, uint64_t& directoryEnd) const;
+  const char* readDirectory(uint64_t directoryStart, uint64_t directorySize, uint64_t count);
+  const uint8_t* extraField(const ZipEntry& entry, uint16_t& length) const;
 
   const uint8_t* data_ = nullptr;
   size_t size_ = 0;

@@ -16,6 +16,7 @@ namespace {
 using testing::kNotFound;
 using testing::openNode;
 using testing::read;
+using testing::Zip64End;
 using testing::ZipBuilder;
 
 void patch16(std::string& bytes, size_t offset, uint16_t value) {
@@ -88,6 +89,167 @@ TEST(ZipContainer, TheWorstCaseOfDeflateIsStillRead) {
   EXPECT_GT(builder.last().size / builder.last().compressedSize, 1000u);
   const auto node = openNode(builder.build());
   EXPECT_EQ(read(*node, "zeros.bin"), zeros);
+}
+
+// --- More than 65535 entries ------------------------------------------------------
+
+// 70,000 entries, as jar writes them: ZIP64 end record and locator, the end
+// record's counts saying "see there".
+ZipBuilder manyEntries(size_t count) {
+  ZipBuilder builder;
+  for (size_t i = 0; i < count; ++i)
+    builder.stored("d" + std::to_string(i % 97) + "/e" + std::to_string(i), "#" + std::to_string(i));
+  return builder;
+}
+
+void expectAllEntries(const ArchiveNode& node, size_t count, const std::string& context) {
+  ASSERT_TRUE(node.isOpen()) << context;
+  EXPECT_EQ(node.entryCount(), count) << context;
+  for (const size_t i : {size_t{0}, size_t{65534}, size_t{65535}, size_t{65536}, count - 1}) {
+    const std::string name = "d" + std::to_string(i % 97) + "/e" + std::to_string(i);
+    EXPECT_EQ(read(node, name), "#" + std::to_string(i)) << name << " " << context;
+  }
+}
+
+TEST(LargeArchive, SeventyThousandEntriesWithZip64EndRecords) {
+  const size_t count = 70000;
+  ZipBuilder builder = manyEntries(count);
+  // A jar of its own, then the same behind a launcher image with the
+  // locator counting from the archive's first byte, or from the file's, as
+  // xoqpack writes it so that the runtime's own reader finds it too.
+  expectAllEntries(*openNode(builder.zip64End(Zip64End::kArchiveOffset).build()), count, "jar");
+  expectAllEntries(*openNode(builder.zip64End(Zip64End::kArchiveOffset, 0, true).build()), count, "saturated");
+  const std::string image(3000, '\x90');
+  expectAllEntries(*openNode(image + builder.zip64End(Zip64End::kArchiveOffset).build()), count, "archive offset");
+  expectAllEntries(*openNode(image + builder.zip64End(Zip64End::kFileOffset, image.size()).build()), count,
+                   "file offset");
+  // Without ZIP64 records the end record holds only the low 16 bits of the
+  // count; the central directory's headers tell the rest.
+  expectAllEntries(*openNode(builder.zip64End(Zip64End::kNone).build()), count, "count cut to 16 bits");
+}
+
+TEST(LargeArchive, Zip64RecordsThatDoNotAddUp) {
+  ZipBuilder builder = manyEntries(3);
+  const std::string good = builder.zip64End(Zip64End::kArchiveOffset, 0, true).build();
+  const size_t locator = good.size() - 22 - 20;
+  const size_t record = locator - 56;
+  ASSERT_TRUE(openNode(good)->isOpen());
+  // A locator pointing anywhere else, a record whose counts or sizes differ
+  // from the end record's, a record claiming a directory beyond it, a split
+  // archive: the saturated end record alone leads nowhere.
+  std::string elsewhere = good;
+  patch32(elsewhere, locator + 8, 7);
+  std::string otherCount = good;
+  patch32(otherCount, good.size() - 22 + 8, 0x00020002);
+  std::string beyond = good;
+  patch32(beyond, record + 48, 0x7FFFFFFF);
+  std::string split = good;
+  patch32(split, locator + 16, 2);
+  for (const std::string* damaged : {&elsewhere, &otherCount, &beyond, &split}) {
+    const auto node = openNode(*damaged);
+    EXPECT_FALSE(node->isOpen());
+    EXPECT_EQ(read(*node, "d0/e0"), kNotFound);
+  }
+}
+
+std::string zip64Extra(const std::vector<uint64_t>& values) {
+  std::string extra;
+  auto put = [&extra](uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) extra += static_cast<char>((value >> (8 * i)) & 0xFF);
+  };
+  put(1, 2);
+  put(values.size() * 8, 2);
+  for (const uint64_t value : values) put(value, 8);
+  return extra;
+}
+
+TEST(LargeArchive, SizesAndOffsetsFromTheZip64ExtraField) {
+  ZipBuilder builder;
+  builder.stored("plain.txt", "plain");
+  builder.deflated("sizes.txt", "sizes in the extra field, sizes in the extra field");
+  builder.last().centralExtra = zip64Extra({builder.last().size, builder.last().compressedSize});
+  builder.last().size = builder.last().compressedSize = 0xFFFFFFFFu;
+  builder.stored("offset.txt", "the header offset in the extra field");
+  builder.last().headerOffset = 0xFFFFFFFFu;
+  builder.stored("huge.txt", "claims 5 GB");
+  builder.last().centralExtra = zip64Extra({5ull << 30});
+  builder.last().size = 0xFFFFFFFFu;
+  builder.stored("short.txt", "the extra field lacks the compressed size");
+  builder.last().centralExtra = zip64Extra({builder.last().size});
+  builder.last().size = builder.last().compressedSize = 0xFFFFFFFFu;
+  // The true offset of offset.txt: behind the first two entries.
+  size_t offset = 0;
+  for (size_t i = 0; i < 2; ++i)
+    offset += 30 + builder.entries()[i].localName.size() + builder.entries()[i].body.size();
+  builder.entries()[2].centralExtra = std::string("\x99\x99\x02\x00", 4) + "ab" + zip64Extra({offset});
+  const auto node = openNode(builder.build());
+  ASSERT_TRUE(node->isOpen());
+  EXPECT_EQ(read(*node, "plain.txt"), "plain");
+  EXPECT_EQ(read(*node, "sizes.txt"), "sizes in the extra field, sizes in the extra field");
+  EXPECT_EQ(read(*node, "offset.txt"), "the header offset in the extra field");
+  EXPECT_EQ(read(*node, "huge.txt"), kNotFound);
+  EXPECT_EQ(read(*node, "short.txt"), kNotFound);
+}
+
+// --- Entry times ------------------------------------------------------------------
+
+std::string extendedTimestamp(int32_t seconds) {
+  std::string extra("\x55\x54\x05\x00\x01", 5);
+  for (int i = 0; i < 4; ++i) extra += static_cast<char>((static_cast<uint32_t>(seconds) >> (8 * i)) & 0xFF);
+  return extra;
+}
+
+std::string ntfsTimes(int64_t ticks) {
+  std::string extra("\x0a\x00\x20\x00\x00\x00\x00\x00\x01\x00\x18\x00", 12);
+  for (int copy = 0; copy < 3; ++copy) {
+    for (int i = 0; i < 8; ++i) extra += static_cast<char>((static_cast<uint64_t>(ticks) >> (8 * i)) & 0xFF);
+  }
+  return extra;
+}
+
+TEST(EntryTimes, DosTimeAndTheExtraFieldsThatOverrideIt) {
+  ZipBuilder builder;
+  builder.stored("dos.txt", "x");
+  builder.last().dosDate = static_cast<uint16_t>(((2021 - 1980) << 9) | (7 << 5) | 14);
+  builder.last().dosTime = static_cast<uint16_t>((9 << 11) | (30 << 5) | (58 / 2));
+  builder.stored("unix.txt", "x");
+  builder.last().centralExtra = extendedTimestamp(1600000000);
+  builder.stored("before1970.txt", "x");
+  builder.last().centralExtra = extendedTimestamp(-86400);
+  builder.stored("ntfs.txt", "x");
+  // 2020-09-13 12:26:40.1234567 UTC in 100 ns since 1601.
+  builder.last().centralExtra = ntfsTimes(132444736001234567LL);
+  builder.stored("both.txt", "x");
+  builder.last().centralExtra = ntfsTimes(132444736001234567LL) + extendedTimestamp(1000);
+  builder.stored("no-mtime-flag.txt", "x");
+  builder.last().centralExtra = std::string("\x55\x54\x01\x00\x02", 5);
+  builder.stored("inner.jar", ZipBuilder().stored("deep.txt", "y").build());
+  builder.last().centralExtra = extendedTimestamp(1700000000);
+  const auto node = openNode(builder.build());
+
+  auto infoOf = [&node](const std::string& name) {
+    EntryInfo info;
+    EXPECT_TRUE(findEntryInfo(*node, name, false, info)) << name;
+    return info;
+  };
+  const EntryInfo dos = infoOf("dos.txt");
+  EXPECT_EQ(dos.time.dos >> 16, builder.entries()[0].dosDate);
+  EXPECT_EQ(dos.time.dos & 0xFFFF, builder.entries()[0].dosTime);
+  EXPECT_FALSE(dos.time.hasUnixTime);
+  EXPECT_EQ(dos.size, 1u);
+  EXPECT_TRUE(infoOf("unix.txt").time.hasUnixTime);
+  EXPECT_EQ(infoOf("unix.txt").time.unixMillis, 1600000000000LL);
+  EXPECT_EQ(infoOf("before1970.txt").time.unixMillis, -86400000LL);
+  EXPECT_EQ(infoOf("ntfs.txt").time.unixMillis, 1600000000123LL);
+  EXPECT_EQ(infoOf("both.txt").time.unixMillis, 1000000LL);  // the later block wins
+  EXPECT_FALSE(infoOf("no-mtime-flag.txt").time.hasUnixTime);
+  EXPECT_EQ(infoOf("inner.jar").time.unixMillis, 1700000000000LL);
+  EXPECT_EQ(infoOf("inner.jar").size, builder.entries()[6].size);
+  EXPECT_EQ(infoOf("inner.jar!deep.txt").size, 1u);
+  EntryInfo missing;
+  EXPECT_FALSE(findEntryInfo(*node, "nothing.txt", false, missing));
+  EXPECT_FALSE(findEntryInfo(*node, "deep.txt", false, missing));
+  EXPECT_TRUE(findEntryInfo(*node, "deep.txt", true, missing));
 }
 
 // --- Damaged entries --------------------------------------------------------------

@@ -160,6 +160,10 @@ bool ConfigStore::classDataCache() const {
   return tracedFlag("classdatacache", isConfigWord(lookup("classdatacache", false, true), "true"));
 }
 
+bool ConfigStore::codeSource() const {
+  return tracedFlag("codesource", isConfigWord(lookup("codesource", false, true), "true"));
+}
+
 bool ConfigStore::disableExternal() const {
   return tracedFlag("disableexternal", isConfigWord(lookup("disableexternal", true, true), "true"));
 }

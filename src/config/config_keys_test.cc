@@ -55,6 +55,7 @@ TEST_F(ConfigKeys, DefaultsWhenEveryKeyIsAbsent) {
   EXPECT_EQ(s.maxJre(), "");
   EXPECT_TRUE(s.asSystemClassLoader());
   EXPECT_FALSE(s.compatible());
+  EXPECT_FALSE(s.codeSource());
   EXPECT_FALSE(s.disableExternal());
   StringList list;
   s.argvValues(list);
@@ -135,8 +136,9 @@ TEST_F(ConfigKeys, BooleanKeysAreOnOnlyForTrue) {
                         {"1", false},   {"true ", false}, {"\ttrue", false}, {"truex", false}, {"false", false}};
   for (const Case& c : cases) {
     ConfigStore& s = store(std::string("splashcloseonwindow ") + c.value + "\r\ncompatible=" + c.value +
-                           "\r\ndisableexternal = " + c.value + "\r\n");
+                           "\r\ndisableexternal = " + c.value + "\r\ncodesource " + c.value + "\r\n");
     EXPECT_EQ(s.splashCloseOnWindow(), c.on) << c.value;
+    EXPECT_EQ(s.codeSource(), c.on) << c.value;
     EXPECT_EQ(s.compatible(), c.on) << c.value;
     EXPECT_EQ(s.disableExternal(), c.on) << c.value;
   }
@@ -290,13 +292,14 @@ class ConfigKeysWithExternalFile : public ::testing::Test {
 TEST_F(ConfigKeysWithExternalFile, BlockOnlyKeysIgnoreTheFile) {
   ConfigStore& s = load("\xEF\xBB\xBFmainclass com.example.Main\r\nsplashtitle Block\r\n",
                         "mainclass com.evil.Main\r\ncompatible true\r\nsplashtitle File\r\n"
-                        "assystemclassloader false\r\nargv from-file\r\n");
+                        "assystemclassloader false\r\nargv from-file\r\ncodesource true\r\n");
   EXPECT_EQ(s.mainClass(), "com.example.Main");
   EXPECT_FALSE(s.compatible());
   EXPECT_FALSE(s.disableExternal());
   // Everything else may be overridden by the file.
   EXPECT_EQ(s.splashTitle(), "File");
   EXPECT_FALSE(s.asSystemClassLoader());
+  EXPECT_TRUE(s.codeSource());
   StringList argv;
   s.argvValues(argv);
   EXPECT_EQ(listOf(argv), (std::vector<std::string>{"from-file"}));

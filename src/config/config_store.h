@@ -134,6 +134,8 @@ class ConfigStore {
   bool asSystemClassLoader() const;
   /// `compatible`, from the configuration block only; off unless "true".
   bool compatible() const;
+  /// `codesource`: off unless "true"; the external file may set it.
+  bool codeSource() const;
   /// `disableexternal`, from the configuration block only; off unless "true".
   bool disableExternal() const;
   /// `classdatacache`: off unless "true".

@@ -47,7 +47,11 @@ struct InstanceBlock {
   uint8_t chunkData[kChunkCapacity];
   int32_t instanceCount;  // valid entries of instanceIds, at most 250
   int32_t instanceIds[kMaxListedInstances];
-  uint8_t reservedTail[964];  // Linux keeps its synchronisation objects here
+  // The reserved tail, 964 bytes, which the launcher uses as follows.
+  uint8_t reservedTail[920];   // Linux keeps its synchronisation objects here
+  int32_t handlesPublishedBy;  // the first instance whose handle values are in the block
+  uint64_t chunkStamp;         // the sender's stamp of the chunk in the buffer
+  uint8_t chunkTag[32];        // the chunk's tag (instances/chunk_tag.h)
 };
 
 static_assert(sizeof(InstanceBlock) == kInstanceBlockSize, "the block is 3072 bytes");
@@ -60,6 +64,9 @@ static_assert(offsetof(InstanceBlock, chunkData) == 80, "layout");
 static_assert(offsetof(InstanceBlock, instanceCount) == 1104, "layout");
 static_assert(offsetof(InstanceBlock, instanceIds) == 1108, "layout");
 static_assert(offsetof(InstanceBlock, reservedTail) == 2108, "layout");
+static_assert(offsetof(InstanceBlock, handlesPublishedBy) == 3028, "layout");
+static_assert(offsetof(InstanceBlock, chunkStamp) == 3032, "layout");
+static_assert(offsetof(InstanceBlock, chunkTag) == 3040, "layout");
 
 /// Where the reserved tail begins; the platform code may use it from here.
 constexpr size_t kReservedTailOffset = offsetof(InstanceBlock, reservedTail);

@@ -105,3 +105,7 @@ extern "C" JNIEXPORT void JNICALL Java_com_tarvolin_xoq_Instances_setReceiver(JN
                                                                               jobject receiver) {
   xoq::theReceiverHolder().setReceiver(env, receiver);
 }
+
+extern "C" JNIEXPORT void JNICALL Java_com_tarvolin_xoq_Instances_awaitLastChunk(JNIEnv* /*env*/, jclass /*type*/) {
+  if (xoq::transportStarted()) theInstances->waitForOwnChunk();
+}

@@ -30,6 +30,10 @@ JNIEXPORT void JNICALL Java_com_tarvolin_xoq_Instances_flush(JNIEnv* env, jclass
 
 /// Registers the receiver of incoming objects; null unregisters.
 JNIEXPORT void JNICALL Java_com_tarvolin_xoq_Instances_setReceiver(JNIEnv* env, jclass type, jobject receiver);
+
+/// From a shutdown hook: waits, at most InstanceRegistry::kOwnChunkWaitMillis,
+/// until this instance's chunk in the buffer has been taken.
+JNIEXPORT void JNICALL Java_com_tarvolin_xoq_Instances_awaitLastChunk(JNIEnv* env, jclass type);
 }
 
 #endif  // XOQ_INSTANCES_INSTANCE_NATIVES_H_

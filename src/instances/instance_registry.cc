@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -10,6 +11,7 @@
 
 #include "instances/receiver_holder.h"
 #include "launcher/trace.h"
+#include "platform/user_secret.h"
 
 namespace xoq {
 
@@ -18,33 +20,26 @@ namespace {
 // A claim of the chunk buffer waits this long for the transfer mutex at
 // most; a claim that times out is simply lost and tried again later.
 constexpr int kClaimWaitMillis = 1000;
-// How long the destructor waits for the transport thread to end.
-constexpr uint64_t kTransportEndMillis = 1000;
-
-// The registry whose transport runs, for the wait at exit.
-InstanceRegistry* exitingRegistry = nullptr;
+// How long the destructor waits for the transport thread to end: longer
+// than one round of it can take outside the application's receiver (a wait,
+// then freeing a chunk and claiming the buffer, each under the mutex), so
+// that a thread that is not back by then never comes back to the block.
+constexpr uint64_t kTransportEndMillis = 2 * kClaimWaitMillis + InstanceRegistry::kWaitSliceMillis + 500;
 
 void sleepMillis(int millis) { std::this_thread::sleep_for(std::chrono::milliseconds(millis)); }
+
+// Microseconds of the system's monotonic clock, the same for every process:
+// a stamp taken now is newer than any taken before, whichever process took
+// it.
+uint64_t stampNow() { return platform::monotonicMillis() * 1000; }
 
 // Index of the last chunk of a message of `length` bytes; 0 for an empty one.
 int32_t lastChunkIndexFor(int32_t length) { return length == 0 ? 0 : (length - 1) / kChunkCapacity; }
 
-// The chunk fields as read once from the block; everything below works on
-// this copy, never on the block again.
-struct ChunkView {
-  int32_t sender;
-  int32_t messageId;
-  int32_t chunkIndex;
-  int32_t lastChunkIndex;
-  int32_t capacity;
-  int32_t messageLength;
-  int32_t chunkLength;
-};
-
 // True when the fields describe a chunk that a sender of this protocol could
 // have written: a length within the limit, the index of the last chunk that
 // length has, an index up to it, and exactly the bytes the index holds.
-bool chunkFitsTogether(const ChunkView& chunk) {
+bool chunkFitsTogether(const ChunkHeader& chunk) {
   if (chunk.capacity != kChunkCapacity) return false;
   if (chunk.messageLength < 0 || chunk.messageLength > kMaxMessageLength) return false;
   if (chunk.lastChunkIndex != lastChunkIndexFor(chunk.messageLength)) return false;
@@ -64,11 +59,11 @@ InstanceBlock* mapInstanceBlock(platform::SharedInstanceBlock& mapping, const st
 
 InstanceRegistry::InstanceRegistry() = default;
 
-InstanceRegistry::InstanceRegistry(InstanceBlock* block, int32_t ownId) : block_(block), ownId_(ownId) {}
+InstanceRegistry::InstanceRegistry(InstanceBlock* block, int32_t ownId)
+    : block_(block), ownId_(ownId), startStamp_(stampNow()) {}
 
 InstanceRegistry::~InstanceRegistry() {
   if (transportStarted_) waitForOwnChunk();
-  if (readShared(exitingRegistry) == this) writeShared(exitingRegistry, static_cast<InstanceRegistry*>(nullptr));
   writeShared(running_, 0);
   if (transportStarted_) {
     // Wakes the transport thread (and, once, every other one) so that it
@@ -83,8 +78,8 @@ InstanceRegistry::~InstanceRegistry() {
       transport_.join();
     } else {
       // Still inside the application's receiver, which the ended virtual
-      // machine holds for good; it does not come back before the process
-      // ends.
+      // machine holds for good: it does not come back to the block or to
+      // this object before the process ends.
       trace("instances: the transport thread did not end");
     }
   }
@@ -97,13 +92,6 @@ void InstanceRegistry::waitForOwnChunk() {
          platform::monotonicMillis() < deadline) {
     sleepMillis(1);
   }
-}
-
-// An application that calls System.exit ends the process through exit(),
-// past the registry's destructor.
-void InstanceRegistry::waitForOwnChunkAtExit() {
-  InstanceRegistry* registry = readShared(exitingRegistry);
-  if (registry != nullptr) registry->waitForOwnChunk();
 }
 
 // --- Election and list ----------------------------------------------------------
@@ -160,7 +148,13 @@ void InstanceRegistry::checkFirstInstance() {
     }
     if (first != knownFirstId_ || !firstProcess_.isOpen()) {
       knownFirstId_ = first;
-      if (!firstProcess_.open(first, block_)) continue;  // it ended meanwhile
+      if (!firstProcess_.open(first, block_)) {
+        // It ended meanwhile, or it runs as another user (Windows): then it
+        // keeps the role, and this instance has no transport until it ends.
+        if (first != unopenedFirstId_) trace("instances: first instance %d cannot be opened", first);
+        unopenedFirstId_ = first;
+        continue;
+      }
     }
     attachToFirst();
     return;
@@ -194,6 +188,10 @@ void InstanceRegistry::becomeFirst() {
   if (readShared(block_->firstEventHandle) != changeEvent_.value()) {
     writeShared(block_->firstEventHandle, changeEvent_.value());
   }
+  // After the values: until this instance says it published them, the
+  // others leave the values alone (they may still be an ended instance's,
+  // which would name something else in this process).
+  if (readShared(block_->handlesPublishedBy) != ownId_) writeShared(block_->handlesPublishedBy, ownId_);
   attachedFirstId_ = ownId_;
   attachedMutexValue_ = transferMutex_.value();
   attachedEventValue_ = changeEvent_.value();
@@ -202,6 +200,9 @@ void InstanceRegistry::becomeFirst() {
 // Takes the transport objects that the living first instance published,
 // again whenever that instance or the values change.
 void InstanceRegistry::attachToFirst() {
+  // A first instance that has just taken the role publishes its values a
+  // moment later; until it says so, the values are not its own.
+  if (readShared(block_->handlesPublishedBy) != knownFirstId_) return;
   const uint64_t mutexValue = readShared(block_->firstMutexHandle);
   const uint64_t eventValue = readShared(block_->firstEventHandle);
   if (attachedFirstId_ == knownFirstId_ && mutexValue == attachedMutexValue_ && eventValue == attachedEventValue_ &&
@@ -216,8 +217,8 @@ void InstanceRegistry::attachToFirst() {
   if (!mutex.attach(firstProcess_, block_, mutexValue) || !event.attach(firstProcess_, block_, eventValue)) return;
   // Values read while a new first instance was still publishing would name
   // something else in its process: they count only if nothing moved.
-  if (readShared(block_->firstInstanceId) != knownFirstId_ || readShared(block_->firstMutexHandle) != mutexValue ||
-      readShared(block_->firstEventHandle) != eventValue) {
+  if (readShared(block_->firstInstanceId) != knownFirstId_ || readShared(block_->handlesPublishedBy) != knownFirstId_ ||
+      readShared(block_->firstMutexHandle) != mutexValue || readShared(block_->firstEventHandle) != eventValue) {
     return;
   }
   {
@@ -267,17 +268,25 @@ int32_t InstanceRegistry::firstInstanceId() const {
 
 bool InstanceRegistry::startInstanceTransport(ReceiverHolder* holder) {
   if (transportStarted_ || block_ == nullptr) return transportStarted_;
+  if (!signer_) {
+    platform::UserSecret secret;
+    std::string error;
+    if (!platform::loadUserSecret(secret, error)) {
+      trace("instances: transport not started: no key for the messages (%s)", error.c_str());
+      fprintf(stderr, "xoq: no messages between instances: %s\n", error.c_str());
+      fflush(stderr);
+      return false;
+    }
+    useChunkKey(secret);
+  }
   receiver_ = holder;
   transportStarted_ = transport_.start(transportMain, this, false);
-  if (transportStarted_) {
-    writeShared(exitingRegistry, this);
-    static std::once_flag registered;
-    std::call_once(registered, [] { atexit(waitForOwnChunkAtExit); });
-  }
   if (transportStarted_ && holder != nullptr) holder->started = 1;
   trace("instances: transport %s", transportStarted_ ? "started" : "could not be started");
   return transportStarted_;
 }
+
+void InstanceRegistry::useChunkKey(const ChunkKey& key) { signer_ = std::make_unique<ChunkSigner>(key); }
 
 bool InstanceRegistry::enqueueMessage(int32_t target, std::string bytes) {
   if (block_ == nullptr || bytes.size() > static_cast<size_t>(kMaxMessageLength)) return false;
@@ -339,6 +348,9 @@ void InstanceRegistry::runTransport() {
     bool handled = false;
     std::unique_ptr<PartialMessage> complete;
     if (readShared(block_->bufferBusy) == 1) {
+      // The sequence first: every claim gives the buffer a new one, so what
+      // is read after it belongs to this claim or a later one.
+      const int32_t sequence = readShared(block_->chunkSequence);
       const int32_t target = readShared(block_->chunkTarget);
       if (target == ownId_) {
         complete = takeChunk();
@@ -346,7 +358,14 @@ void InstanceRegistry::runTransport() {
       } else if (chunkMayWait(target, now)) {
         continue;  // left for its addressee: nothing is sent meanwhile
       } else {
-        writeShared(block_->bufferBusy, 0);
+        const int32_t waits = readShared(block_->deliveryWaits);
+        if (!releaseBuffer(sequence, target)) {
+          // Taken, dropped or claimed since the look: nothing to drop.
+        } else if (waits < 0 || waits > kMaxDeliveryWaits) {
+          trace("instances: chunk for %d dropped (not taken after %d waits)", target, waits);
+        } else {
+          trace("instances: chunk for %d dropped (its addressee has ended)", target);
+        }
         handled = true;
       }
     }
@@ -375,54 +394,96 @@ bool InstanceRegistry::chunkMayWait(int32_t target, uint64_t nowMillis) {
   return true;
 }
 
-// Claims the free buffer under the transfer mutex and places the next chunk
-// of the queue's head message. True when a chunk was placed (and the
-// change pulsed).
+int32_t InstanceRegistry::claimBuffer() {
+  if (readShared(block_->bufferBusy) != 0 || !transferMutex_.lock(kClaimWaitMillis)) return -1;
+  int32_t sequence = -1;
+  if (readShared(block_->bufferBusy) == 0) {
+    // The waits counted for the chunk before, and its target, go before the
+    // buffer counts as busy: nobody may take this claim for a chunk that has
+    // waited too long, or for one whose addressee has ended.
+    writeShared(block_->deliveryWaits, 0);
+    writeShared(block_->chunkTarget, 0);
+    sequence = incrementShared(block_->nextChunkSequence) & 0x7fffffff;
+    writeShared(block_->chunkSequence, sequence);
+    writeShared(block_->bufferBusy, 1);
+  }
+  transferMutex_.unlock();
+  return sequence;
+}
+
+bool InstanceRegistry::releaseBuffer(int32_t sequence, int32_t target) {
+  const auto stillThere = [&] {
+    return readShared(block_->bufferBusy) == 1 && readShared(block_->chunkSequence) == sequence &&
+           readShared(block_->chunkTarget) == target;
+  };
+  // Under the transfer mutex no claim comes between the look and the write.
+  // Without it (it could not be had within the claim's wait) the look is
+  // still made, so that only a claim at that very moment can be lost.
+  const bool locked = transferMutex_.isOpen() && transferMutex_.lock(kClaimWaitMillis);
+  const bool released = stillThere();
+  if (released) writeShared(block_->bufferBusy, 0);
+  if (locked) transferMutex_.unlock();
+  return released;
+}
+
+// Claims the free buffer and places the next chunk of the queue's head
+// message. True when a chunk was placed (and the change pulsed).
 bool InstanceRegistry::sendNextChunk() {
   OutgoingMessage* head = nullptr;
   {
     std::lock_guard<std::mutex> hold(queueLock_);
     if (!queue_.empty()) head = queue_.front().get();
   }
-  if (head == nullptr || readShared(block_->bufferBusy) != 0 || !transferMutex_.isOpen()) return false;
-  bool won = false;
-  if (transferMutex_.lock(kClaimWaitMillis)) {
-    if (readShared(block_->bufferBusy) == 0) {
-      writeShared(block_->chunkTarget, 0);
-      writeShared(block_->bufferBusy, 1);
-      won = true;
-    }
-    transferMutex_.unlock();
-  }
-  if (!won) return false;
-  placeChunk(*head);
-  head->sentOffset += kChunkCapacity;
-  if (static_cast<size_t>(head->sentOffset) >= head->bytes.size()) {
-    std::lock_guard<std::mutex> hold(queueLock_);
-    queue_.pop_front();
+  if (head == nullptr || !transferMutex_.isOpen() || !signer_) return false;
+  const int32_t sequence = claimBuffer();
+  if (sequence < 0) return false;
+  if (placeChunk(*head, sequence)) {
+    std::lock_guard<std::mutex> hold(queueLock_);  // headSentOffset reads it on other threads
+    head->sentOffset += kChunkCapacity;
+    if (static_cast<size_t>(head->sentOffset) >= head->bytes.size()) queue_.pop_front();
+  } else {
+    trace("instances: a claim of the buffer was lost while its chunk was written; it is sent again");
   }
   pulseChange();
   return true;
 }
 
-// The fields in this order, the data, and the target last: nobody takes the
-// chunk before it is complete.
-void InstanceRegistry::placeChunk(OutgoingMessage& message) {
+// The fields in this order, the data, its stamp and tag, and the target
+// last: nobody takes the chunk before it is complete. False, with the
+// target left unset, when the claim was taken away meanwhile (this process
+// stalled so long that the claim counted as abandoned): the chunk is then
+// sent again.
+bool InstanceRegistry::placeChunk(OutgoingMessage& message, int32_t sequence) {
   const int32_t length = static_cast<int32_t>(message.bytes.size());
   if (message.sentOffset == 0) message.messageId = incrementShared(block_->nextMessageId);
-  const int32_t chunkLength = std::min(length - message.sentOffset, kChunkCapacity);
-  writeShared(block_->chunkSender, ownId_);
-  writeShared(block_->chunkCapacity, kChunkCapacity);
-  writeShared(block_->messageId, message.messageId);
-  writeShared(block_->chunkSequence, incrementShared(block_->nextChunkSequence));
-  writeShared(block_->messageLength, length);
-  writeShared(block_->lastChunkIndex, lastChunkIndexFor(length));
-  writeShared(block_->chunkIndex, message.sentOffset / kChunkCapacity);
-  writeShared(block_->chunkLength, chunkLength);
+  ChunkHeader header;
+  header.sender = ownId_;
+  header.target = message.target;
+  header.messageId = message.messageId;
+  header.chunkIndex = message.sentOffset / kChunkCapacity;
+  header.lastChunkIndex = lastChunkIndexFor(length);
+  header.capacity = kChunkCapacity;
+  header.messageLength = length;
+  header.chunkLength = std::min(length - message.sentOffset, kChunkCapacity);
+  header.stamp = lastStamp_ = std::max(lastStamp_ + 1, stampNow());
+  const uint8_t* data = reinterpret_cast<const uint8_t*>(message.bytes.data()) + message.sentOffset;
+  const ChunkTag tag = signer_->tag(header, data);
+  writeShared(block_->chunkSender, header.sender);
+  writeShared(block_->chunkCapacity, header.capacity);
+  writeShared(block_->messageId, header.messageId);
+  writeShared(block_->chunkSequence, sequence);
+  writeShared(block_->messageLength, header.messageLength);
+  writeShared(block_->lastChunkIndex, header.lastChunkIndex);
+  writeShared(block_->chunkIndex, header.chunkIndex);
+  writeShared(block_->chunkLength, header.chunkLength);
   writeShared(block_->bufferBusy, 1);
   writeShared(block_->deliveryWaits, 0);
-  if (chunkLength > 0) memcpy(block_->chunkData, message.bytes.data() + message.sentOffset, chunkLength);
+  if (header.chunkLength > 0) memcpy(block_->chunkData, data, header.chunkLength);
+  writeShared(block_->chunkStamp, header.stamp);
+  memcpy(block_->chunkTag, tag.data(), tag.size());
+  if (readShared(block_->chunkSequence) != sequence || readShared(block_->bufferBusy) != 1) return false;
   writeShared(block_->chunkTarget, message.target);
+  return true;
 }
 
 // changeCount first, then the pulse: a transport thread that looks at
@@ -436,29 +497,45 @@ void InstanceRegistry::pulseChange() {
 // --- Receiving ---------------------------------------------------------------------
 
 std::unique_ptr<PartialMessage> InstanceRegistry::takeChunk() {
-  ChunkView chunk;
+  const int32_t sequence = readShared(block_->chunkSequence);
+  ChunkHeader chunk;
   chunk.sender = readShared(block_->chunkSender);
+  chunk.target = ownId_;  // the tag must say so
   chunk.messageId = readShared(block_->messageId);
   chunk.chunkIndex = readShared(block_->chunkIndex);
   chunk.lastChunkIndex = readShared(block_->lastChunkIndex);
   chunk.capacity = readShared(block_->chunkCapacity);
   chunk.messageLength = readShared(block_->messageLength);
   chunk.chunkLength = readShared(block_->chunkLength);
+  chunk.stamp = readShared(block_->chunkStamp);
+  ChunkTag tag;
+  memcpy(tag.data(), block_->chunkTag, tag.size());
   const bool fits = chunkFitsTogether(chunk);
   uint8_t data[kChunkCapacity];
   if (fits && chunk.chunkLength > 0) memcpy(data, block_->chunkData, chunk.chunkLength);
+  // Checked on the copies: the block may change under this reader.
+  const bool authentic = fits && signer_ && signer_->verify(chunk, data, tag);
+  const bool fresh = authentic && isFresh(chunk.sender, chunk.stamp);
   // The sender's user is checked with a message's first chunk, while the
   // chunk still holds the buffer: a sender does not end before its chunk
   // has been taken (waitForOwnChunk). Later chunks count only for a message
   // begun that way, by the same sender.
-  const bool sameUser = !fits || chunk.chunkIndex != 0 || platform::runsAsSameUser(chunk.sender);
-  // Copied out: the buffer is free for the next chunk.
-  writeShared(block_->bufferBusy, 0);
-  if (!fits || !sameUser) {
-    trace("instances: chunk from %d dropped (%s)", chunk.sender, fits ? "another user" : "damaged");
-    removePartial(chunk.messageId, chunk.sender);
+  const bool sameUser = !fresh || chunk.chunkIndex != 0 || platform::runsAsSameUser(chunk.sender);
+  // Copied out: the buffer is free for the next chunk, unless it was taken
+  // away meanwhile (this instance was slow beyond the waits allowed).
+  releaseBuffer(sequence, ownId_);
+  if (!fits || !authentic || !fresh || !sameUser) {
+    trace("instances: chunk from %d dropped (%s)", chunk.sender,
+          !fits        ? "damaged"
+          : !authentic ? "not authentic"
+          : !fresh     ? "given again"
+                       : "another user");
+    // What an unauthentic chunk names cannot be trusted, not even to end a
+    // message, and one given again says nothing about the message now.
+    if (fresh) removePartial(chunk.messageId, chunk.sender);
     return nullptr;
   }
+  rememberStamp(chunk.sender, chunk.stamp);
   const uint64_t now = platform::monotonicMillis();
   if (chunk.chunkIndex == 0) {
     removePartial(chunk.messageId, chunk.sender);
@@ -492,6 +569,24 @@ std::unique_ptr<PartialMessage> InstanceRegistry::takeChunk() {
   partials_.erase(found);
   writeShared(partialCount_, static_cast<int32_t>(partials_.size()));
   return complete;
+}
+
+// A chunk is newer than this instance, and than every chunk taken from its
+// sender before: one recorded from the block and given again is not.
+bool InstanceRegistry::isFresh(int32_t sender, uint64_t stamp) const {
+  if (stamp < startStamp_) return false;
+  const auto known = senderStamps_.find(sender);
+  return known == senderStamps_.end() || stamp > known->second;
+}
+
+void InstanceRegistry::rememberStamp(int32_t sender, uint64_t stamp) {
+  senderStamps_[sender] = stamp;
+  if (senderStamps_.size() <= kMaxKnownSenders) return;
+  auto oldest = senderStamps_.begin();
+  for (auto it = senderStamps_.begin(); it != senderStamps_.end(); ++it) {
+    if (it->second < oldest->second) oldest = it;
+  }
+  senderStamps_.erase(oldest);
 }
 
 void InstanceRegistry::removePartial(int32_t messageId, int32_t sender) {

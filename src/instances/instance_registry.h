@@ -15,11 +15,13 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "instances/chunk_tag.h"
 #include "instances/instance_block.h"
 #include "platform/instance_ipc.h"
 #include "platform/platform.h"
@@ -63,6 +65,9 @@ class InstanceRegistry {
   static constexpr uint64_t kPartialIdleMillis = 60000;
   /// At most this many messages are put together at once; the oldest goes.
   static constexpr size_t kMaxPartials = 64;
+  /// The stamps of at most this many senders are remembered; the oldest
+  /// goes.
+  static constexpr size_t kMaxKnownSenders = 256;
   /// A process that ends waits this long at most for its last chunk to be
   /// taken (longer than a chunk may wait for a busy addressee), so that the
   /// addressee can still tell which user sent it.
@@ -73,9 +78,9 @@ class InstanceRegistry {
   InstanceRegistry();
   /// A registry on `block` for the instance `ownId`, not joined yet.
   InstanceRegistry(InstanceBlock* block, int32_t ownId);
-  /// Waits (at most kOwnChunkWaitMillis, also at exit) until this
-  /// instance's chunk in the buffer has been taken, then stops the
-  /// transport thread. The id stays listed until the next prune.
+  /// Waits (waitForOwnChunk) until this instance's chunk in the buffer has
+  /// been taken, then stops the transport thread. The id stays listed
+  /// until the next prune.
   virtual ~InstanceRegistry();
   InstanceRegistry(const InstanceRegistry&) = delete;
   InstanceRegistry& operator=(const InstanceRegistry&) = delete;
@@ -101,8 +106,14 @@ class InstanceRegistry {
   std::vector<int32_t> getInstances();
 
   /// Starts the transport thread with `holder` as receiver, once; later
-  /// calls do nothing. False when the thread could not be started.
+  /// calls do nothing. Chunks are tagged with the user's secret
+  /// (platform/user_secret.h) unless useChunkKey gave a key. False when the
+  /// thread could not be started or there is no key.
   bool startInstanceTransport(ReceiverHolder* holder);
+
+  /// Tags the chunks this instance writes, and checks those it takes, with
+  /// `key`.
+  void useChunkKey(const ChunkKey& key);
 
   /// Queues `bytes` for instance `target` (0: the first instance) and wakes
   /// the transport. False when there is no block, no addressee or the
@@ -112,11 +123,39 @@ class InstanceRegistry {
   /// Waits until the queue has drained: up to 100 looks, 50 ms apart.
   void flushQueue();
 
+  /// Waits, at most kOwnChunkWaitMillis, until this instance's chunk in the
+  /// buffer has been taken. Run when the instance ends: by the destructor,
+  /// and by the shutdown hook of the Java class when the application ends
+  /// the process through System.exit, past the destructor.
+  void waitForOwnChunk();
+
   /// Takes the chunk addressed to this instance out of the buffer and frees
-  /// the buffer. Returns the message it completes, or null. A chunk whose
-  /// fields do not fit together, or whose sender runs as another user, is
-  /// dropped together with its message.
+  /// the buffer. Returns the message it completes, or null. Dropped: a chunk
+  /// whose fields do not fit together or whose tag does not verify (so that
+  /// it was not written, unchanged, for this instance by a process that
+  /// holds the user's secret), one whose stamp is not newer than the last
+  /// taken from its sender nor than this instance (a chunk given again),
+  /// and the first chunk of a message whose sender runs as another user.
+  /// Only the last drops a message that the sender had begun before.
   std::unique_ptr<PartialMessage> takeChunk();
+
+  /// Claims the free chunk buffer under the transfer mutex: the waits
+  /// counted before are reset, the target set to 0 and the buffer given a
+  /// new chunkSequence, which is returned; -1 when the buffer is busy or the
+  /// mutex could not be had.
+  int32_t claimBuffer();
+
+  /// Frees the buffer, under the transfer mutex, when it still holds chunk
+  /// `sequence` for `target`; true when it did. Whoever drops or takes a
+  /// chunk frees it this way, so that a late look never frees a buffer that
+  /// someone has claimed since.
+  bool releaseBuffer(int32_t sequence, int32_t target);
+
+  /// True when the full buffer for `target` (0 while claimed and being
+  /// filled) should wait: its addressee lives and the first instance has
+  /// counted at most kMaxDeliveryWaits waits for it. The first instance
+  /// counts one more when kDeliveryWaitMillis have passed since the last.
+  bool chunkMayWait(int32_t target, uint64_t nowMillis);
 
   /// Drops the messages whose sender has ended or whose chunks stopped
   /// coming kPartialIdleMillis before `nowMillis`.
@@ -134,20 +173,20 @@ class InstanceRegistry {
 
  private:
   static unsigned transportMain(void* registry);
-  static void waitForOwnChunkAtExit();
-  void waitForOwnChunk();
   void runTransport();
   void becomeFirst();
   void attachToFirst();
-  bool chunkMayWait(int32_t target, uint64_t nowMillis);
   bool sendNextChunk();
-  void placeChunk(OutgoingMessage& message);
+  bool placeChunk(OutgoingMessage& message, int32_t sequence);
+  bool isFresh(int32_t sender, uint64_t stamp) const;
+  void rememberStamp(int32_t sender, uint64_t stamp);
   void pulseChange();
   void removePartial(int32_t messageId, int32_t sender);
 
   InstanceBlock* block_ = nullptr;
   int32_t ownId_ = 0;
   int32_t knownFirstId_ = 0;
+  int32_t unopenedFirstId_ = 0;  // the first instance that could not be opened, traced once
   platform::InstanceProcess firstProcess_;
   platform::TransferMutex transferMutex_;
   platform::ChangeEvent changeEvent_;
@@ -164,6 +203,13 @@ class InstanceRegistry {
   int32_t attachedFirstId_ = 0;
   uint64_t attachedMutexValue_ = 0;
   uint64_t attachedEventValue_ = 0;
+
+  std::unique_ptr<ChunkSigner> signer_;
+  // Stamps: this instance's last one, its start (no chunk written before
+  // it can be meant for it), and the last taken from each sender.
+  uint64_t lastStamp_ = 0;
+  uint64_t startStamp_ = 0;
+  std::map<int32_t, uint64_t> senderStamps_;
 
   platform::Thread transport_;
   bool transportStarted_ = false;

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/instance_lock.h"
@@ -21,29 +23,61 @@ std::string pattern(size_t length, int seed) {
   return bytes;
 }
 
+ChunkKey keyOf(uint8_t seed) {
+  ChunkKey key;
+  for (size_t i = 0; i < key.size(); ++i) key[i] = static_cast<uint8_t>(seed + 7 * i);
+  return key;
+}
+
 class InstanceRegistryTest : public ::testing::Test {
  protected:
-  InstanceRegistryTest() : block_(new InstanceBlock()), own_(platform::currentProcessId()) {
+  InstanceRegistryTest() : block_(new InstanceBlock()), own_(platform::currentProcessId()), key_(keyOf(1)) {
     memset(block_.get(), 0, sizeof *block_);
   }
 
-  // Writes chunk `index` of `message` into the buffer as a sender would.
-  void writeChunk(const std::string& message, int32_t index, int32_t messageId, int32_t sender) {
+  // A registry on the block that takes chunks tagged with key_.
+  std::unique_ptr<InstanceRegistry> receiver() {
+    auto registry = std::make_unique<InstanceRegistry>(block_.get(), own_);
+    registry->useChunkKey(key_);
+    return registry;
+  }
+
+  // Writes chunk `index` of `message` into the buffer as a sender would,
+  // tagged with `key` for `target`, with a stamp newer than any before.
+  void writeChunk(const std::string& message, int32_t index, int32_t messageId, int32_t sender,
+                  const ChunkKey* key = nullptr, int32_t target = 0) {
     const int32_t length = static_cast<int32_t>(message.size());
+    ChunkHeader header;
+    header.sender = sender;
+    header.target = target != 0 ? target : own_;
+    header.messageId = messageId;
+    header.chunkIndex = index;
+    header.lastChunkIndex = length == 0 ? 0 : (length - 1) / kChunkCapacity;
+    header.capacity = kChunkCapacity;
+    header.messageLength = length;
+    header.chunkLength = std::min(length - index * kChunkCapacity, kChunkCapacity);
+    header.stamp = stamp_ = std::max(stamp_ + 1, platform::monotonicMillis() * 1000);
+    const uint8_t* data = reinterpret_cast<const uint8_t*>(message.data()) + index * kChunkCapacity;
+    const ChunkTag tag = ChunkSigner(key != nullptr ? *key : key_).tag(header, data);
     block_->chunkSender = sender;
     block_->chunkCapacity = kChunkCapacity;
     block_->messageId = messageId;
+    block_->chunkSequence++;
     block_->messageLength = length;
-    block_->lastChunkIndex = length == 0 ? 0 : (length - 1) / kChunkCapacity;
+    block_->lastChunkIndex = header.lastChunkIndex;
     block_->chunkIndex = index;
-    block_->chunkLength = std::min(length - index * kChunkCapacity, kChunkCapacity);
+    block_->chunkLength = header.chunkLength;
     block_->bufferBusy = 1;
-    memcpy(block_->chunkData, message.data() + index * kChunkCapacity, block_->chunkLength);
+    memcpy(block_->chunkData, data, block_->chunkLength);
+    block_->chunkStamp = header.stamp;
+    memcpy(block_->chunkTag, tag.data(), tag.size());
     block_->chunkTarget = own_;
   }
 
   std::unique_ptr<InstanceBlock> block_;
   const int32_t own_;
+  const ChunkKey key_;
+  uint64_t stamp_ = 0;
 };
 
 TEST_F(InstanceRegistryTest, FirstLaunchClaimsTheEmptyBlockAndPublishesItsTransportObjects) {
@@ -77,7 +111,8 @@ TEST_F(InstanceRegistryTest, ANewLaunchTakesOverFromAnEndedFirstInstanceWithObje
 }
 
 TEST_F(InstanceRegistryTest, ChunksAreReassembledInOrderAndABrokenMessageIsDropped) {
-  InstanceRegistry registry(block_.get(), own_);
+  std::unique_ptr<InstanceRegistry> taker = receiver();
+  InstanceRegistry& registry = *taker;
   const std::string message = pattern(2500, 1);
   // Chunk 1 never comes: the message cannot be whole.
   writeChunk(message, 0, 7, own_);
@@ -107,7 +142,8 @@ TEST_F(InstanceRegistryTest, ChunksAreReassembledInOrderAndABrokenMessageIsDropp
 }
 
 TEST_F(InstanceRegistryTest, ChunksWhoseFieldsDoNotFitTogetherAreDropped) {
-  InstanceRegistry registry(block_.get(), own_);
+  std::unique_ptr<InstanceRegistry> taker = receiver();
+  InstanceRegistry& registry = *taker;
   const std::string message = pattern(3000, 2);
   struct Damage {
     const char* what;
@@ -142,8 +178,59 @@ TEST_F(InstanceRegistryTest, ChunksWhoseFieldsDoNotFitTogetherAreDropped) {
   EXPECT_EQ(registry.partialCount(), 0u);
 }
 
+TEST_F(InstanceRegistryTest, OnlyChunksTaggedWithTheUsersKeyForThisInstanceAreTaken) {
+  std::unique_ptr<InstanceRegistry> registry = receiver();
+  const std::string message = pattern(2500, 5);
+  const ChunkKey otherKey = keyOf(2);
+  // A process without the key names this instance as the sender: dropped,
+  // and nothing begun.
+  writeChunk(message, 0, 30, own_, &otherKey);
+  EXPECT_EQ(registry->takeChunk(), nullptr);
+  EXPECT_EQ(registry->partialCount(), 0u);
+  EXPECT_EQ(block_->bufferBusy, 0);
+  // A real message begins; a chunk that would continue it, from a process
+  // without the key, is dropped without harm to it.
+  writeChunk(message, 0, 31, own_);
+  EXPECT_EQ(registry->takeChunk(), nullptr);
+  ASSERT_EQ(registry->partialCount(), 1u);
+  writeChunk(pattern(2500, 6), 1, 31, own_, &otherKey);
+  EXPECT_EQ(registry->takeChunk(), nullptr);
+  // The same with the right key, but data changed after the tag was made.
+  writeChunk(message, 1, 31, own_);
+  block_->chunkData[100] ^= 1;
+  EXPECT_EQ(registry->takeChunk(), nullptr);
+  // Tagged for another instance, and put in the buffer for this one.
+  writeChunk(message, 1, 31, own_, nullptr, own_ + 1);
+  EXPECT_EQ(registry->takeChunk(), nullptr);
+  EXPECT_EQ(registry->partialCount(), 1u);
+  // The real chunks go on with the message, which arrives whole.
+  writeChunk(message, 1, 31, own_);
+  EXPECT_EQ(registry->takeChunk(), nullptr);
+  // The chunk taken just now, given again from a copy of the block: dropped.
+  InstanceBlock copy = *block_;
+  writeChunk(message, 2, 31, own_);
+  InstanceBlock last = *block_;
+  *block_ = copy;
+  block_->bufferBusy = 1;
+  EXPECT_EQ(registry->takeChunk(), nullptr);
+  *block_ = last;
+  std::unique_ptr<PartialMessage> complete = registry->takeChunk();
+  ASSERT_NE(complete, nullptr);
+  EXPECT_EQ(complete->bytes, message);
+  // A whole message recorded before this instance began is not for it.
+  writeChunk(pattern(10, 7), 0, 32, own_);
+  copy = *block_;
+  while (platform::monotonicMillis() * 1000 <= copy.chunkStamp)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  std::unique_ptr<InstanceRegistry> later = receiver();
+  EXPECT_EQ(later->takeChunk(), nullptr);
+  *block_ = copy;
+  EXPECT_NE(registry->takeChunk(), nullptr) << "the instance that was there takes it";
+}
+
 TEST_F(InstanceRegistryTest, IncompleteMessagesAreDroppedWhenTheirSenderEndsOrTheyStall) {
-  InstanceRegistry registry(block_.get(), own_);
+  std::unique_ptr<InstanceRegistry> taker = receiver();
+  InstanceRegistry& registry = *taker;
   writeChunk(pattern(2000, 3), 0, 20, own_);
   EXPECT_EQ(registry.takeChunk(), nullptr);
   ASSERT_EQ(registry.partialCount(), 1u);
@@ -152,6 +239,33 @@ TEST_F(InstanceRegistryTest, IncompleteMessagesAreDroppedWhenTheirSenderEndsOrTh
   EXPECT_EQ(registry.partialCount(), 1u) << "its sender runs and its last chunk is recent";
   registry.dropStalePartials(now + InstanceRegistry::kPartialIdleMillis + 1000);
   EXPECT_EQ(registry.partialCount(), 0u) << "no chunk for a minute";
+}
+
+TEST_F(InstanceRegistryTest, ALateLookNeitherFreesNorDropsABufferClaimedSince) {
+  InstanceRegistry sender(block_.get(), own_);
+  sender.joinInstanceBlock();  // the first instance: it holds the transfer mutex
+  InstanceRegistry other(block_.get(), kEndedId - 5);
+  // A chunk for an addressee that has ended, after more than ten waits.
+  block_->bufferBusy = 1;
+  block_->chunkSequence = 5;
+  block_->chunkTarget = kEndedId;
+  block_->deliveryWaits = InstanceRegistry::kMaxDeliveryWaits + 1;
+  // Two instances look at it, and each goes to drop it. The first one does,
+  // and a sender claims the free buffer at once.
+  EXPECT_FALSE(other.chunkMayWait(kEndedId, 0));
+  EXPECT_TRUE(sender.releaseBuffer(5, kEndedId));
+  const int32_t claim = sender.claimBuffer();
+  ASSERT_GE(claim, 0);
+  EXPECT_NE(claim, 5);
+  EXPECT_EQ(block_->deliveryWaits, 0) << "the waits of the dropped chunk go with it";
+  // The second one's drop comes too late: the claim stays, and no other
+  // sender can claim the buffer while the first one fills it.
+  EXPECT_FALSE(other.releaseBuffer(5, kEndedId));
+  EXPECT_EQ(block_->bufferBusy, 1);
+  EXPECT_TRUE(other.chunkMayWait(0, 0)) << "a fresh claim is not taken for a chunk that waited too long";
+  EXPECT_EQ(sender.claimBuffer(), -1);
+  EXPECT_TRUE(sender.releaseBuffer(claim, 0));
+  EXPECT_EQ(block_->bufferBusy, 0);
 }
 
 TEST(InstanceMutexName, IsThePathWithColonsAndBackslashesAsDots) {

@@ -1,6 +1,7 @@
 #include "instances/receiver_holder.h"
 
 #include "launcher/process_globals.h"
+#include "launcher/trace.h"
 #include "runtime/vm_context.h"
 
 namespace xoq {
@@ -87,7 +88,9 @@ void ReceiverHolder::deliverMessage(int32_t sender, const std::string& bytes) {
         onReceive = onReceiveMethod_;
       }
     }
-    if (receiver != nullptr && streamClass != nullptr) {
+    if (receiver == nullptr || streamClass == nullptr) {
+      trace("instances: message from %d dropped (no receiver)", sender);
+    } else {
       setContextClassLoader(env, loader);
       jobject object = readObject(env, bytes, streamClass, loader);
       // An exception that onReceive throws stays pending: detaching the

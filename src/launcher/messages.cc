@@ -7,6 +7,7 @@
 #include "launcher/process_globals.h"
 #include "launcher/trace.h"
 #include "platform/user_message.h"
+#include "splash/splash_window.h"
 
 namespace xoq {
 
@@ -49,9 +50,10 @@ void showWithCaption(const std::string& text, const std::string& caption) {
   // instead: a log file or command receiving the streams gets everything
   // printed so far first.
   fflush(nullptr);
-  // The splash window, once there is one, owns the box and closes 100 ms
-  // after it; until then the box has no owner and is still topmost.
-  platform::showMessageBox(text, caption, nullptr);
+  // The splash window, when there is one, owns the box and closes 100 ms
+  // after it; without one the box has no owner and is still topmost.
+  platform::showMessageBox(text, caption, splashOwnerWindow(LiveSplash().get()));
+  scheduleSplashClose(LiveSplash().get(), 100);
 }
 
 }  // namespace

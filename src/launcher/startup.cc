@@ -20,6 +20,8 @@
 #include "runtime/runtime_search.h"
 #include "runtime/vm_context.h"
 #include "runtime/vm_options.h"
+#include "splash/runtime_splash.h"
+#include "splash/splash_window.h"
 
 namespace xoq {
 
@@ -55,7 +57,7 @@ void startLaunch(LaunchRequest& request, platform::Thread& archiveOpener, uint32
   request.result = static_cast<uint32_t>(launchApplication(request.argumentCount, request.arguments, request.hook,
                                                            request.extraArgumentCount, request.extraArguments));
   releaseVm(*theVm);
-  exitCode = request.result;
+  exitCode = exitCodeAfterMain(*theVm, request.result);
 }
 
 }  // namespace
@@ -79,10 +81,9 @@ int runLauncher(int argc, char** argv) {
   platform::initCommonControls();
 
   // The splash step runs the runtime search (the runtime's splash library
-  // would come from it), before forcecwd changes the working directory that
+  // comes from it), before forcecwd changes the working directory that
   // relative runtime paths are looked for in.
-  findJvmLibrary();
-  trace("splash: none (no splash screen is built into this launcher yet)");
+  showStartupSplash(config);
   applyForcedWorkingDirectory(config);
   redirectStandardStreams(config, vm);
   applySingleInstance(config, instances);
@@ -113,7 +114,7 @@ unsigned launchThreadMain(void* raw) {
   request.result = static_cast<uint32_t>(launchApplication(request.argumentCount, request.arguments, request.hook,
                                                            request.extraArgumentCount, request.extraArguments));
   releaseVm(*theVm);
-  return request.result;
+  return exitCodeAfterMain(*theVm, request.result);
 }
 
 int launchApplication(int32_t argumentCount, char** arguments, void (*hook)(), int32_t extraArgumentCount,
@@ -143,11 +144,14 @@ int launchApplication(int32_t argumentCount, char** arguments, void (*hook)(), i
     primeResourceNatives(config);
     registerUrlHandlerPackage(vm.env);
     if (hook != nullptr) hook();
-    if (config.splashCloseOnWindow()) installSplashCloseOnWindow(vm.env);
+    const bool closeOnWindow = config.splashCloseOnWindow();
+    if (closeOnWindow) installSplashCloseOnWindow(vm.env);
+    scheduleAutomaticSplashClose(closeOnWindow ? 30000 : 1750);
     StringList configuredArguments;
     config.argvValues(configuredArguments);
     result = runMainClass(vm, config.mainClass(), config.asSystemClassLoader(), configuredArguments, argumentCount,
                           arguments, extraArgumentCount, extraArguments);
+    scheduleAutomaticSplashClose(closeOnWindow ? 30000 : 750);
   }
   trace("launch result %d", result);
   if (result != 0) reportLaunchFailure(result, javaVersion, config.minJre(), config.maxJre());

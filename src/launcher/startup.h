@@ -27,7 +27,7 @@ int launchApplication(int32_t argumentCount, char** arguments, void (*hook)(), i
                       char** extraArguments);
 
 /// The launch thread: launchApplication, then releaseVm; its exit code is
-/// the launch result.
+/// the launch result, or 1 when an exception escaped main.
 unsigned launchThreadMain(void* request);
 
 /// The hook run once the virtual machine exists: Java-side stream

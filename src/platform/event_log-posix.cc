@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 
+#include "config/text_encoding.h"
 #include "platform/event_log.h"
 
 namespace xoq {
@@ -15,30 +16,11 @@ namespace {
 // Java's UTF-16 as UTF-8: a surrogate pair becomes its code point, a lone
 // surrogate U+FFFD.
 std::string toUtf8(const char16_t* text) {
+  size_t length = 0;
+  while (text[length] != 0) ++length;
   std::string out;
-  for (; *text != 0; ++text) {
-    uint32_t point = *text;
-    if (point >= 0xD800 && point < 0xDC00 && text[1] >= 0xDC00 && text[1] < 0xE000) {
-      point = 0x10000 + ((point - 0xD800) << 10) + (static_cast<uint32_t>(text[1]) - 0xDC00);
-      ++text;
-    } else if (point >= 0xD800 && point < 0xE000) {
-      point = 0xFFFD;
-    }
-    if (point < 0x80) {
-      out += static_cast<char>(point);
-    } else if (point < 0x800) {
-      out += static_cast<char>(0xC0 | (point >> 6));
-      out += static_cast<char>(0x80 | (point & 0x3F));
-    } else if (point < 0x10000) {
-      out += static_cast<char>(0xE0 | (point >> 12));
-      out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (point & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (point >> 18));
-      out += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (point & 0x3F));
-    }
+  for (const wchar_t point : utf16ToWide(reinterpret_cast<const uint16_t*>(text), length)) {
+    appendUnitAsUtf8(out, point >= 0xD800 && point < 0xE000 ? 0xFFFD : static_cast<uint32_t>(point));
   }
   return out;
 }

@@ -36,7 +36,10 @@ EventSource registerEventSource(const char16_t* server, const char16_t* source);
 /// success as a notice, the audit types under authpriv as information and
 /// warning, anything else as information), reading "event <id>, category
 /// <category>: " with the strings joined by spaces, then "; data: " and the
-/// data in hexadecimal when there is data. False when the system refused.
+/// data in hexadecimal when there is data; the source's name is set with
+/// openlog for this message and given up with closelog, which resets a tag
+/// that other code in the process set with openlog. False when the system
+/// refused.
 bool reportEvent(EventSource source, uint16_t type, uint16_t category, uint32_t eventId,
                  const std::vector<const char16_t*>& strings, const void* data, size_t dataSize);
 

@@ -2,7 +2,6 @@
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
-#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -22,6 +21,7 @@
 
 #include "instances/instance_block.h"
 #include "platform/instance_ipc.h"
+#include "platform/platform.h"
 #include "platform/shared_object.h"
 
 namespace xoq {
@@ -34,7 +34,8 @@ namespace {
 // change event is the futex word `changeCount`, published by its offset.
 constexpr uint64_t kMutexOffset = (kReservedTailOffset + 7) / 8 * 8;
 constexpr uint64_t kEventOffset = offsetof(InstanceBlock, changeCount);
-static_assert(kMutexOffset + sizeof(pthread_mutex_t) <= kInstanceBlockSize, "the mutex fits in the tail");
+static_assert(kMutexOffset + sizeof(pthread_mutex_t) <= offsetof(InstanceBlock, handlesPublishedBy),
+              "the mutex fits in the part of the tail that is the platform's");
 
 pthread_mutex_t* mutexIn(InstanceBlock* block) {
   return reinterpret_cast<pthread_mutex_t*>(reinterpret_cast<unsigned char*>(block) + kMutexOffset);
@@ -46,18 +47,29 @@ long futex(int32_t* word, int operation, int32_t value, const struct timespec* t
 
 void wakeEveryWaiter(int32_t* word) { futex(word, FUTEX_WAKE, INT_MAX, nullptr); }
 
-std::string linkTarget(const std::string& link) {
+// The path of the file a process runs, as /proc shows it. A file that was
+// replaced on disk while the process runs (xoqpack writes a new one, an
+// update lands) shows as "<path> (deleted)": it is still the program at
+// that path, so that copies started before and after find each other.
+std::string runningFilePath(const std::string& link) {
   char buffer[4096];
   const ssize_t length = readlink(link.c_str(), buffer, sizeof buffer);
-  return length <= 0 || static_cast<size_t>(length) >= sizeof buffer ? std::string()
-                                                                     : std::string(buffer, static_cast<size_t>(length));
+  if (length <= 0 || static_cast<size_t>(length) >= sizeof buffer) return std::string();
+  std::string path(buffer, static_cast<size_t>(length));
+  static const char kDeleted[] = " (deleted)";
+  const size_t suffix = sizeof kDeleted - 1;
+  if (path.size() > suffix && path.compare(path.size() - suffix, suffix, kDeleted) == 0) {
+    path.resize(path.size() - suffix);
+  }
+  return path;
 }
 
 // True when process `id` runs the file this process runs.
 bool runsOwnExecutable(int32_t id) {
-  static const std::string own = linkTarget("/proc/self/exe");
-  if (own.empty()) return false;
-  return linkTarget("/proc/" + std::to_string(id) + "/exe") == own;
+  // Never freed: transport threads may still ask while the process ends.
+  static const std::string* own = new std::string(runningFilePath("/proc/self/exe"));
+  if (own->empty()) return false;
+  return runningFilePath("/proc/" + std::to_string(id) + "/exe") == *own;
 }
 
 // The blocks this process holds, for removal at exit: an application that
@@ -70,12 +82,32 @@ std::vector<std::pair<std::string, int>>& openBlocks() {
 
 // Removes the object when no other process holds its shared lock.
 void removeIfLast(const std::string& name, int fd) {
-  if (flock(fd, LOCK_EX | LOCK_NB) == 0) shm_unlink(name.c_str());
+  if (flock(fd, LOCK_EX | LOCK_NB) == 0) removeSharedObject(name);
 }
 
 void removeBlocksAtExit() {
   std::lock_guard<std::mutex> hold(openBlocksLock);
   for (const auto& block : openBlocks()) removeIfLast(block.first, block.second);
+}
+
+// How the shared lock on a block went.
+enum class SharedHold { kHeld, kRemoved, kStuck };
+
+// Takes the shared lock on the block `fd`, named `name`. A last process that
+// removes the block holds the exclusive lock for a moment only; one that
+// hangs while it ends must not stop every later launch, so the wait is
+// bounded, and ends at once when the name has gone to another object.
+SharedHold holdShared(int fd, const std::string& name) {
+  const uint64_t deadline = monotonicMillis() + 2000;
+  for (;;) {
+    if (flock(fd, LOCK_SH | LOCK_NB) == 0) {
+      return isSharedObjectNamed(fd, name) ? SharedHold::kHeld : SharedHold::kRemoved;
+    }
+    if (errno != EWOULDBLOCK && errno != EINTR) return SharedHold::kStuck;
+    if (!isSharedObjectNamed(fd, name)) return SharedHold::kRemoved;
+    if (monotonicMillis() >= deadline) return SharedHold::kStuck;
+    usleep(1000);
+  }
 }
 
 }  // namespace
@@ -98,11 +130,14 @@ bool SharedInstanceBlock::open(const std::string& executablePath, std::string& e
   for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
     fd = openUserSharedObject(name, error);
     if (fd < 0) return false;
-    struct stat held, named;
-    if (flock(fd, LOCK_SH) != 0 || fstat(fd, &held) != 0 || stat(("/dev/shm" + name).c_str(), &named) != 0 ||
-        held.st_ino != named.st_ino) {
+    const SharedHold hold = holdShared(fd, name);
+    if (hold != SharedHold::kHeld) {
       close(fd);
       fd = -1;
+    }
+    if (hold == SharedHold::kStuck) {
+      error = sharedObjectPath(name) + ": a process that ends does not let go of it";
+      return false;
     }
   }
   if (fd < 0) {
@@ -149,89 +184,41 @@ bool runsAsSameUser(int32_t id) {
 
 // --- InstanceProcess ---------------------------------------------------------
 
-// A thread that waits for the process's end on its process file descriptor
-// and then pulses the change event, as the process handle in the wait of a
-// Windows transport thread would wake it.
-struct InstanceProcess::Watcher {
-  int32_t id = 0;
-  int processFd = -1;  // -1 where the kernel has no process descriptors
-  int stopFd = -1;
-  int32_t* changeCount = nullptr;
-  int32_t ended = 0;  // set by the thread when the process has ended
-  pthread_t thread;
-  bool threadStarted = false;
-
-  static void* run(void* raw) {
-    Watcher& watcher = *static_cast<Watcher*>(raw);
-    struct pollfd fds[2] = {{watcher.processFd, POLLIN, 0}, {watcher.stopFd, POLLIN, 0}};
-    for (;;) {
-      const int ready = poll(fds, 2, -1);
-      if (ready < 0 && errno == EINTR) continue;
-      if (ready > 0 && fds[0].revents != 0 && fds[1].revents == 0) {
-        writeShared(watcher.ended, 1);
-        incrementShared(*watcher.changeCount);
-        wakeEveryWaiter(watcher.changeCount);
-      }
-      return nullptr;
-    }
-  }
-};
+// No thread watches the process: the transport thread's waits are bounded,
+// and it asks isRunning after each of them, so that an ended first instance
+// is noticed within one wait. A launch that runs no transport pays nothing
+// beyond the check that the process runs.
 
 InstanceProcess::~InstanceProcess() { close(); }
 
-bool InstanceProcess::open(int32_t id, InstanceBlock* block) {
+bool InstanceProcess::open(int32_t id, InstanceBlock* /*block*/) {
   close();
-  if (id <= 0 || block == nullptr) return false;
-  Watcher* watcher = new Watcher();
-  watcher->id = id;
-  watcher->changeCount = &block->changeCount;
-  watcher->processFd = static_cast<int>(syscall(SYS_pidfd_open, id, 0));
-  // Checked once the descriptor is open: it holds on to this process, so
-  // the id cannot have passed to another one since.
-  if (!isInstanceProcessAlive(id)) {
-    if (watcher->processFd >= 0) ::close(watcher->processFd);
-    delete watcher;
-    return false;
-  }
-  if (watcher->processFd >= 0) {
-    watcher->stopFd = eventfd(0, EFD_CLOEXEC);
-    watcher->threadStarted =
-        watcher->stopFd >= 0 && pthread_create(&watcher->thread, nullptr, Watcher::run, watcher) == 0;
-  }
-  watcher_ = watcher;
-  handle_ = watcher;
+  if (id <= 0 || !isInstanceProcessAlive(id)) return false;
+  id_ = id;
   return true;
 }
 
 void InstanceProcess::close() {
-  if (watcher_ == nullptr) return;
-  if (watcher_->threadStarted) {
-    const uint64_t one = 1;
-    if (write(watcher_->stopFd, &one, sizeof one) == static_cast<ssize_t>(sizeof one)) {
-      pthread_join(watcher_->thread, nullptr);
-    } else {
-      pthread_detach(watcher_->thread);  // cannot be told to stop; it ends with the process it watches
-      watcher_ = nullptr;
-      handle_ = nullptr;
-      return;
-    }
-  }
-  if (watcher_->stopFd >= 0) ::close(watcher_->stopFd);
-  if (watcher_->processFd >= 0) ::close(watcher_->processFd);
-  delete watcher_;
-  watcher_ = nullptr;
-  handle_ = nullptr;
+  if (processFd_ >= 0) ::close(processFd_);
+  processFd_ = -1;
+  processFdTried_ = false;
+  id_ = 0;
 }
 
-bool InstanceProcess::isOpen() const { return watcher_ != nullptr; }
+bool InstanceProcess::isOpen() const { return id_ > 0; }
 
 bool InstanceProcess::isRunning() const {
-  if (watcher_ == nullptr) return false;
-  // Asked after every wake-up of the transport: the watching thread's word
-  // answers without a system call.
-  if (watcher_->threadStarted) return readShared(watcher_->ended) == 0;
-  if (watcher_->processFd < 0) return isInstanceProcessAlive(watcher_->id);
-  struct pollfd fd = {watcher_->processFd, POLLIN, 0};
+  if (id_ <= 0) return false;
+  if (!processFdTried_) {
+    // Opened with the first question, by the transport thread only. The
+    // descriptor holds on to the process it names; checked once it is open,
+    // the id cannot have passed to another process since.
+    processFdTried_ = true;
+    processFd_ = static_cast<int>(syscall(SYS_pidfd_open, id_, 0));
+    if (processFd_ >= 0 && !isInstanceProcessAlive(id_)) return false;
+  }
+  if (processFd_ < 0) return isInstanceProcessAlive(id_);  // a kernel without process descriptors
+  struct pollfd fd = {processFd_, POLLIN, 0};
   return poll(&fd, 1, 0) == 0;
 }
 

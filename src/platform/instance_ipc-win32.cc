@@ -1,5 +1,8 @@
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "instances/instance_block.h"
 #include "platform/instance_ipc.h"
 
@@ -50,6 +53,34 @@ bool tokenUser(HANDLE process, BYTE* sid, DWORD size) {
   return IsValidSid(user) && CopySid(size, sid, user);
 }
 
+// The path of the file a process runs; empty when it cannot be told.
+std::wstring imageOf(HANDLE process) {
+  std::vector<wchar_t> path(32768);
+  DWORD length = static_cast<DWORD>(path.size());
+  return QueryFullProcessImageNameW(process, 0, path.data(), &length) ? std::wstring(path.data(), length)
+                                                                      : std::wstring();
+}
+
+// A process that this one may not open: another user's, since the block is
+// shared by every process running this file, whatever its user. It runs,
+// and is another instance, when the little that may be asked of it says so;
+// when not even that may be asked it counts as running too, so that the
+// instances of two users never take the first role from each other (each
+// would count the other as ended, and claims of the buffer would stop being
+// exclusive).
+bool foreignInstanceRuns(int32_t id) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(id));
+  if (process == nullptr) return GetLastError() == ERROR_ACCESS_DENIED;
+  DWORD code = 0;
+  const bool running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+  const std::wstring image = running ? imageOf(process) : std::wstring();
+  CloseHandle(process);
+  // A process id that has passed to another program is not an instance.
+  static const std::wstring* own = new std::wstring(imageOf(GetCurrentProcess()));
+  return running && (image.empty() || own->empty() ||
+                     CompareStringOrdinal(image.c_str(), -1, own->c_str(), -1, TRUE) == CSTR_EQUAL);
+}
+
 }  // namespace
 
 SharedInstanceBlock::~SharedInstanceBlock() = default;
@@ -63,7 +94,7 @@ int32_t currentProcessId() { return static_cast<int32_t>(GetCurrentProcessId());
 
 bool isInstanceProcessAlive(int32_t id) {
   HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_DUP_HANDLE, FALSE, static_cast<DWORD>(id));
-  if (process == nullptr) return false;
+  if (process == nullptr) return GetLastError() == ERROR_ACCESS_DENIED && foreignInstanceRuns(id);
   DWORD code = 0;
   const bool alive = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
   CloseHandle(process);

@@ -8,11 +8,12 @@
 // are an unnamed mutex and a manual-reset event that the first instance
 // creates and the others duplicate out of its process; the first instance's
 // process handle wakes a waiter when the process ends.
-// Linux: the block is a shared memory object named after the user and the
-// executable's path (mode 0600); the transfer mutex is a robust
+// Linux: the block is a file of 3072 bytes named after the user and the
+// executable's path (mode 0600), in the user's private runtime directory or
+// else in /dev/shm (platform/shared_object.h); the transfer mutex is a robust
 // process-shared mutex in the block's reserved tail and the change event a
-// futex on `changeCount`; a process file descriptor watches the first
-// instance and pulses the change event when it ends.
+// futex on `changeCount`; a process file descriptor tells whether the
+// first instance still runs.
 #ifndef XOQ_PLATFORM_INSTANCE_IPC_H_
 #define XOQ_PLATFORM_INSTANCE_IPC_H_
 
@@ -79,8 +80,9 @@ class InstanceProcess {
   InstanceProcess& operator=(const InstanceProcess&) = delete;
 
   /// Opens process `id` (Windows: synchronize, query-information and
-  /// duplicate-handle access). On Linux a watcher pulses the change event
-  /// in `block` when the process ends. False when it cannot be opened.
+  /// duplicate-handle access; Linux: the process runs, and a process file
+  /// descriptor is opened with the first isRunning). False when it cannot
+  /// be opened.
   bool open(int32_t id, InstanceBlock* block);
   void close();
   bool isOpen() const;
@@ -92,8 +94,9 @@ class InstanceProcess {
  private:
   void* handle_ = nullptr;
 #ifndef _WIN32
-  struct Watcher;
-  Watcher* watcher_ = nullptr;
+  int32_t id_ = 0;
+  mutable int processFd_ = -1;
+  mutable bool processFdTried_ = false;
 #endif
 };
 
@@ -156,7 +159,7 @@ class ChangeEvent : public TransportObject {
   /// The caller has incremented `changeCount` first.
   void pulse();
   /// Waits until pulsed, `changeCount` differs from `seen` (Linux), `first`
-  /// (when open) has ended, or `timeoutMillis` have passed.
+  /// (when open) has ended (Windows), or `timeoutMillis` have passed.
   void wait(int32_t seen, const InstanceProcess* first, int timeoutMillis);
 };
 

@@ -19,7 +19,8 @@ enum class InstanceLockResult {
 /// `waitMillis`. Windows: the named mutex instanceMutexName(path), created
 /// not owned with default security; a mutex abandoned by an ended owner
 /// counts as acquired; `error` is GetLastError. Linux: an exclusive lock on
-/// a shared memory object named after the user and the path (mode 0600),
+/// a file named after the user and the path (mode 0600) in the user's
+/// private runtime directory or else /dev/shm (platform/shared_object.h),
 /// which the kernel drops when the process ends; `error` is errno (EPERM
 /// when the object belongs to another user). The handle is kept open for
 /// the rest of the process, on purpose.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/output_filter.h"
+#include "platform/standard_streams.h"
 
 namespace xoq {
 namespace platform {
@@ -19,17 +20,8 @@ namespace {
 // the whole process from inside its creation (with _exit, after printing why
 // it cannot start), and a thread would die with it before passing that
 // message on. The child outlives it, drains the pipes and ends. It uses only
-// system calls and fixed buffers, as a child of a threaded process must.
-
-void writeAll(int descriptor, const char* data, size_t length) {
-  while (length > 0) {
-    const ssize_t n = write(descriptor, data, length);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    data += n;
-    length -= static_cast<size_t>(n);
-  }
-}
+// system calls (writeToStreamHandle is a loop of write calls) and fixed
+// buffers, as a child of a threaded process must.
 
 struct LineBuffer {
   int target;
@@ -40,7 +32,7 @@ struct LineBuffer {
 void emit(LineBuffer& buffer, const char* dropped) {
   if (buffer.length == 0) return;
   if (memmem(buffer.line, buffer.length, dropped, strlen(dropped)) == nullptr) {
-    writeAll(buffer.target, buffer.line, buffer.length);
+    writeToStreamHandle(buffer.target, buffer.line, buffer.length);
   }
   buffer.length = 0;
 }
@@ -49,7 +41,7 @@ void take(LineBuffer& buffer, const char* data, size_t length, const char* dropp
   for (size_t i = 0; i < length; ++i) {
     // A line longer than the buffer cannot be the dropped one: pass it on.
     if (buffer.length == sizeof buffer.line) {
-      writeAll(buffer.target, buffer.line, buffer.length);
+      writeToStreamHandle(buffer.target, buffer.line, buffer.length);
       buffer.length = 0;
     }
     buffer.line[buffer.length++] = data[i];

@@ -87,18 +87,10 @@ void closeStreamHandle(StreamHandle handle) {
   if (handle >= 0) close(static_cast<int>(handle));
 }
 
-FILE* openRuntimeStream(StreamHandle handle, bool buffered) {
-  if (handle < 0) return nullptr;
-  const int copy = fcntl(static_cast<int>(handle), F_DUPFD_CLOEXEC, 3);
-  if (copy < 0) return nullptr;
-  FILE* stream = fdopen(copy, "a");
-  if (stream == nullptr) {
-    close(copy);
-    return nullptr;
-  }
-  setvbuf(stream, nullptr, buffered ? _IOFBF : _IONBF, BUFSIZ);
-  return stream;
-}
+// One C library serves the launcher, the runtime and every native library
+// here, and its stdout and stderr write to descriptors 1 and 2, which now
+// lead to the target: no stream of its own is needed.
+FILE* openRuntimeStream(StreamHandle /*handle*/, bool /*buffered*/) { return nullptr; }
 
 StreamHandle saveStandardStream(StandardStream stream) { return fcntl(descriptorOf(stream), F_DUPFD_CLOEXEC, 3); }
 
@@ -115,26 +107,24 @@ bool standardStreamIs(StandardStream stream, StreamHandle handle) {
 }
 
 void restoreStandardStream(StandardStream stream, StreamHandle saved) {
-  if (saved < 0) return;
+  if (saved < 0) {
+    // Nothing to copy: the descriptor was closed before.
+    close(descriptorOf(stream));
+    return;
+  }
   dup2(static_cast<int>(saved), descriptorOf(stream));
   close(static_cast<int>(saved));
 }
 
-StreamHandle rebindLauncherStream(StandardStream stream, FILE* /*target*/, bool buffered) {
-  FILE* own = stream == StandardStream::kOutput ? stdout : stderr;
-  fflush(own);
-  // A buffer of our own: asked for a buffer of its choosing, the C library
-  // keeps the one byte it had while the stream was unbuffered.
-  static char buffers[2][BUFSIZ];
-  setvbuf(own, buffered ? buffers[stream == StandardStream::kOutput ? 0 : 1] : nullptr, buffered ? _IOFBF : _IONBF,
-          BUFSIZ);
+// The runtime's own warnings go through the same stderr and are not
+// flushed: its buffering stays what the C library chose (stderr unbuffered,
+// stdout buffered on a file or pipe), as under `java`, so that they arrive
+// in order with the application's output.
+StreamHandle rebindLauncherStream(StandardStream /*stream*/, FILE* /*target*/, bool /*buffered*/) {
   return kNoStreamHandle;
 }
 
-void restoreLauncherStream(StandardStream stream, StreamHandle /*saved*/) {
-  // Descriptors 1 and 2 are put back by restoreStandardStream.
-  fflush(stream == StandardStream::kOutput ? stdout : stderr);
-}
+void restoreLauncherStream(StandardStream /*stream*/, StreamHandle /*saved*/) {}
 
 bool writeToStreamHandle(StreamHandle handle, const void* data, size_t length) {
   if (handle < 0) return false;

@@ -38,13 +38,16 @@ StreamHandle startCommand(const std::string& commandLine);
 /// Closes a handle from the functions above.
 void closeStreamHandle(StreamHandle handle);
 
-/// A C runtime stream on a duplicate of `handle`, opened for appending in
-/// text mode ("a"), fully buffered or unbuffered. Closing it leaves `handle`
-/// open. Null on failure.
+/// Windows: a C runtime stream on a duplicate of `handle`, opened for
+/// appending in text mode ("a"), fully buffered or unbuffered; closing it
+/// leaves `handle` open; null on failure. Linux: always null, since the C
+/// library's own stdout and stderr already write to descriptors 1 and 2.
 FILE* openRuntimeStream(StreamHandle handle, bool buffered);
 
-/// What `stream` points at now, kept so that it can be put back: the
-/// standard handle on Windows, a duplicate of descriptor 1 or 2 on Linux.
+/// What `stream` points at now, kept so that it can be put back: a
+/// duplicate of the standard handle on Windows (the value itself when it is
+/// null or invalid), a duplicate of descriptor 1 or 2 on Linux
+/// (kNoStreamHandle when it is closed).
 StreamHandle saveStandardStream(StandardStream stream);
 
 /// Points `stream` at `handle` (SetStdHandle; dup2 onto 1 or 2). False
@@ -55,17 +58,20 @@ bool setStandardStream(StandardStream stream, StreamHandle handle);
 /// Windows; descriptor 1 or 2 is the same open file on Linux.
 bool standardStreamIs(StandardStream stream, StreamHandle handle);
 
-/// Points `stream` back at what saveStandardStream returned, and releases
-/// that.
+/// Points `stream` back at what saveStandardStream returned (closes
+/// descriptor 1 or 2 again when that was kNoStreamHandle on Linux), and
+/// hands that over or releases it.
 void restoreStandardStream(StandardStream stream, StreamHandle saved);
 
 /// Makes the launcher's own stdout or stderr write into `target` with the
-/// given buffering, so that its prints land where the stream now goes.
-/// On Linux descriptors 1 and 2 already point there, and only the
-/// buffering changes. Returns what restoreLauncherStream needs to undo it.
+/// given buffering, so that its prints land where the stream now goes
+/// (Windows). Nothing to do on Linux: descriptors 1 and 2 already point
+/// there, and the buffering is left as the C library chose it. Returns what
+/// restoreLauncherStream needs to undo it.
 StreamHandle rebindLauncherStream(StandardStream stream, FILE* target, bool buffered);
 
-/// Undoes rebindLauncherStream, what is buffered written out first.
+/// Undoes rebindLauncherStream (Windows), what is buffered written out
+/// first.
 void restoreLauncherStream(StandardStream stream, StreamHandle saved);
 
 /// Writes all of `data` to `handle`; false when the system refused (a

@@ -38,7 +38,11 @@ void showMessageBox(const std::string& text, const std::string& caption, void* o
     fflush(stderr);
     return;
   }
-  MessageBoxA(static_cast<HWND>(owner), text.c_str(), caption.c_str(), kFatalBoxStyle);
+  // The owner may have ended since it was named (a splash that closed just
+  // then); the box is shown without one rather than not at all.
+  if (MessageBoxA(static_cast<HWND>(owner), text.c_str(), caption.c_str(), kFatalBoxStyle) == 0 && owner != nullptr) {
+    MessageBoxA(nullptr, text.c_str(), caption.c_str(), kFatalBoxStyle);
+  }
 }
 
 bool findOwnResource(int type, int name, const uint8_t*& data, size_t& size) {

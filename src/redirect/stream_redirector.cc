@@ -18,8 +18,9 @@ const char* streamName(StandardStream stream) {
   return stream == StandardStream::kOutput ? "standard output" : "standard error";
 }
 
-// A command's stream is buffered, a file's is not: a log file shows each
-// line the moment it is written, and a pipe is fed in blocks.
+// Where the launcher has a stream of its own on the target (Windows), a
+// command's is buffered and a file's is not: a log file shows each line the
+// moment it is written, and a pipe is fed in blocks.
 void openRedirectTarget(RedirectTarget& target) {
   const bool command = isCommand(target.name);
   target.handle = command ? platform::startCommand(target.name.substr(1)) : platform::openAppendingFile(target.name);
@@ -47,17 +48,19 @@ RedirectTarget::~RedirectTarget() {
 
 StreamRedirector::~StreamRedirector() {
   // The launcher's own streams may hold a command's buffered lines: written
-  // out before the handles they lead to are closed.
+  // out before the handles they lead to are closed. The standard streams
+  // are put back before the targets close, so that they never name a
+  // closed handle.
   flush();
-  targets_.clear();
-  if (savedStdout_ != kNoStreamHandle) {
+  if (stdoutRedirected_) {
     platform::restoreLauncherStream(StandardStream::kOutput, savedOwnStdout_);
     platform::restoreStandardStream(StandardStream::kOutput, savedStdout_);
   }
-  if (savedStderr_ != kNoStreamHandle) {
+  if (stderrRedirected_) {
     platform::restoreLauncherStream(StandardStream::kError, savedOwnStderr_);
     platform::restoreStandardStream(StandardStream::kError, savedStderr_);
   }
+  targets_.clear();
 }
 
 RedirectTarget& StreamRedirector::findOrOpenTarget(const std::string& value) {
@@ -71,14 +74,15 @@ RedirectTarget& StreamRedirector::findOrOpenTarget(const std::string& value) {
   return target;
 }
 
-void StreamRedirector::redirect(StandardStream stream, const std::string& value, StreamHandle& saved,
+void StreamRedirector::redirect(StandardStream stream, const std::string& value, bool& redirected, StreamHandle& saved,
                                 StreamHandle& targetHandle, StreamHandle& savedOwn, bool& javaNeeded) {
   RedirectTarget& target = findOrOpenTarget(value);
   targetHandle = target.handle;
-  if (target.handle == kNoStreamHandle || saved != kNoStreamHandle) {
+  if (target.handle == kNoStreamHandle || redirected) {
     trace("%s: left as it is", streamName(stream));
     return;
   }
+  redirected = true;
   saved = platform::saveStandardStream(stream);
   platform::setStandardStream(stream, target.handle);
   javaNeeded = !platform::standardStreamIs(stream, target.handle);
@@ -88,11 +92,13 @@ void StreamRedirector::redirect(StandardStream stream, const std::string& value,
 }
 
 void StreamRedirector::redirectStdout(const std::string& value) {
-  redirect(StandardStream::kOutput, value, savedStdout_, stdoutTarget_, savedOwnStdout_, javaStdoutNeeded_);
+  redirect(StandardStream::kOutput, value, stdoutRedirected_, savedStdout_, stdoutTarget_, savedOwnStdout_,
+           javaStdoutNeeded_);
 }
 
 void StreamRedirector::redirectStderr(const std::string& value) {
-  redirect(StandardStream::kError, value, savedStderr_, stderrTarget_, savedOwnStderr_, javaStderrNeeded_);
+  redirect(StandardStream::kError, value, stderrRedirected_, savedStderr_, stderrTarget_, savedOwnStderr_,
+           javaStderrNeeded_);
 }
 
 void StreamRedirector::flush() {
@@ -105,13 +111,20 @@ void StreamRedirector::flush() {
 
 void StreamRedirector::installJavaRedirection(JNIEnv* env) {
   if (!javaStdoutNeeded_ && !javaStderrNeeded_) return;
-  jclass streamClass = env->FindClass("com/tarvolin/xoq/RedirOutputStream");
-  jmethodID streamConstructor = streamClass != nullptr ? env->GetMethodID(streamClass, "<init>", "()V") : nullptr;
+  const char className[] = "com/tarvolin/xoq/RedirOutputStream";
+  jclass streamClass = env->FindClass(className);
+  // Its natives are bound by name when first called, as every support
+  // class's are.
+  const bool bound = streamClass != nullptr;
+  jmethodID streamConstructor = bound ? env->GetMethodID(streamClass, "<init>", "()V") : nullptr;
   jfieldID handleField = streamConstructor != nullptr ? env->GetFieldID(streamClass, "h", "J") : nullptr;
-  jclass printClass = handleField != nullptr ? env->FindClass("java/io/PrintStream") : nullptr;
-  jmethodID printConstructor =
-      printClass != nullptr ? env->GetMethodID(printClass, "<init>", "(Ljava/io/OutputStream;)V") : nullptr;
-  jclass systemClass = printConstructor != nullptr ? env->FindClass("java/lang/System") : nullptr;
+  // A PrintStream in the encoding the runtime gives System.out and
+  // System.err, which is not always the default charset.
+  jmethodID printStream =
+      handleField != nullptr ? env->GetStaticMethodID(streamClass, "printStream",
+                                                      "(Ljava/io/OutputStream;Ljava/lang/String;)Ljava/io/PrintStream;")
+                             : nullptr;
+  jclass systemClass = printStream != nullptr ? env->FindClass("java/lang/System") : nullptr;
   jmethodID setOut =
       systemClass != nullptr ? env->GetStaticMethodID(systemClass, "setOut", "(Ljava/io/PrintStream;)V") : nullptr;
   jmethodID setErr =
@@ -125,22 +138,26 @@ void StreamRedirector::installJavaRedirection(JNIEnv* env) {
       StreamHandle handle;
       jmethodID setter;
       const char* name;
-    } streams[] = {{javaStdoutNeeded_, stdoutTarget_, setOut, "System.out"},
-                   {javaStderrNeeded_, stderrTarget_, setErr, "System.err"}};
+      const char* key;
+    } streams[] = {{javaStdoutNeeded_, stdoutTarget_, setOut, "System.out", "stdout"},
+                   {javaStderrNeeded_, stderrTarget_, setErr, "System.err", "stderr"}};
     for (const auto& stream : streams) {
       if (!stream.needed) continue;
       jobject output = env->NewObject(streamClass, streamConstructor);
       if (output != nullptr) env->SetLongField(output, handleField, static_cast<jlong>(stream.handle));
-      jobject print = output != nullptr ? env->NewObject(printClass, printConstructor, output) : nullptr;
+      jstring key = output != nullptr ? env->NewStringUTF(stream.key) : nullptr;
+      jobject print = key != nullptr ? env->CallStaticObjectMethod(streamClass, printStream, output, key) : nullptr;
       if (print != nullptr) env->CallStaticVoidMethod(systemClass, stream.setter, print);
-      const bool done = print != nullptr && !clearPendingException(env, true);
+      // Whichever call failed, nothing may stay pending for the next one.
+      const bool failed = clearPendingException(env, true) != 0;
+      const bool done = print != nullptr && !failed;
       trace("Java-side redirection: %s %s", stream.name, done ? "writes through RedirOutputStream" : "unchanged");
       if (print != nullptr) env->DeleteLocalRef(print);
+      if (key != nullptr) env->DeleteLocalRef(key);
       if (output != nullptr) env->DeleteLocalRef(output);
     }
   }
   if (systemClass != nullptr) env->DeleteLocalRef(systemClass);
-  if (printClass != nullptr) env->DeleteLocalRef(printClass);
   if (streamClass != nullptr) env->DeleteLocalRef(streamClass);
 }
 

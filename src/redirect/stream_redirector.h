@@ -30,7 +30,7 @@ class RedirectTarget {
 
   platform::StreamHandle handle = platform::kNoStreamHandle;  // the write handle; none until opened
   std::string name;                                           // the value exactly as configured
-  FILE* stream = nullptr;                                     // a C runtime stream on the handle ("a"), or null
+  FILE* stream = nullptr;  // a C runtime stream on the handle ("a"; Windows only), or null
 };
 
 class StreamRedirector {
@@ -54,7 +54,8 @@ class StreamRedirector {
   RedirectTarget& findOrOpenTarget(const std::string& value);
 
   /// Where a standard stream did not take its target, points System.out or
-  /// System.err at it through com.tarvolin.xoq.RedirOutputStream.
+  /// System.err at it through com.tarvolin.xoq.RedirOutputStream, in the
+  /// encoding the runtime gives System.out and System.err.
   void installJavaRedirection(JNIEnv* env);
 
   /// Writes out what the launcher's own streams and the targets' streams
@@ -62,7 +63,7 @@ class StreamRedirector {
   void flush();
 
   /// True when a stream has been sent somewhere.
-  bool active() const { return savedStdout_ != platform::kNoStreamHandle || savedStderr_ != platform::kNoStreamHandle; }
+  bool active() const { return stdoutRedirected_ || stderrRedirected_; }
 
   platform::StreamHandle stdoutTarget() const { return stdoutTarget_; }
   platform::StreamHandle stderrTarget() const { return stderrTarget_; }
@@ -71,10 +72,15 @@ class StreamRedirector {
   size_t targetCount() const { return targets_.size(); }
 
  private:
-  void redirect(platform::StandardStream stream, const std::string& value, platform::StreamHandle& saved,
-                platform::StreamHandle& target, platform::StreamHandle& savedOwn, bool& javaNeeded);
+  void redirect(platform::StandardStream stream, const std::string& value, bool& redirected,
+                platform::StreamHandle& saved, platform::StreamHandle& target, platform::StreamHandle& savedOwn,
+                bool& javaNeeded);
 
   std::vector<std::unique_ptr<RedirectTarget>> targets_;  // in opening order
+  // Kept apart from the saved values, which may be "none" themselves: a
+  // descriptor that was closed at start, an invalid standard handle.
+  bool stdoutRedirected_ = false;
+  bool stderrRedirected_ = false;
   platform::StreamHandle savedStdout_ = platform::kNoStreamHandle;
   platform::StreamHandle savedStderr_ = platform::kNoStreamHandle;
   platform::StreamHandle stdoutTarget_ = platform::kNoStreamHandle;

@@ -5,6 +5,17 @@
 #include <cstdio>
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 #include "support/files.h"
 
 namespace xoq {
@@ -15,15 +26,17 @@ using testing::readFile;
 using testing::TempDir;
 using testing::writeFile;
 
-// What a file holds, line ends as Linux writes them: the C runtime's text
-// mode writes CR LF on Windows.
-std::string linesOf(const std::string& path) {
-  std::string text = readFile(path);
-  std::string lines;
-  for (char c : text) {
-    if (c != '\r') lines += c;
-  }
-  return lines;
+// What a file holds, line ends as Linux writes them.
+std::string linesOf(const std::string& path) { return testing::withoutCarriageReturns(readFile(path)); }
+
+// Writes to whatever standard error is now, past the C runtime.
+void writeToStandardError(const std::string& text) {
+#ifdef _WIN32
+  const platform::StreamHandle handle = reinterpret_cast<platform::StreamHandle>(GetStdHandle(STD_ERROR_HANDLE));
+#else
+  const platform::StreamHandle handle = 2;
+#endif
+  platform::writeToStreamHandle(handle, text.data(), text.size());
 }
 
 // The test runner's own streams are redirected here: nothing may be
@@ -43,6 +56,9 @@ TEST(StreamRedirector, SameValueSharesOneTargetAppendedTo) {
     tookErr = platform::standardStreamIs(StandardStream::kError, redirector.stderrTarget());
     javaNeeded = redirector.javaStdoutNeeded() || redirector.javaStderrNeeded();
     printf("launcher out\n");
+#ifndef _WIN32
+    fflush(stdout);  // buffered on a file, as the C library chose
+#endif
     fprintf(stderr, "launcher err\n");
     platform::writeToStreamHandle(redirector.stdoutTarget(), "through the handle\n", 19);
     // A second redirection of a stream changes nothing.
@@ -88,18 +104,84 @@ TEST(StreamRedirector, TwoNamesOfOneFileBothAppend) {
 }
 
 #ifndef _WIN32
-TEST(StreamRedirector, CommandReceivesTheStreamAndEndsWithIt) {
+// Through a command, standard error keeps the order of its writes, whether
+// they go through the C library's stderr (as the runtime's warnings do) or
+// straight to descriptor 2 (as System.err does). What the launcher's stdout
+// holds in its buffer is written out before the command sees the end of
+// its input.
+TEST(StreamRedirector, CommandReceivesTheStreamsInWriteOrder) {
   TempDir dir;
   const std::string received = dir.file("received.txt");
   {
     StreamRedirector redirector;
-    redirector.redirectStdout("|cat > '" + received + ".part' && mv '" + received + ".part' '" + received + "'");
-    printf("buffered line\n");
-    platform::writeToStreamHandle(redirector.stdoutTarget(), "direct line\n", 12);
+    const std::string command = "|cat > '" + received + ".part' && mv '" + received + ".part' '" + received + "'";
+    redirector.redirectStderr(command);
+    redirector.redirectStdout(command);
+    fprintf(stderr, "err 1\n");
+    writeToStandardError("direct\n");
+    fprintf(stderr, "err 2\n");
+    printf("buffered out\n");
   }
-  // The command sees the end of its input once the redirector has let go;
-  // the launcher's buffered line was written out before that.
-  EXPECT_EQ(testing::awaitFile(received), "direct line\nbuffered line\n");
+  EXPECT_EQ(testing::awaitFile(received), "err 1\ndirect\nerr 2\nbuffered out\n");
+}
+#endif
+
+// A stream that was closed (Linux) or invalid (Windows) at start is still
+// redirected only once, and is so again afterwards.
+TEST(StreamRedirector, AStreamThatWasClosedIsRedirectedOnce) {
+  TempDir dir;
+#ifdef _WIN32
+  const HANDLE kept = GetStdHandle(STD_ERROR_HANDLE);
+  SetStdHandle(STD_ERROR_HANDLE, INVALID_HANDLE_VALUE);
+#else
+  const int kept = dup(2);
+  close(2);
+#endif
+  bool active = false;
+  {
+    StreamRedirector redirector;
+    redirector.redirectStderr(dir.file("first.log"));
+    active = redirector.active();
+    redirector.redirectStderr(dir.file("second.log"));
+    writeToStandardError("line\n");
+  }
+#ifdef _WIN32
+  const bool closedAgain = GetStdHandle(STD_ERROR_HANDLE) == INVALID_HANDLE_VALUE;
+  // Rebinding the C runtime's stderr closed `kept`; its descriptor 2 holds
+  // a copy again now.
+  (void)kept;
+  SetStdHandle(STD_ERROR_HANDLE, reinterpret_cast<HANDLE>(_get_osfhandle(2)));
+#else
+  const bool closedAgain = fcntl(2, F_GETFD) < 0;
+  dup2(kept, 2);
+  close(kept);
+#endif
+  EXPECT_TRUE(active);
+  EXPECT_EQ(readFile(dir.file("first.log")), "line\n");
+  EXPECT_EQ(readFile(dir.file("second.log")), "");
+  EXPECT_TRUE(closedAgain);
+}
+
+#ifdef _WIN32
+// Standard error comes back usable and leading where it led before, though
+// rebinding the C runtime's stderr closed the handle it was then.
+TEST(StreamRedirector, StandardErrorComesBackWhereItWas) {
+  TempDir dir;
+  const int runner = _dup(2);
+  const int original = _open(dir.file("original.txt").c_str(), _O_WRONLY | _O_CREAT | _O_APPEND, _S_IREAD | _S_IWRITE);
+  _dup2(original, 2);  // the C runtime makes it the standard handle too
+  _close(original);
+  {
+    StreamRedirector redirector;
+    redirector.redirectStderr(dir.file("target.log"));
+    fprintf(stderr, "redirected\n");
+  }
+  writeToStandardError("handle back\n");
+  fprintf(stderr, "stream back\n");
+  _dup2(runner, 2);
+  _close(runner);
+  EXPECT_EQ(linesOf(dir.file("original.txt")), "handle back\nstream back\n");
+  EXPECT_EQ(linesOf(dir.file("target.log")), "redirected\n");
 }
 #endif
 

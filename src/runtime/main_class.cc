@@ -163,12 +163,16 @@ int runMainClass(VmContext& context, const std::string& mainClassName, bool asSy
         configured.size() + static_cast<size_t>(argumentCount) + static_cast<size_t>(extraArgumentCount));
   env->CallStaticVoidMethod(mainClass, mainMethod, array);
   // An exception that escaped main is printed; the launch still counts as
-  // done.
-  clearPendingException(env, true);
-  trace("main returned");
+  // done, but the process will end with 1 once the other threads are done.
+  context.mainThrew = clearPendingException(env, true) != 0;
+  trace(context.mainThrew ? "main ended by an exception" : "main returned");
   if (array != nullptr) env->DeleteLocalRef(array);
   env->DeleteLocalRef(mainClass);
   return 0;
+}
+
+uint32_t exitCodeAfterMain(const VmContext& context, uint32_t launchResult) {
+  return launchResult == 0 && context.mainThrew ? 1 : launchResult;
 }
 
 void installSplashCloseOnWindow(JNIEnv* env) {

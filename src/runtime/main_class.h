@@ -17,11 +17,17 @@ struct VmContext;
 /// Loads `mainClassName` through the launcher's class loader and calls its
 /// `main` with the `argv` arguments (each line split like a command line),
 /// then `arguments` and `extraArguments`. Returns 0 once `main` has returned
-/// (an exception that escaped it is printed), 7 when the class was not
-/// obtained, 8 when it has no static main(String[]).
+/// (an exception that escaped it is printed and noted in the context's
+/// mainThrew), 7 when the class was not obtained, 8 when it has no static
+/// main(String[]).
 int runMainClass(VmContext& context, const std::string& mainClassName, bool asSystemLoader,
                  const StringList& configuredArguments, int32_t argumentCount, char** arguments,
                  int32_t extraArgumentCount, char** extraArguments);
+
+/// The process's exit code once the virtual machine has ended: 1 when an
+/// exception escaped `main`, as java ends then (a script must not take a
+/// crash for success), else the launch result.
+uint32_t exitCodeAfterMain(const VmContext& context, uint32_t launchResult);
 
 /// The main class through the system class loader when that is the
 /// launcher's loader (`asSystemLoader`), else through a new launcher loader

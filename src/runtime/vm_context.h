@@ -18,6 +18,7 @@ struct VmContext {
   void* library = nullptr;             // the loaded runtime library, or null
   JavaVM* vm = nullptr;                // the created virtual machine, or null
   JNIEnv* env = nullptr;               // the launch thread's environment
+  bool mainThrew = false;              // an exception escaped the application's main
   // Handed to the virtual machine as its "exit" hook when set: called when
   // System.exit or Runtime.halt ends the process.
   void(JNICALL* exitHook)(jint status) = nullptr;

@@ -1,6 +1,8 @@
-// The archive reader over any bytes: the central directory, nested archives
-// two levels down, every entry read in full (stored, deflated, damaged) and
-// looked up by its plain and "!" names.
+// The archive reader over any bytes: the central directory (ZIP64 end
+// records and extra fields included), nested archives two levels down,
+// multi-release manifests, every entry read in full (stored, deflated,
+// damaged), described from its extra field's times, and looked up by its
+// plain and "!" names.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -37,9 +39,15 @@ void readEverything(const xoq::ArchiveNode& node, const std::string& prefix) {
     if (xoq::findEntry(node, name) < 0) std::abort();  // every listed name is found again
     Destination destination;
     xoq::readEntryBytes(node, name, true, allocate, &destination);
+    // As a multi-release jar serves it, and as a URL connection describes it.
+    xoq::EntryLocation location;
+    xoq::readEntryBytes(node, name, true, allocate, &destination, 25, &location);
+    xoq::EntryInfo info;
+    xoq::findEntryInfo(node, name, true, info);
     std::string path;
     xoq::findEntryPaths(node, name, path, prefix, nullptr, nullptr);
     xoq::findEntryPaths(node, name, path, prefix, ignorePath, nullptr);
+    xoq::findEntryPaths(node, name, path, prefix, ignorePath, nullptr, 11);
     (void)xoq::resolveParentSteps(name);
   }
   for (size_t i = 0; i < node.nestedNames().size(); ++i) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <thread>
@@ -16,10 +17,23 @@ using std::chrono::milliseconds;
 using std::chrono::steady_clock;
 
 Background::Background(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-                       const std::string& outputFile, const std::string& errorFile)
+                       const std::string& outputFile, const std::string& errorFile, std::chrono::seconds limit)
     : outputFile_(outputFile) {
   pid_ = fork();
-  if (pid_ != 0) return;
+  if (pid_ > 0) {
+    // The group exists before the watchdog may need it, whichever of the
+    // two processes runs first.
+    setpgid(pid_, pid_);
+    watchdog_ = fork();
+    if (watchdog_ == 0) {
+      const struct timespec wait = {static_cast<time_t>(limit.count()), 0};
+      nanosleep(&wait, nullptr);
+      kill(-pid_, SIGKILL);
+      _exit(0);
+    }
+    return;
+  }
+  if (pid_ < 0) return;
   setpgid(0, 0);
   const int devNull = open("/dev/null", O_RDONLY);
   const int output = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -36,7 +50,10 @@ Background::Background(const std::vector<std::string>& argv, const std::map<std:
 }
 
 Background::~Background() {
-  if (!running()) return;
+  if (!running()) {
+    stopWatchdog();
+    return;
+  }
   // A polite end first, so that `timeout` passes it on and reaps its
   // child; then the whole group, whatever is left of it.
   kill(pid_, SIGTERM);
@@ -44,6 +61,14 @@ Background::~Background() {
     kill(-pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }
+  stopWatchdog();
+}
+
+void Background::stopWatchdog() {
+  if (watchdog_ <= 0) return;
+  kill(watchdog_, SIGKILL);
+  waitpid(watchdog_, nullptr, 0);
+  watchdog_ = -1;
 }
 
 bool Background::running() {
@@ -52,6 +77,7 @@ bool Background::running() {
   if (waitpid(pid_, &status, WNOHANG) == pid_) {
     done_ = true;
     exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    stopWatchdog();  // before the id may pass to another process
   }
   return !done_;
 }

@@ -1,5 +1,6 @@
 // A program that runs while a test goes on: its own process group, its
-// output in files, killed with its group when the object goes away.
+// output in files, killed with its group when the object goes away, or when
+// its time limit has passed, even if the test itself has died by then.
 #ifndef XOQ_TESTS_SUPPORT_BACKGROUND_H_
 #define XOQ_TESTS_SUPPORT_BACKGROUND_H_
 
@@ -17,9 +18,11 @@ class Background {
  public:
   /// Starts `argv` (argv[0] searched on PATH) with `env` added to the
   /// environment, standard output into `outputFile` and standard error into
-  /// `errorFile` (the same file when empty).
+  /// `errorFile` (the same file when empty). After `limit` its whole group
+  /// is killed.
   Background(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-             const std::string& outputFile, const std::string& errorFile = std::string());
+             const std::string& outputFile, const std::string& errorFile = std::string(),
+             std::chrono::seconds limit = std::chrono::seconds(600));
   /// A polite SIGTERM first, then SIGKILL to the whole group.
   ~Background();
   Background(const Background&) = delete;
@@ -45,7 +48,10 @@ class Background {
   bool waitForLines(const std::string& prefix, size_t count, std::chrono::milliseconds limit) const;
 
  private:
+  void stopWatchdog();
+
   pid_t pid_ = -1;
+  pid_t watchdog_ = -1;  // kills the group when the limit has passed
   bool done_ = false;
   int exitCode_ = -1;
   std::string outputFile_;

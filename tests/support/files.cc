@@ -59,5 +59,13 @@ std::string awaitFile(const std::string& path, int seconds) {
   return readFile(path);
 }
 
+std::string withoutCarriageReturns(const std::string& text) {
+  std::string result;
+  for (char c : text) {
+    if (c != '\r') result += c;
+  }
+  return result;
+}
+
 }  // namespace testing
 }  // namespace xoq

@@ -35,6 +35,10 @@ std::string readFile(const std::string& path);
 /// receiving its output) writes. Empty when it never appears.
 std::string awaitFile(const std::string& path, int seconds = 60);
 
+/// `text` without its carriage returns: lines as Linux writes them, where
+/// the Windows C runtime's text mode writes CR LF.
+std::string withoutCarriageReturns(const std::string& text);
+
 }  // namespace testing
 }  // namespace xoq
 

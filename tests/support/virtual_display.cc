@@ -1,5 +1,6 @@
 #include "support/virtual_display.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -30,6 +31,11 @@ VirtualDisplay::VirtualDisplay(int firstNumber, int lifetimeSeconds, const std::
     }
     if (xvfb_->running() && fileExists("/tmp/.X11-unix/X" + n)) name_ = ":" + n;
   }
+}
+
+void VirtualDisplay::freeze(bool frozen) {
+  // The group: `timeout` and the server it runs.
+  if (xvfb_ && xvfb_->running()) kill(-xvfb_->pid(), frozen ? SIGSTOP : SIGCONT);
 }
 
 }  // namespace testing

@@ -19,6 +19,9 @@ class VirtualDisplay {
   VirtualDisplay(int firstNumber, int lifetimeSeconds, const std::string& logFile);
   /// ":<number>", empty when no display could be started.
   const std::string& name() const { return name_; }
+  /// Stops the server (a client that talks to it then waits), or lets it go
+  /// on again.
+  void freeze(bool frozen);
 
  private:
   std::unique_ptr<Background> xvfb_;

@@ -18,6 +18,10 @@ void put32(std::string& out, uint32_t value) {
   for (int i = 0; i < 4; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
+void put64(std::string& out, uint64_t value) {
+  for (int i = 0; i < 8; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
 ZipBuilderEntry makeEntry(const std::string& name, const std::string& data, uint16_t method, std::string body) {
   ZipBuilderEntry entry;
   entry.name = name;
@@ -72,6 +76,13 @@ ZipBuilder& ZipBuilder::splitOverDisks() {
   return *this;
 }
 
+ZipBuilder& ZipBuilder::zip64End(Zip64End kind, size_t stubLength, bool saturate) {
+  zip64_ = kind;
+  stubLength_ = stubLength;
+  saturate_ = saturate;
+  return *this;
+}
+
 size_t ZipBuilder::centralDirectoryOffset() const {
   size_t offset = 0;
   for (const ZipBuilderEntry& entry : entries_) {
@@ -90,8 +101,8 @@ std::string ZipBuilder::build() const {
     put16(archive, 20);
     put16(archive, entry.flags);
     put16(archive, entry.method);
-    put16(archive, 0);     // time
-    put16(archive, 0x21);  // date: 1980-01-01
+    put16(archive, entry.dosTime);
+    put16(archive, entry.dosDate);
     put32(archive, entry.crc);
     put32(archive, entry.compressedSize);
     put32(archive, entry.size);
@@ -106,29 +117,52 @@ std::string ZipBuilder::build() const {
     put16(central, 20);
     put16(central, entry.flags);
     put16(central, entry.method);
-    put16(central, 0);
-    put16(central, 0x21);
+    put16(central, entry.dosTime);
+    put16(central, entry.dosDate);
     put32(central, entry.crc);
     put32(central, entry.compressedSize);
     put32(central, entry.size);
     put16(central, static_cast<uint32_t>(entry.name.size()));
-    put16(central, 0);  // extra
+    put16(central, static_cast<uint32_t>(entry.centralExtra.size()));
     put16(central, 0);  // comment
     put16(central, entry.disk);
     put16(central, 0);  // internal attributes
     put32(central, 0);  // external attributes
     put32(central, offset);
     central += entry.name;
+    central += entry.centralExtra;
   }
   const uint32_t directoryOffset = static_cast<uint32_t>(archive.size());
   archive += central;
+  uint32_t count = static_cast<uint32_t>(entries_.size()) & 0xFFFF;
+  uint32_t size = static_cast<uint32_t>(central.size());
+  uint32_t offset = directoryOffset;
+  if (zip64_ != Zip64End::kNone) {
+    const uint64_t record = archive.size();
+    put32(archive, 0x06064b50);
+    put64(archive, 44);
+    put16(archive, 45);
+    put16(archive, 45);
+    put32(archive, split_ ? 1 : 0);
+    put32(archive, split_ ? 1 : 0);
+    put64(archive, entries_.size());
+    put64(archive, entries_.size());
+    put64(archive, central.size());
+    put64(archive, directoryOffset);
+    put32(archive, 0x07064b50);
+    put32(archive, 0);
+    put64(archive, record + (zip64_ == Zip64End::kFileOffset ? stubLength_ : 0));
+    put32(archive, split_ ? 2 : 1);
+    count = 0xFFFF;
+    if (saturate_) size = offset = 0xFFFFFFFFu;
+  }
   put32(archive, 0x06054b50);
   put16(archive, split_ ? 1 : 0);  // this disk
   put16(archive, split_ ? 1 : 0);  // disk of the central directory
-  put16(archive, static_cast<uint32_t>(entries_.size()));
-  put16(archive, static_cast<uint32_t>(entries_.size()));
-  put32(archive, static_cast<uint32_t>(central.size()));
-  put32(archive, directoryOffset);
+  put16(archive, count);
+  put16(archive, count);
+  put32(archive, size);
+  put32(archive, offset);
   put16(archive, static_cast<uint32_t>(comment_.size()));
   archive += comment_;
   return archive;

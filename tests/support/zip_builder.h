@@ -29,7 +29,17 @@ struct ZipBuilderEntry {
   uint32_t size = 0;            // in both headers
   uint16_t disk = 0;
   std::string extra;          // extra field of the local header
+  std::string centralExtra;   // extra field of the central directory entry
+  uint16_t dosTime = 0;       // 00:00:00
+  uint16_t dosDate = 0x21;    // 1980-01-01
   int64_t headerOffset = -1;  // written offset of the local header; -1: the true one
+};
+
+/// How the end of an archive of many entries is written.
+enum class Zip64End {
+  kNone,           // the end record alone, its counts cut to 16 bits
+  kArchiveOffset,  // ZIP64 end record and locator, the locator counting from the archive's first byte
+  kFileOffset,     // the same, the locator counting from the first byte of what build() is put behind
 };
 
 class ZipBuilder {
@@ -50,6 +60,10 @@ class ZipBuilder {
   ZipBuilder& comment(const std::string& text);
   /// Makes the end record claim that the archive spans several disks.
   ZipBuilder& splitOverDisks();
+  /// Writes ZIP64 end records; `stubLength` is the number of bytes that
+  /// will stand in front of the archive, for kFileOffset. With `saturate`,
+  /// the end record's sizes say "see the ZIP64 record" as well.
+  ZipBuilder& zip64End(Zip64End kind, size_t stubLength = 0, bool saturate = false);
 
   /// The archive: local headers and data, central directory, end record,
   /// comment.
@@ -62,6 +76,9 @@ class ZipBuilder {
   std::vector<ZipBuilderEntry> entries_;
   std::string comment_;
   bool split_ = false;
+  Zip64End zip64_ = Zip64End::kNone;
+  size_t stubLength_ = 0;
+  bool saturate_ = false;
 };
 
 }  // namespace testing

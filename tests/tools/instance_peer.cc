@@ -10,8 +10,7 @@
 //   id=<own id>            once joined
 //   first=<id>             at start and whenever the first instance changes
 //   received from=<id> length=<n> intact=<0|1>
-//   partials=<n>           (--report-partials) whenever it changes
-//   sent flushed_ms=<ms>   once everything queued has left
+//   sent                   once everything queued has left
 //   instances=<a,b,...>    (--list) the list after joining
 //   round_trip_median_us=, round_trip_p99_us=, stream_mb_s=   (--ping, --stream)
 #include <algorithm>
@@ -156,7 +155,7 @@ int usage() {
   fprintf(stderr,
           "usage: instance_peer [--no-transport] [--send TARGET:LENGTH]... [--exit-after-bytes N]\n"
           "                     [--echo] [--ping TARGET:LENGTH:COUNT] [--stream TARGET:LENGTH:COUNT]\n"
-          "                     [--stay-until FILE] [--report-partials] [--list]\n"
+          "                     [--stay-until FILE] [--list]\n"
           "                     [--hold-event NAME] [--probe-mutex NAME]\n");
   return 2;
 }
@@ -165,7 +164,6 @@ int usage() {
 
 int main(int argc, char** argv) {
   bool transport = true;
-  bool reportPartials = false;
   bool list = false;
   bool echo = false;
   std::vector<Send> pings;
@@ -181,8 +179,6 @@ int main(int argc, char** argv) {
     const bool hasValue = i + 1 < argc;
     if (option == "--no-transport") {
       transport = false;
-    } else if (option == "--report-partials") {
-      reportPartials = true;
     } else if (option == "--list") {
       list = true;
     } else if (option == "--echo") {
@@ -235,7 +231,6 @@ int main(int argc, char** argv) {
     fprintf(stderr, "instance_peer: the transport did not start\n");
     return 1;
   }
-  const uint64_t sendStart = xoq::platform::monotonicMillis();
   for (const Send& send : sends) {
     const int32_t target = send.target == "self" ? registry.ownId() : static_cast<int32_t>(atol(send.target.c_str()));
     if (!registry.enqueueMessage(target, pattern(send.length))) say("not queued target=%d", static_cast<int>(target));
@@ -247,22 +242,17 @@ int main(int argc, char** argv) {
     timeStream(registry, holder, static_cast<int32_t>(atol(stream.target.c_str())), stream.count, stream.length);
   }
   bool sent = sends.empty();
-  size_t partials = 0;
   const uint64_t deadline = xoq::platform::monotonicMillis() + 120000;
   while (xoq::platform::monotonicMillis() < deadline) {
     if (exitAfterBytes >= 0 && registry.headSentOffset() >= exitAfterBytes) endAbruptly();
     if (!sent && registry.queueEmpty()) {
       sent = true;
-      say("sent flushed_ms=%llu", static_cast<unsigned long long>(xoq::platform::monotonicMillis() - sendStart));
+      say("sent");
     }
     const int32_t nowFirst = registry.firstInstanceId();
     if (nowFirst != first) {
       first = nowFirst;
       say("first=%d", static_cast<int>(first));
-    }
-    if (reportPartials && registry.partialCount() != partials) {
-      partials = registry.partialCount();
-      say("partials=%zu", partials);
     }
     if (stayUntil.empty() ? sent : fileExists(stayUntil)) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));

@@ -14,14 +14,6 @@ namespace {
 
 class LauncherPrints : public EndToEnd {};
 
-std::string withoutCarriageReturns(const std::string& text) {
-  std::string lines;
-  for (char c : text) {
-    if (c != '\r') lines += c;
-  }
-  return lines;
-}
-
 TEST_F(LauncherPrints, FollowStandardErrorIntoAFileAndACommand) {
   writeFile(dir_.file(kWindows ? "rt/jvm.dll" : "rt/libjvm.so"), "not a library");
   const std::string received = dir_.file("received.txt");

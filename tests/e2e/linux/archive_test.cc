@@ -163,7 +163,7 @@ TEST_P(NestedArchive, ExitStatusExceptionsAndMisspeltMainClass) {
   launch(kMain + "property probe.action=exit:3\r\n", {}, "exits");
   EXPECT_EQ(result_.exitCode, 3) << describe();
   launch(kMain + "property probe.action=throw\r\n", {}, "throws");
-  EXPECT_EQ(result_.exitCode, 0) << describe();
+  EXPECT_EQ(result_.exitCode, 1) << describe();
   EXPECT_NE(result_.err.find("IllegalStateException: thrown by the archive probe"), std::string::npos) << describe();
   launch("mainclass aprobe.Mian\r\n", {}, "misspelt");
   EXPECT_EQ(result_.exitCode, 7) << describe();

@@ -1,7 +1,8 @@
 // examples/opener as a user runs it, with every JDK: the first launch shows
 // its Swing window (on an Xvfb display of the test's own), a second launch
-// hands its file names to that window and ends; the test then ends the
-// window's program with SIGTERM, as closing it would.
+// that comes while that window is still being made hands its file names to
+// it and ends; the test then ends the window's program with SIGTERM, as
+// closing it would.
 #include <signal.h>
 
 #include <gtest/gtest.h>
@@ -37,18 +38,23 @@ TEST_P(OpenerExample, LaterLaunchesOpenTheirFilesInTheRunningWindow) {
   writeFile(copy + ".cfg", "jre_order e\r\n");
   const std::map<std::string, std::string> env = {{"JAVA_HOME", GetParam()}, {"DISPLAY", display.name()}};
 
+  // The display stands still while the first launch makes its window, so
+  // that the second launch comes exactly then: its files are not lost.
+  display.freeze(true);
   Background window({copy, "notes.txt"}, env, dir_.file("window.out"), dir_.file("window.err"));
-  ASSERT_TRUE(window.waitForOutput("Window shown.", seconds(90))) << readFile(dir_.file("window.err"));
+  const bool listening = window.waitForOutput("Listening for later launches.", seconds(90));
   RunOptions options;
   options.setEnv = env;
   options.timeoutSeconds = 90;
-  const ProcessResult found = runProcess({"xdotool", "search", "--name", "^xoq opener$"}, options);
-  EXPECT_FALSE(found.out.empty()) << "the window is on the display";
-
   const ProcessResult second = runExecutable(Target::kLinux, copy, {"a.txt", "b c.txt"}, options);
+  display.freeze(false);
+  ASSERT_TRUE(listening) << readFile(dir_.file("window.err"));
   EXPECT_EQ(second.exitCode, 0) << second.err;
   EXPECT_EQ(second.out, "Sent 2 argument(s) to the running window.\n");
+  ASSERT_TRUE(window.waitForOutput("Window shown.", seconds(90))) << readFile(dir_.file("window.err"));
   EXPECT_TRUE(window.waitForOutput("Opened b c.txt (from instance ", seconds(30))) << window.output();
+  const ProcessResult found = runProcess({"xdotool", "search", "--name", "^xoq opener$"}, options);
+  EXPECT_FALSE(found.out.empty()) << "the window is on the display";
   const std::string output = window.output();
   EXPECT_NE(output.find("Opened notes.txt (from this launch)\n"), std::string::npos) << output;
   EXPECT_LT(output.find("Opened a.txt (from instance "), output.find("Opened b c.txt (from instance ")) << output;

@@ -53,9 +53,11 @@ class Redirection : public ::testing::TestWithParam<std::string> {
     return exe;
   }
 
-  ProcessResult run(const std::string& exe, const std::vector<std::string>& arguments, bool pinned = false) {
+  ProcessResult run(const std::string& exe, const std::vector<std::string>& arguments, bool pinned = false,
+                    const std::map<std::string, std::string>& environment = {}) {
     RunOptions options;
     options.workingDirectory = dir_.path();
+    options.setEnv = environment;
     options.setEnv["JAVA_HOME"] = GetParam();
     options.unsetEnv = {"JRE_HOME", "CLASSPATH", "CLASS_PATH"};
     options.timeoutSeconds = 180;
@@ -76,30 +78,54 @@ class Redirection : public ::testing::TestWithParam<std::string> {
 
 TEST_P(Redirection, BothStreamsIntoOneFileInOrder) {
   writeFile(dir_.file("both.log"), "from an earlier run\n");
-  // The runtime warns on standard error about the first option, and logs a
-  // warning to standard output about the second.
+  // The runtime warns on standard error about the first option, and logs
+  // to standard output for the second; the classes it loads are logged to
+  // a file of their own.
   const std::string exe = package(
       "stdout ${APPLICATION_HOME}both.log\r\nstderr ${APPLICATION_HOME}both.log\r\n"
-      "option -Xverify:none\r\noption -XX:+UseLargePages\r\n");
+      "option -Xverify:none\r\noption -Xlog:gc+init\r\noption -Xlog:class+load:file=classes.txt\r\n");
+  // The probe's main ends by an exception: exit code 1, as java gives.
   const ProcessResult result = run(exe, {"streams"});
-  EXPECT_EQ(result.exitCode, 0) << describe(result);
+  EXPECT_EQ(result.exitCode, 1) << describe(result);
   const std::string log = readFile(dir_.file("both.log"));
   std::string missing;
   EXPECT_TRUE(inOrder(
       log,
       {"from an earlier run\n", "[xoq", "standard error: sent to", "standard output: sent to",
        "-Xverify:none and -noverify were deprecated", "out 1\nerr 1\nout 2\nerr 2\n!\nout 3 java.io.PrintStream\n",
-       "java.lang.IllegalStateException: boom", "\tat redirect.Main.streams", "exit code 0"},
+       "java.lang.IllegalStateException: boom", "\tat redirect.Main.streams", "exit code 1"},
       missing))
       << "missing in order: " << missing << "\n"
       << log;
-  EXPECT_NE(log.find("UseLargePages disabled"), std::string::npos) << log;
+  EXPECT_NE(log.find("[info][gc,init]"), std::string::npos) << log;
+  // Both descriptors took their target: RedirOutputStream is not even
+  // loaded.
+  const std::string classes = readFile(dir_.file("classes.txt"));
+  EXPECT_NE(classes.find(" com.tarvolin.xoq.HolvaneClassLoader source:"), std::string::npos);
+  EXPECT_EQ(classes.find(" com.tarvolin.xoq.RedirOutputStream source:"), std::string::npos);
   // Opened once, for both; once redirected, nothing reaches the streams the
   // launcher was given.
   EXPECT_TRUE(traced(result, "redirection target " + dir_.file("both.log") + ": file opened")) << describe(result);
   EXPECT_EQ(result.out, "");
   EXPECT_EQ(result.err.find("standard output: sent to"), std::string::npos) << describe(result);
   EXPECT_EQ(result.err.find("err 1"), std::string::npos) << describe(result);
+}
+
+// The runtime's own warnings go through the C library's stderr, which it
+// does not flush: through a command they arrive where they were written,
+// between the application's lines, as under java.
+TEST_P(Redirection, RuntimeWarningInOrderThroughACommand) {
+  writeFile(dir_.file("no-library.so"), "not a library\n");
+  const std::string exe = package("stderr |cat > err.txt.part && mv err.txt.part err.txt\r\n");
+  const ProcessResult result = run(exe, {"warning", dir_.file("no-library.so")});
+  EXPECT_EQ(result.exitCode, 0) << describe(result);
+  const std::string errors = awaitFile(dir_.file("err.txt"));
+  std::string missing;
+  EXPECT_TRUE(inOrder(errors,
+                      {"err before\n", "warning: You have loaded library " + dir_.file("no-library.so"), "err after\n"},
+                      missing))
+      << "missing in order: " << missing << "\n"
+      << errors;
 }
 
 TEST_P(Redirection, HundredMegabytesThroughACommandThenSystemExit) {
@@ -132,7 +158,7 @@ TEST_P(Redirection, HundredMegabytesThroughACommandThenSystemExit) {
 TEST_P(Redirection, JavaSideRedirectionWhereTheDescriptorIsNotTaken) {
   const std::string exe = package("stdout out.log\r\n");
   const ProcessResult streams = run(exe, {"streams"}, true);
-  EXPECT_EQ(streams.exitCode, 0) << describe(streams);
+  EXPECT_EQ(streams.exitCode, 1) << describe(streams);  // main ends by an exception
   EXPECT_NE(streams.err.find("standard output: sent to out.log (the standard handle did not take it"),
             std::string::npos)
       << describe(streams);
@@ -148,6 +174,25 @@ TEST_P(Redirection, JavaSideRedirectionWhereTheDescriptorIsNotTaken) {
   const std::string log = readFile(dir_.file("out.log"));
   ASSERT_EQ(log.compare(0, head.size(), head), 0);
   EXPECT_TRUE(log.substr(head.size()) == bulkText(10)) << "the stream arrived changed, " << log.size() << " bytes";
+}
+
+// Through RedirOutputStream, System.out encodes as the runtime's own
+// System.out does, which is not always the default charset: under the C
+// locale newer runtimes write ASCII to standard output but default to UTF-8.
+TEST_P(Redirection, JavaSideRedirectionEncodesAsSystemOut) {
+  const std::string exe = package("stdout out.log\r\n");
+  std::string written[2];
+  for (const bool pinned : {false, true}) {
+    const ProcessResult result = run(exe, {"text"}, pinned, {{"LC_ALL", "C"}});
+    EXPECT_EQ(result.exitCode, 0) << describe(result);
+    if (pinned) {
+      EXPECT_TRUE(traced(result, "System.out writes through RedirOutputStream")) << describe(result);
+    }
+    written[pinned] = readFile(dir_.file("out.log"));
+    std::filesystem::remove(dir_.file("out.log"));
+  }
+  EXPECT_NE(written[0], "");
+  EXPECT_EQ(written[1], written[0]);
 }
 
 TEST_P(Redirection, CommandThatEndsEarlyAndFileThatCannotBeOpened) {

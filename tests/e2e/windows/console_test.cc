@@ -26,14 +26,6 @@ int subsystemOf(const std::string& file) {
   return static_cast<int>(byteAt(field) | byteAt(field + 1) << 8);
 }
 
-std::string withoutCarriageReturns(const std::string& text) {
-  std::string result;
-  for (char c : text) {
-    if (c != '\r') result += c;
-  }
-  return result;
-}
-
 class ConsoleLauncher : public ::testing::Test {
  protected:
   // Packages with the xoqpack command line a user would type.

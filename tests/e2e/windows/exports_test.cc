@@ -23,6 +23,9 @@ TEST(WindowsExports, NativesAreInTheExportTable) {
          {"Java_com_tarvolin_xoq_HolvaneClassLoader_defineClass", "Java_com_tarvolin_xoq_HolvaneClassLoader_findClass",
           "Java_com_tarvolin_xoq_HolvaneClassLoader_findResource",
           "Java_com_tarvolin_xoq_HolvaneClassLoader_findResources", "Java_com_tarvolin_xoq_Handler_loadResourceData",
+          "Java_com_tarvolin_xoq_SplashScreen_nativeGetSplashScreen",
+          "Java_com_tarvolin_xoq_SplashScreen_nativeAutoClose", "Java_com_tarvolin_xoq_SplashScreen_nativeClose",
+          "Java_com_tarvolin_xoq_Handler_loadResourceInfo", "Java_com_tarvolin_xoq_Handler_listEntries",
           "Java_com_tarvolin_xoq_RedirOutputStream_write", "Java_com_tarvolin_xoq_RedirOutputStream_writeBytes",
           "Java_com_tarvolin_xoq_EventLog_init", "Java_com_tarvolin_xoq_EventLog_reportEvent",
           "Java_com_tarvolin_xoq_EventLog_finalize"}) {

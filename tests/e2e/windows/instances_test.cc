@@ -149,8 +149,8 @@ TEST_F(WindowsInstances, TheInstanceBlockIsASharedSectionOfTheImage) {
   }
   RunOptions options;
   const ProcessResult dump = runProcess({"x86_64-w64-mingw32-objdump", "-p", templatePath(Target::kWindows)}, options);
-  for (const char* name :
-       {"getFirstInstance", "getCurrentInstance", "getInstances", "sendObject", "flush", "setReceiver"}) {
+  for (const char* name : {"getFirstInstance", "getCurrentInstance", "getInstances", "sendObject", "flush",
+                           "setReceiver", "awaitLastChunk"}) {
     EXPECT_NE(dump.out.find(std::string("] Java_com_tarvolin_xoq_Instances_") + name + "\n"), std::string::npos)
         << name;
   }

@@ -4,31 +4,19 @@
 // the window itself (xoq_window_text, run in the same Wine session), keeps a
 // screenshot as an artifact, dismisses the box with the Return key and
 // checks the exit code.
-//
-// The Wine prefix is this test's own: the desktop process of a prefix binds
-// it to the display of whichever process started it first, and the other
-// Windows tests run without a display.
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
 #include <thread>
-#include <vector>
 
+#include "e2e/windows/wine_display.h"
 #include "support/background.h"
 #include "support/files.h"
 #include "support/packaging.h"
-#include "support/virtual_display.h"
 
 namespace xoq {
 namespace testing {
@@ -38,52 +26,9 @@ using std::chrono::milliseconds;
 using std::chrono::seconds;
 using std::chrono::steady_clock;
 
-bool fileExists(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0;
-}
-
-class MessageBoxWindow : public ::testing::Test {
+class MessageBoxWindow : public WineOnDisplay {
  protected:
-  void SetUp() override {
-    xvfb_.reset(new VirtualDisplay(140, 280, dir_.file("xvfb.log")));
-    display_ = xvfb_->name();
-    ASSERT_FALSE(display_.empty()) << "no Xvfb display could be started";
-    wineEnv_ = {
-        {"WINEPREFIX", prefix_}, {"WINEDEBUG", "-all"}, {"WINEDLLOVERRIDES", "mscoree,mshtml="}, {"DISPLAY", display_}};
-    if (!fileExists(prefix_ + "/system.reg")) {
-      RunOptions boot = wineOptions(240);
-      boot.unsetEnv.push_back("DISPLAY");
-      const ProcessResult made = runProcess({"wineboot", "-i"}, boot);
-      ASSERT_EQ(made.exitCode, 0) << made.err;
-    }
-    // No server or desktop left from an earlier run: the desktop that starts
-    // now belongs to this display.
-    runProcess({"wineserver", "-k"}, wineOptions(30));
-    runProcess({"wineserver", "-w"}, wineOptions(60));
-    std::filesystem::create_directories(artifacts_);
-  }
-
-  void TearDown() override {
-    // The desktop process and the server go before their display does.
-    runProcess({"wineserver", "-k"}, wineOptions(30));
-    xvfb_.reset();
-  }
-
-  RunOptions wineOptions(int timeoutSeconds) const {
-    RunOptions options;
-    options.setEnv = wineEnv_;
-    options.timeoutSeconds = timeoutSeconds;
-    options.workingDirectory = dir_.path();
-    return options;
-  }
-
-  RunOptions displayOptions() const {
-    RunOptions options;
-    options.setEnv["DISPLAY"] = display_;
-    options.timeoutSeconds = 20;
-    return options;
-  }
+  MessageBoxWindow() : WineOnDisplay("wine-prefix-x11", 140) {}
 
   struct Seen {
     std::string windowName;  // the X window's name, as xdotool reads it
@@ -97,32 +42,14 @@ class MessageBoxWindow : public ::testing::Test {
   // `caption`, reads it, photographs it and dismisses it.
   Seen showAndDismiss(const std::string& exe, const std::string& caption, const std::string& artifact) {
     Seen seen;
-    std::map<std::string, std::string> env = wineEnv_;
-    env["XOQ_TRACE"] = "1";
-    const std::string log = dir_.file(artifact + ".log");
-    auto launcher = std::make_unique<Background>(std::vector<std::string>{XOQ_WINE_PROGRAM, exe}, env, log);
-
     std::string id;
-    const auto deadline = steady_clock::now() + seconds(120);
-    int restarts = 0;
-    while (id.empty() && steady_clock::now() < deadline) {
-      if (!launcher->running()) {
-        if (restarts++ == 3 || !wineFailedToStart(readFile(log))) break;
-        launcher = std::make_unique<Background>(std::vector<std::string>{XOQ_WINE_PROGRAM, exe}, env, log);
-        continue;
-      }
-      const ProcessResult search = runProcess({"xdotool", "search", "--name", "^" + caption + "$"}, displayOptions());
-      id = search.out.substr(0, search.out.find('\n'));
-      if (id.empty()) std::this_thread::sleep_for(milliseconds(250));
-    }
-    if (id.empty()) {
-      ADD_FAILURE() << "no window \"" << caption << "\"; launcher output:\n" << readFile(dir_.file(artifact + ".log"));
-      return seen;
-    }
+    std::unique_ptr<Background> launcher = startAndWait(
+        exe, dir_.file(artifact + ".log"), {}, [&] { return windowNamed(caption); }, id);
+    if (id.empty()) return seen;
     // Let the box paint before the screenshot.
     std::this_thread::sleep_for(milliseconds(700));
-    const ProcessResult name = runProcess({"xdotool", "getwindowname", id}, displayOptions());
-    seen.windowName = name.out.substr(0, name.out.find('\n'));
+    const std::string name = xdotool({"getwindowname", id});
+    seen.windowName = name.substr(0, name.find('\n'));
     const ProcessResult texts = runProcess(
         {XOQ_WINE_PROGRAM, std::string(XOQ_BUILD_DIR) + "/windows/xoq_window_text.exe", caption}, wineOptions(90));
     seen.texts = texts.out;
@@ -130,17 +57,8 @@ class MessageBoxWindow : public ::testing::Test {
       if (c == '\r') c = ' ';
     }
     seen.screenshot = artifacts_ + "/" + artifact + ".png";
-    runProcess({"import", "-window", "root", seen.screenshot}, displayOptions());
-
-    // windowactivate needs a window manager; a bare Xvfb has none, so the
-    // keyboard focus is set directly. A few tries, in case the first key
-    // press arrives before Wine has taken the focus.
-    for (int attempt = 0; attempt < 5 && !seen.dismissed; ++attempt) {
-      runProcess({"xdotool", "windowfocus", id}, displayOptions());
-      std::this_thread::sleep_for(milliseconds(300));
-      runProcess({"xdotool", "key", "Return"}, displayOptions());
-      seen.dismissed = launcher->waitFor(seconds(6));
-    }
+    screen_->saveScreenshot(seen.screenshot);
+    seen.dismissed = dismissWithReturn(id, *launcher);
     seen.exitCode = launcher->exitCode();
     return seen;
   }
@@ -154,13 +72,6 @@ class MessageBoxWindow : public ::testing::Test {
   static bool hasLine(const std::string& text, const std::string& line) {
     return text.find(line + " \n") != std::string::npos || text.find(line + "\n") != std::string::npos;
   }
-
-  TempDir dir_;
-  std::unique_ptr<VirtualDisplay> xvfb_;
-  std::string display_;
-  std::map<std::string, std::string> wineEnv_;
-  const std::string prefix_ = std::string(XOQ_BUILD_DIR) + "/wine-prefix-x11";
-  const std::string artifacts_ = std::string(XOQ_BUILD_DIR) + "/test-artifacts";
 };
 
 // One test for the three boxes: they share the display and the prefix, which

@@ -26,8 +26,10 @@ class WindowsRedirection : public ::testing::TestWithParam<Target> {
  protected:
   // Packages and runs the application with `config` added to a runtime
   // configuration that reaches the stand-in.
-  ProcessResult launch(const std::string& config, const std::string& name = "app.exe") {
-    writeFile(dir_.file("rt/jvm.dll"), readFile(std::string(XOQ_BUILD_DIR) + "/windows/standins/streams/jvm.dll"));
+  ProcessResult launch(const std::string& config, const std::string& name = "app.exe",
+                       const std::string& standin = "streams") {
+    writeFile(dir_.file("rt/jvm.dll"),
+              readFile(std::string(XOQ_BUILD_DIR) + "/windows/standins/" + standin + "/jvm.dll"));
     const std::string exe = packageExecutable(GetParam(), dir_.file(name),
                                               "jre_order c\r\njvmdll rt\\jvm.dll\r\nmainclass app.Main\r\n" + config);
     EXPECT_FALSE(exe.empty());
@@ -81,6 +83,28 @@ TEST_P(WindowsRedirection, NamesDifferingInCaseAreTwoHandlesBothAppending) {
   // Neither handle wrote over what the other wrote.
   EXPECT_NE(log.find(std::string(kRuntimeOut) + kRuntimeErr), std::string::npos) << log;
   EXPECT_NE(log.find("standard output: sent to log.txt"), std::string::npos) << log;
+}
+
+// A real runtime writes through the Universal C runtime, which the system's
+// own libraries brought into the process before the launcher ran: its
+// descriptors 1 and 2 took the standard handles then, and follow the
+// redirection all the same, into one file for both streams or one each.
+TEST_P(WindowsRedirection, RuntimeWritingThroughTheUniversalCRuntimeFollows) {
+  const ProcessResult both = launch("stdout both.log\r\nstderr both.log\r\n", "both.exe", "ucrt");
+  EXPECT_EQ(both.exitCode, 7) << describe(both);
+  const std::string log = withoutCarriageReturns(readFile(dir_.file("both.log")));
+  EXPECT_NE(log.find(std::string(kRuntimeOut) + kRuntimeErr), std::string::npos) << log;
+  EXPECT_EQ(both.out.find("runtime:"), std::string::npos) << describe(both);
+  EXPECT_EQ(both.err.find("runtime:"), std::string::npos) << describe(both);
+
+  const ProcessResult apart = launch("stdout out.log\r\nstderr err.log\r\n", "apart.exe", "ucrt");
+  EXPECT_EQ(apart.exitCode, 7) << describe(apart);
+  EXPECT_EQ(withoutCarriageReturns(readFile(dir_.file("out.log"))), kRuntimeOut);
+  const std::string errors = withoutCarriageReturns(readFile(dir_.file("err.log")));
+  EXPECT_NE(errors.find(kRuntimeErr), std::string::npos) << errors;
+  EXPECT_EQ(errors.find(kRuntimeOut), std::string::npos) << errors;
+  EXPECT_EQ(apart.out.find("runtime:"), std::string::npos) << describe(apart);
+  EXPECT_EQ(apart.err.find("runtime:"), std::string::npos) << describe(apart);
 }
 
 // Standard output taken, standard error left alone: its file cannot be

@@ -28,7 +28,21 @@ public class Main {
             return;
         }
 
+        // The receiver before anything of Swing (which may take a while to
+        // start): a launch that comes meanwhile is not lost, since what
+        // arrives before a receiver is registered is dropped.
         final DefaultListModel<String> opened = new DefaultListModel<String>();
+        for (String file : args) {
+            add(opened, file, "this launch"); // not shown yet: no other thread sees it
+        }
+        Instances.setReceiver(new Instances.ReceiverInterface() {
+            public void onReceive(int sender, Serializable object) {
+                if (object instanceof String[]) {
+                    open(opened, (String[]) object, "instance " + sender);
+                }
+            }
+        });
+        System.out.println("Listening for later launches.");
         SwingUtilities.invokeAndWait(new Runnable() {
             public void run() {
                 JFrame frame = new JFrame("xoq opener");
@@ -40,14 +54,6 @@ public class Main {
                 frame.setVisible(true);
             }
         });
-        open(opened, args, "this launch");
-        Instances.setReceiver(new Instances.ReceiverInterface() {
-            public void onReceive(int sender, Serializable object) {
-                if (object instanceof String[]) {
-                    open(opened, (String[]) object, "instance " + sender);
-                }
-            }
-        });
         System.out.println("Window shown.");
     }
 
@@ -56,10 +62,14 @@ public class Main {
         SwingUtilities.invokeLater(new Runnable() {
             public void run() {
                 for (String file : files) {
-                    opened.addElement(file + "  (from " + from + ")");
-                    System.out.println("Opened " + file + " (from " + from + ")");
+                    add(opened, file, from);
                 }
             }
         });
+    }
+
+    static void add(DefaultListModel<String> opened, String file, String from) {
+        opened.addElement(file + "  (from " + from + ")");
+        System.out.println("Opened " + file + " (from " + from + ")");
     }
 }

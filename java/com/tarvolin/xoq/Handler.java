@@ -6,7 +6,15 @@ import java.lang.ref.SoftReference;
 import java.net.URL;
 import java.net.URLConnection;
 import java.net.URLStreamHandler;
+import java.text.SimpleDateFormat;
+import java.util.Collections;
+import java.util.Date;
 import java.util.Hashtable;
+import java.util.LinkedHashMap;
+import java.util.List;
+import java.util.Locale;
+import java.util.Map;
+import java.util.TimeZone;
 
 /** The stream handler of "xoq:" URLs, which name entries of the payload archive. */
 public class Handler extends URLStreamHandler {
@@ -25,7 +33,12 @@ public class Handler extends URLStreamHandler {
     protected URLConnection openConnection(URL url) {
         final Handler handler = this;
         final String text = url.toString();
+        // What a jar connection tells of its entry: the entry's own size and
+        // time, read from the archive's directory on first need.
         return new URLConnection(url) {
+            private EntryInfo info;
+            private boolean infoRead;
+
             @Override
             public void connect() {
             }
@@ -48,9 +61,170 @@ public class Handler extends URLStreamHandler {
             public String getContentType() {
                 return guessContentTypeFromName(text);
             }
+
+            @Override
+            public long getContentLengthLong() {
+                EntryInfo entry = info();
+                if (entry == null) {
+                    return -1;
+                }
+                // A class file that is not served reads as empty.
+                return entry.isRefusedClassFile() ? 0 : entry.size;
+            }
+
+            @Override
+            public int getContentLength() {
+                long length = getContentLengthLong();
+                return length > Integer.MAX_VALUE ? -1 : (int) length;
+            }
+
+            @Override
+            public long getLastModified() {
+                EntryInfo entry = info();
+                return entry == null ? 0 : entry.lastModified;
+            }
+
+            @Override
+            public long getDate() {
+                return getLastModified();
+            }
+
+            @Override
+            public String getHeaderField(String name) {
+                if (name == null) {
+                    return null;
+                }
+                List<String> values = headers().get(name.toLowerCase(Locale.ROOT));
+                return values == null ? null : values.get(0);
+            }
+
+            @Override
+            public Map<String, List<String>> getHeaderFields() {
+                return headers();
+            }
+
+            @Override
+            public String getHeaderFieldKey(int n) {
+                int i = 0;
+                for (String key : headers().keySet()) {
+                    if (i++ == n) {
+                        return key;
+                    }
+                }
+                return null;
+            }
+
+            @Override
+            public String getHeaderField(int n) {
+                String key = getHeaderFieldKey(n);
+                return key == null ? null : getHeaderField(key);
+            }
+
+            private Map<String, List<String>> headers() {
+                Map<String, List<String>> headers = new LinkedHashMap<String, List<String>>();
+                String type = getContentType();
+                if (type != null) {
+                    headers.put("content-type", Collections.singletonList(type));
+                }
+                if (info() != null) {
+                    headers.put("content-length", Collections.singletonList(String.valueOf(getContentLengthLong())));
+                    String time = httpDate(getLastModified());
+                    headers.put("last-modified", Collections.singletonList(time));
+                    headers.put("date", Collections.singletonList(time));
+                }
+                return Collections.unmodifiableMap(headers);
+            }
+
+            private synchronized EntryInfo info() {
+                if (!infoRead) {
+                    info = EntryInfo.of(handler, text);
+                    infoRead = true;
+                }
+                return info;
+            }
         };
+    }
+
+    /**
+     * The URL's text, with what a URI cannot hold escaped (blanks, quotes,
+     * a '%' that starts no escape and the like), so that toURI() works for
+     * every URL the loader hands out. Text that needs nothing escaped, as
+     * the names of classes and of most resources, is left as it is.
+     */
+    @Override
+    protected String toExternalForm(URL url) {
+        String text = super.toExternalForm(url);
+        int i = 0;
+        while (i < text.length() && !needsEscape(text, i)) {
+            i++;
+        }
+        if (i == text.length()) {
+            return text;
+        }
+        StringBuilder escaped = new StringBuilder(text.length() + 16).append(text, 0, i);
+        for (; i < text.length(); i++) {
+            char c = text.charAt(i);
+            // Once anything is escaped, a '+' is too: the launcher reads
+            // escaped text back with '+' as a blank.
+            if (needsEscape(text, i) || c == '+') {
+                escaped.append('%').append(Character.toUpperCase(Character.forDigit(c >> 4, 16)))
+                        .append(Character.toUpperCase(Character.forDigit(c & 15, 16)));
+            } else {
+                escaped.append(c);
+            }
+        }
+        return escaped.toString();
+    }
+
+    /**
+     * Two URLs are equal when their texts are, as toExternalForm gives them:
+     * a URL made from an entry's name and one made from its escaped text
+     * name the same entry.
+     */
+    @Override
+    protected boolean equals(URL first, URL second) {
+        return toExternalForm(first).equals(toExternalForm(second));
+    }
+
+    @Override
+    protected int hashCode(URL url) {
+        return toExternalForm(url).hashCode();
+    }
+
+    @Override
+    protected boolean sameFile(URL first, URL second) {
+        return withoutReference(toExternalForm(first)).equals(withoutReference(toExternalForm(second)));
+    }
+
+    private static String withoutReference(String text) {
+        int hash = text.indexOf('#');
+        return hash < 0 ? text : text.substring(0, hash);
+    }
+
+    private static boolean needsEscape(String text, int i) {
+        char c = text.charAt(i);
+        if (c == '%') {
+            return i + 2 >= text.length() || Character.digit(text.charAt(i + 1), 16) < 0
+                    || Character.digit(text.charAt(i + 2), 16) < 0;
+        }
+        return c <= ' ' || c == 0x7f || "\"<>\\^`{|}".indexOf(c) >= 0;
+    }
+
+    private static String httpDate(long time) {
+        SimpleDateFormat format = new SimpleDateFormat("EEE, dd MMM yyyy HH:mm:ss 'GMT'", Locale.US);
+        format.setTimeZone(TimeZone.getTimeZone("GMT"));
+        return format.format(new Date(time));
     }
 
     /** The bytes of the entry that the URL text names, or null. */
     protected native byte[] loadResourceData(String url);
+
+    /**
+     * Of the entry that the URL text names: its size, DOS time, exact time
+     * (Long.MIN_VALUE when unknown) and flags; null when there is none.
+     */
+    native long[] loadResourceInfo(String url);
+
+    /** The entry names of a payload archive ("" for the payload's own), or null. */
+    native String[] listEntries(String archive);
 }

@@ -6,6 +6,7 @@ import java.io.InputStream;
 import java.net.MalformedURLException;
 import java.net.URL;
 import java.net.URLClassLoader;
+import java.security.CodeSource;
 import java.util.ArrayList;
 import java.util.Enumeration;
 import java.util.List;
@@ -139,6 +140,17 @@ public class HolvaneClassLoader extends URLClassLoader {
      */
     void appendToClassPathForInstrumentation(String path) throws MalformedURLException {
         addURL(new File(path).toURI().toURL());
+    }
+
+    /**
+     * The code source of the classes from the payload's archive at entry
+     * path `archive` ("" for the payload's top, "lib/a.jar" for a nested
+     * jar) when the key "codesource" is on: its location is the executable,
+     * it is shared by every class of that archive (and so is their
+     * protection domain), and it carries the signers of a signed jar.
+     */
+    protected CodeSource codeSourceFor(String archive) {
+        return CodeSources.forArchive(archive);
     }
 
     /** Defines the class from the payload archive; null when the payload does not hold it. */

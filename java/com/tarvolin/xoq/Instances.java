@@ -16,6 +16,21 @@ import java.io.Serializable;
 public class Instances {
     static {
         NativeLibrary.load();
+        // An instance waits, when it ends, until the addressee has taken its
+        // last chunk, so that it can still tell who sent it. Ending through
+        // System.exit passes the launcher by, but not the shutdown hooks.
+        if (getCurrentInstance() != -1) {
+            try {
+                Runtime.getRuntime().addShutdownHook(new Thread("xoq instances") {
+                    @Override
+                    public void run() {
+                        awaitLastChunk();
+                    }
+                });
+            } catch (IllegalStateException shuttingDown) {
+                // Loaded while the runtime ends: nothing of this class was sent.
+            }
+        }
     }
 
     public Instances() {
@@ -53,4 +68,7 @@ public class Instances {
 
     /** Registers the receiver of incoming objects; null unregisters it. */
     public static native void setReceiver(ReceiverInterface receiver);
+
+    /** Waits (a few seconds at most) until this instance's chunk in the block has been taken. */
+    private static native void awaitLastChunk();
 }

@@ -2,6 +2,8 @@ package com.tarvolin.xoq;
 
 import java.io.IOException;
 import java.io.OutputStream;
+import java.io.PrintStream;
+import java.io.UnsupportedEncodingException;
 
 /**
  * Writes straight to a handle of the launcher: the file or command that
@@ -45,4 +47,26 @@ public class RedirOutputStream extends OutputStream {
     }
 
     private native void writeBytes(byte[] b, int off, int len);
+
+    /**
+     * A {@code PrintStream} on {@code out} in the encoding that the runtime
+     * gives {@code System.out} or {@code System.err} ({@code stream} is
+     * "stdout" or "stderr"): "stdout.encoding" where it is set, else
+     * "sun.stdout.encoding" (set by older runtimes on a console), else the
+     * default charset, as older runtimes do without either.
+     */
+    static PrintStream printStream(OutputStream out, String stream) {
+        String[] keys = {stream + ".encoding", "sun." + stream + ".encoding"};
+        for (String key : keys) {
+            String encoding = System.getProperty(key);
+            if (encoding != null) {
+                try {
+                    return new PrintStream(out, false, encoding);
+                } catch (UnsupportedEncodingException unknown) {
+                    // the next key, or the default
+                }
+            }
+        }
+        return new PrintStream(out);
+    }
 }

@@ -7,15 +7,15 @@ import java.io.Serializable;
 /**
  * Runs its arguments as commands, in order, printing one line per event:
  * ids (first=, current=, instances=), receive (registers a receiver that
- * prints "received ..." lines; a Note "slow" keeps it busy for 2 s),
- * send:TARGET:SIZE:TEXT (a Note; TARGET "first" uses the one-argument form,
- * "text" sends the text as a String), flush (flushed_ms=), threads:N
- * (N sleeping threads), await:FILE (until the file exists, printing
- * first= whenever the first instance changes).
+ * prints "received ..." lines; a Note "hold:FILE" keeps it busy until the
+ * file exists), send:TARGET:SIZE:TEXT (a Note; TARGET "first" uses the
+ * one-argument form, "text" sends the text as a String), flush (flushed),
+ * threads:N (N sleeping threads), await:FILE (until the file exists,
+ * printing first= whenever the first instance changes), pause:FILE (the
+ * same without asking anything of Instances), exit (ends through
+ * System.exit at once).
  */
 public class Main {
-    private static long lastSend;
-
     public static void main(String[] args) throws Exception {
         say("ready");
         for (String command : args) {
@@ -37,7 +37,6 @@ public class Main {
             } else if (command.startsWith("send:")) {
                 String[] parts = command.split(":", 4);
                 Serializable object = parts[1].equals("text") ? parts[3] : new Note(parts[3], Integer.parseInt(parts[2]));
-                lastSend = System.nanoTime();
                 if (parts[1].equals("first") || parts[1].equals("text")) {
                     Instances.sendObject(object);
                 } else {
@@ -45,7 +44,7 @@ public class Main {
                 }
             } else if (command.equals("flush")) {
                 Instances.flush();
-                say("flushed_ms=" + (System.nanoTime() - lastSend) / 1000000);
+                say("flushed");
             } else if (command.startsWith("threads:")) {
                 for (int i = Integer.parseInt(command.substring(8)); i > 0; i--) {
                     Thread sleeper = new Thread(new Runnable() {
@@ -73,6 +72,14 @@ public class Main {
                     }
                     Thread.sleep(10);
                 }
+            } else if (command.startsWith("pause:")) {
+                File file = new File(command.substring(6));
+                long deadline = System.currentTimeMillis() + 120000;
+                while (!file.exists() && System.currentTimeMillis() < deadline) {
+                    Thread.sleep(10);
+                }
+            } else if (command.equals("exit")) {
+                System.exit(0);
             }
         }
         say("done");
@@ -84,9 +91,13 @@ public class Main {
             say("received from=" + sender + " class=" + object.getClass().getName() + " text=" + note.text + " size="
                     + note.payload.length + " intact=" + note.intact() + " loader="
                     + (object.getClass().getClassLoader() == Thread.currentThread().getContextClassLoader()));
-            if (note.text.equals("slow")) {
+            if (note.text.startsWith("hold:")) {
+                File release = new File(note.text.substring(5));
+                long deadline = System.currentTimeMillis() + 120000;
                 try {
-                    Thread.sleep(2000);
+                    while (!release.exists() && System.currentTimeMillis() < deadline) {
+                        Thread.sleep(10);
+                    }
                 } catch (InterruptedException e) {
                     // goes on
                 }

@@ -43,7 +43,9 @@ public class Probe {
             System.exit(Integer.parseInt(action.substring(5)));
         } else if (action.equals("throw")) {
             throw new IllegalStateException("thrown by the probe");
-        } else if (action.equals("thread")) {
+        } else if (action.equals("thread") || action.equals("thread-throw")) {
+            // A thread that outlives main; with "thread-throw" main then
+            // ends by an exception.
             final PrintStream shared = out;
             Thread worker = new Thread(new Runnable() {
                 public void run() {
@@ -57,6 +59,9 @@ public class Probe {
                 }
             });
             worker.start();
+            if (action.equals("thread-throw")) {
+                throw new IllegalStateException("thrown by the probe while a thread runs");
+            }
         } else if (action.startsWith("sleep:")) {
             out.println("waiting=yes");
             out.flush();

@@ -7,7 +7,10 @@ import com.tarvolin.xoq.EventLog;
  * "streams" prints to both streams and ends in an uncaught exception;
  * "bulk MEGABYTES STATUS" prints that many megabytes of numbered 100-byte
  * lines to System.out and then calls System.exit(STATUS) right away (or
- * returns, for a negative STATUS); "eventlog" reports a set of entries.
+ * returns, for a negative STATUS); "eventlog" reports a set of entries;
+ * "warning FILE" makes the runtime warn on standard error between two
+ * lines of the application's, by loading a file that is no library;
+ * "text" prints a line that is not ASCII.
  */
 public class Main {
     public static void main(String[] args) throws Exception {
@@ -17,6 +20,18 @@ public class Main {
             bulk(Long.parseLong(args[1]) * 1024 * 1024, Integer.parseInt(args[2]));
         } else if (args[0].equals("eventlog")) {
             eventLog();
+        } else if (args[0].equals("warning")) {
+            System.err.println("err before");
+            try {
+                // The runtime checks the file's stack flags before it tries
+                // to load it, and warns when it finds none.
+                System.load(args[1]);
+            } catch (UnsatisfiedLinkError expected) {
+                // not a library
+            }
+            System.err.println("err after");
+        } else if (args[0].equals("text")) {
+            System.out.println("Gr\u00fc\u00dfe \u65e5\u672c");
         }
     }
 

@@ -1,0 +1,10 @@
+package scanned;
+
+import org.junit.jupiter.api.Test;
+
+/** Found by the JUnit console launcher when it scans the package. */
+public class ThirdTest {
+    @Test
+    void passes() {
+    }
+}

@@ -1,0 +1,5 @@
+package signed;
+
+/** A class of a jar that the build signs. */
+public class Signed {
+}

@@ -1,0 +1,176 @@
+// The runtime's splash library on Windows, under Wine: found beside the
+// runtime's virtual machine library, loaded (with the PATH retry), and fed
+// the splash file or the built-in image. No Windows runtime can exist here,
+// so stand-in splashscreen.dll files record what the launcher called; a
+// stand-in jvm.dll beside them then fails creation, and the console launcher
+// says so on standard error.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/files.h"
+#include "support/jdks.h"
+#include "support/packaging.h"
+
+namespace xoq {
+namespace testing {
+namespace {
+
+const Target kConsole = Target::kWindowsConsole;
+
+std::string standinFile(const std::string& folder, const std::string& name) {
+  return std::string(XOQ_BUILD_DIR) + "/windows/standins/" + folder + "/" + name;
+}
+
+class WindowsRuntimeSplash : public ::testing::Test {
+ protected:
+  // A runtime in rt\: bin\server\jvm.dll and, unless `variant` is empty,
+  // bin\splashscreen.dll of that stand-in variant.
+  void makeRuntime(const std::string& variant) {
+    writeFile(dir_.file("rt/bin/server/jvm.dll"), readFile(standinFile("create", "jvm.dll")));
+    if (!variant.empty()) {
+      writeFile(dir_.file("rt/bin/splashscreen.dll"), readFile(standinFile("splash-" + variant, "splashscreen.dll")));
+    }
+  }
+
+  ProcessResult launch(const std::string& config, const std::vector<std::string>& xoqpackArguments = {}) {
+    const std::string exe = packageWith(
+        kConsole, dir_.file("app.exe"),
+        "mainclass app.Main\r\njre_order c\r\njvmdll rt\\bin\\server\\jvm.dll\r\n" + config, xoqpackArguments);
+    EXPECT_FALSE(exe.empty());
+    RunOptions options;
+    options.workingDirectory = dir_.path();
+    options.setEnv["XOQ_STANDIN_SPLASH_RECORD"] = launcherPath(kConsole, dir_.file("splash.txt"));
+    options.setEnv["XOQ_STANDIN_RECORD"] = launcherPath(kConsole, dir_.file("jvm.txt"));
+    options.unsetEnv = {"JRE_HOME", "JAVA_HOME"};
+    std::remove(dir_.file("splash.txt").c_str());
+    std::remove(dir_.file("jvm.txt").c_str());
+    return runExecutable(kConsole, exe, {}, options);
+  }
+
+  std::map<std::string, std::string> splashRecord() { return parseKeyValues(readFile(dir_.file("splash.txt"))); }
+
+  static std::string describe(const ProcessResult& result) {
+    return "exit " + std::to_string(result.exitCode) + "\nstderr:\n" + result.err;
+  }
+
+  // The console launcher's fatal messages ("caption: text" lines): only the
+  // stand-in runtime's failure, nothing about the splash.
+  static void expectOnlyTheRuntimeMessage(const ProcessResult& result) {
+    std::string messages;
+    std::istringstream lines(result.err);
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind("Error: ", 0) == 0) messages += line + "\n";
+    }
+    EXPECT_EQ(messages, "Error: Java Virtual Machine starts failed.\r\n") << describe(result);
+  }
+
+  TempDir dir_;
+};
+
+TEST_F(WindowsRuntimeSplash, SplashFileIsShownThroughTheLibraryBesideTheRuntime) {
+  makeRuntime("complete");
+  writeFile(dir_.file("images/logo.png"), "\x89PNG not really");
+  const ProcessResult result = launch("splash images\\logo.png\r\n");
+  // The launch goes on after the splash: the stand-in runtime then fails.
+  EXPECT_EQ(result.exitCode, 4) << describe(result);
+  EXPECT_TRUE(traced(result, "splash library " + launcherPath(kConsole, dir_.path()) +
+                                 "\\rt\\bin\\server\\../splashscreen.dll: found"))
+      << describe(result);
+  std::map<std::string, std::string> record = splashRecord();
+  EXPECT_EQ(record["calls"], "SplashInit,SplashLoadFile");
+  EXPECT_EQ(record["file"], launcherPath(kConsole, dir_.file("images")) + "\\logo.png");
+}
+
+TEST_F(WindowsRuntimeSplash, BuiltInImageIsShownWhenTheSplashKeyNamesNoFile) {
+  makeRuntime("complete");
+  std::string jpeg = "\xFF\xD8\xFF\xE0";
+  for (int i = 0; i < 1000; ++i) jpeg += static_cast<char>(i * 7);
+  writeFile(dir_.file("logo.jpg"), jpeg);
+  const ProcessResult result = launch("splash missing.png\r\n", {"--splash-image", dir_.file("logo.jpg")});
+  EXPECT_EQ(result.exitCode, 4) << describe(result);
+  std::map<std::string, std::string> record = splashRecord();
+  EXPECT_EQ(record["calls"], "SplashInit,SplashLoadMemory");
+  EXPECT_EQ(record["memory.size"], "1004");
+  EXPECT_EQ(record["memory.first"], "ffd8ffe000070e15");
+
+  // Both: the file wins.
+  writeFile(dir_.file("logo.png"), "image");
+  launch("splash logo.png\r\n", {"--splash-image", dir_.file("logo.jpg")});
+  EXPECT_EQ(splashRecord()["calls"], "SplashInit,SplashLoadFile");
+}
+
+TEST_F(WindowsRuntimeSplash, NoImageOrNoEntryPointMeansNoSplash) {
+  {
+    SCOPED_TRACE("splash names no file, no built-in image");
+    makeRuntime("complete");
+    const ProcessResult result = launch("splash missing.png\r\n");
+    EXPECT_EQ(result.exitCode, 4) << describe(result);
+    std::map<std::string, std::string> record = splashRecord();
+    EXPECT_EQ(record["loaded"], "yes");
+    EXPECT_EQ(record.count("calls"), 0u) << readFile(dir_.file("splash.txt"));
+  }
+  {
+    SCOPED_TRACE("a directory is no image");
+    writeFile(dir_.file("images/inside.txt"), "x");
+    const ProcessResult result = launch("splash images\r\n");
+    EXPECT_EQ(splashRecord().count("calls"), 0u) << readFile(dir_.file("splash.txt"));
+  }
+  {
+    SCOPED_TRACE("library without SplashLoadFile");
+    makeRuntime("without-load-file");
+    writeFile(dir_.file("logo.png"), "image");
+    const ProcessResult result = launch("splash logo.png\r\n");
+    EXPECT_EQ(result.exitCode, 4) << describe(result);
+    EXPECT_EQ(splashRecord()["loaded"], "yes");
+    EXPECT_EQ(splashRecord().count("calls"), 0u) << readFile(dir_.file("splash.txt"));
+    EXPECT_TRUE(traced(result, "an entry point is missing; no splash")) << describe(result);
+    expectOnlyTheRuntimeMessage(result);
+  }
+}
+
+TEST_F(WindowsRuntimeSplash, LibraryNeedingItsFolderLoadsAfterThePathRetry) {
+  makeRuntime("needs-path");
+  writeFile(dir_.file("rt/bin/xoqdep.dll"), readFile(standinFile("dependency", "xoqdep.dll")));
+  writeFile(dir_.file("logo.png"), "image");
+  const ProcessResult result = launch("splash logo.png\r\n");
+  EXPECT_EQ(result.exitCode, 4) << describe(result);
+  const std::string bin = launcherPath(kConsole, dir_.path()) + "\\rt\\bin\\server\\../";
+  EXPECT_TRUE(traced(result, "splash library did not load; retrying with " + bin + " on the search path"))
+      << describe(result);
+  std::map<std::string, std::string> record = splashRecord();
+  EXPECT_EQ(record["dependency"], "42");
+  EXPECT_EQ(record["calls"], "SplashInit,SplashLoadFile");
+  const std::string path = record["PATH"];
+  ASSERT_GE(path.size(), bin.size() + 1);
+  EXPECT_EQ(path.substr(path.size() - bin.size() - 1), ";" + bin);
+  // The extension stays for the runtime, which runs in the same process.
+  const std::string runtimePath = parseKeyValues(readFile(dir_.file("jvm.txt")))["PATH"];
+  EXPECT_NE(runtimePath.find(";" + bin), std::string::npos) << runtimePath;
+
+  // Without its dependency anywhere: no splash, no message about it.
+  std::remove(dir_.file("rt/bin/xoqdep.dll").c_str());
+  const ProcessResult without = launch("splash logo.png\r\n");
+  EXPECT_EQ(without.exitCode, 4) << describe(without);
+  EXPECT_EQ(splashRecord().count("calls"), 0u);
+  EXPECT_TRUE(traced(without, "cannot be loaded")) << describe(without);
+  expectOnlyTheRuntimeMessage(without);
+}
+
+TEST_F(WindowsRuntimeSplash, RuntimeWithoutSplashLibraryFallsBackToTheBitmap) {
+  makeRuntime("");
+  writeFile(dir_.file("logo.png"), "image");
+  const ProcessResult result = launch("splash logo.png\r\n");
+  EXPECT_EQ(result.exitCode, 4) << describe(result);
+  EXPECT_TRUE(traced(result, "splashscreen.dll: not there")) << describe(result);
+  EXPECT_TRUE(traced(result, "no splash bitmap; no splash")) << describe(result);
+  EXPECT_EQ(readFile(dir_.file("splash.txt")), "");
+}
+
+}  // namespace
+}  // namespace testing
+}  // namespace xoq
