@@ -17,6 +17,8 @@ class Libraries {
         Main.report("mr.resourceEntry", Main.entryOf(resource));
         Main.report("mr.classEntry", Main.entryOf(loader.getResource("mr/Versioned.class")));
         Main.report("mr.resources", Collections.list(loader.getResources("mr/which.txt")).size());
+        // A package's directory is the base one, whatever versions hold.
+        Main.report("mr.directory", Main.entryOf(loader.getResource("mr/")));
     }
 
     // Through reflection, as an application that logs would call it;
