@@ -91,21 +91,26 @@ bool tryUrlEntryPaths(const NameForms& forms, void* argument, bool (*attempt)(st
   }
   // The text may have been percent-encoded on its way through the runtime.
   const std::string decoded = urlDecode(narrow);
-  return decoded != narrow && decoded.size() >= 4 && attempt(std::string_view(decoded).substr(4), argument);
+  if (decoded != narrow && decoded.size() >= 4 && attempt(std::string_view(decoded).substr(4), argument)) return true;
+  // Escaped as a URI escapes it, where a '+' is a '+': the class loader's
+  // own URLs, and a path's URI, for a name with a '+' and a blank or '%'.
+  const std::string unescaped = urlDecode(narrow, false);
+  return unescaped != narrow && unescaped != decoded && unescaped.size() >= 4 &&
+         attempt(std::string_view(unescaped).substr(4), argument);
 }
 
 bool isRefusedClassFile(const std::string& name) {
   return endsWithIgnoringCase(name, ".class") && !classFilesReadable();
 }
 
-std::string urlDecode(const std::string& text) {
+std::string urlDecode(const std::string& text, bool formEncoded) {
   std::string decoded;
   decoded.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
-    if (c == '+') {
+    if (c == '+' && formEncoded) {
       decoded += ' ';
-    } else if (c == '%' && i + 1 < text.size() && text[i + 1] == '%') {
+    } else if (c == '%' && formEncoded && i + 1 < text.size() && text[i + 1] == '%') {
       decoded += '%';
       ++i;
     } else if (c == '%' && i + 2 < text.size() && hexDigitValue(text[i + 1]) >= 0 && hexDigitValue(text[i + 2]) >= 0) {
@@ -121,22 +126,19 @@ std::string urlDecode(const std::string& text) {
 jobject makeResourceUrl(JNIEnv* env, const std::string& path, bool usedUtf8) {
   jobject urlHandler = handler(env);
   if (urlHandler == nullptr) return nullptr;
-  jclass urlClass = env->FindClass("java/net/URL");
-  jmethodID constructor =
-      urlClass != nullptr
-          ? env->GetMethodID(urlClass, "<init>", "(Ljava/net/URL;Ljava/lang/String;Ljava/net/URLStreamHandler;)V")
-          : nullptr;
-  if (constructor == nullptr) {
+  // Handler escapes the names as it makes the URL.
+  jclass handlerClass = env->GetObjectClass(urlHandler);
+  jmethodID entryUrl = env->GetMethodID(handlerClass, "entryUrl", "(Ljava/lang/String;)Ljava/net/URL;");
+  env->DeleteLocalRef(handlerClass);
+  if (entryUrl == nullptr) {
     describeAndClear(env);
-    if (urlClass != nullptr) env->DeleteLocalRef(urlClass);
     return nullptr;
   }
   const std::string text = "xoq:" + path;
   jstring javaText = usedUtf8 ? newStringFromUtf8(env, text) : newStringFromNarrow(env, text);
-  jobject url = javaText != nullptr ? env->NewObject(urlClass, constructor, nullptr, javaText, urlHandler) : nullptr;
+  jobject url = javaText != nullptr ? env->CallObjectMethod(urlHandler, entryUrl, javaText) : nullptr;
   if (url == nullptr) describeAndClear(env);
   if (javaText != nullptr) env->DeleteLocalRef(javaText);
-  env->DeleteLocalRef(urlClass);
   return url;
 }
 

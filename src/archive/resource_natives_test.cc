@@ -18,6 +18,9 @@ TEST(UrlDecode, EscapesPlusAndPercent) {
   EXPECT_EQ(urlDecode("%41%6a%6A"), "Ajj");
   EXPECT_EQ(urlDecode("%C3%A9"), "\xC3\xA9");
   EXPECT_EQ(urlDecode("plain"), "plain");
+  // As a URI escapes: '+' and "%%" are what they are.
+  EXPECT_EQ(urlDecode("100%25%20+%20more.txt", false), "100% + more.txt");
+  EXPECT_EQ(urlDecode("a%%41", false), "a%A");
 }
 
 TEST(UrlDecode, PercentWithoutTwoDigitsStaysAndNothingIsReadPastTheEnd) {

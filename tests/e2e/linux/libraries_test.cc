@@ -168,13 +168,15 @@ TEST_P(Libraries, FileSystemListsWhatJarFileLists) {
     EXPECT_GT(std::stoi(values["walk.lib/log4j-api.jar.count"]), 200);
     EXPECT_EQ(values["walk.directory"],
               "xoq:lib/compat.jar!compat/ [100% + more.txt, Attached.class, FileSystemChecks.class, Libraries.class, "
-              "Main.class, UrlChecks$1.class, UrlChecks.class, data.txt, name with space.txt]");
+              "Main.class, UrlChecks$1.class, UrlChecks.class, a%41.txt, data.txt, name with space.txt, x#y.txt]");
     EXPECT_EQ(values["walk.read"], "data from the compat jar true");
     EXPECT_EQ(values["walk.classFile"], "refused");
     EXPECT_EQ(values["walk.write"], "read-only");
     EXPECT_EQ(values["walk.missing"], "false");
     EXPECT_EQ(values["walk.newFileSystem"], "true");
     EXPECT_EQ(values["walk.top"], "true true");
+    EXPECT_EQ(values["walk.stream"], "opened, refused, ends when closed, no iterator after close") << describe();
+    EXPECT_EQ(values["walk.stream"], values["walk.zipStream"]);
   }
 }
 
@@ -208,8 +210,19 @@ TEST_P(Libraries, UrlRoundTripsOnEveryKindOfThread) {
                {compat("compat.jar") + "=lib/compat.jar", compat("mr.jar") + "=lib/mr.jar"});
     ASSERT_EQ(result_.exitCode, 0) << describe();
     for (const char* thread : {"roundtrip.main", "roundtrip.thread", "roundtrip.attached"}) {
-      EXPECT_EQ(values[thread], "8 urls, failed: []") << thread << " " << mode << describe();
+      EXPECT_EQ(values[thread], "10 urls, failed: []") << thread << " " << mode << describe();
     }
+  }
+  // Names are escaped as java -cp escapes them in its jar URLs: a '%' in a
+  // name never reads as the start of an escape, a '#' never as a fragment.
+  std::map<std::string, std::string> values =
+      launch("mainclass compat.Main\r\nproperty compat.checks=escapes\r\n", {compat("compat.jar") + "=lib/compat.jar"});
+  const std::map<std::string, std::string> java = javaCp(compat("compat.jar"), {"-Dcompat.checks=escapes"});
+  EXPECT_EQ(values["escapes.compat/a%41.txt"], "compat/a%2541.txt") << describe();
+  EXPECT_EQ(values["escapes.compat/x#y.txt"], "compat/x%23y.txt");
+  for (const char* name : {"name with space.txt", "100% + more.txt", "a%41.txt", "x#y.txt"}) {
+    const std::string key = std::string("escapes.compat/") + name;
+    EXPECT_EQ(values[key], java.at(key)) << key;
   }
 }
 
