@@ -404,11 +404,6 @@ class EntrySearch {
     info.time = node.zip_.modificationTime(entry);
     return true;
   }
-
-  static int32_t findForRelease(const ArchiveNode& node, std::string_view name, int32_t release,
-                                std::string* versioned) {
-    return node.findForRelease(name, release, versioned);
-  }
 };
 
 bool readEntryBytes(const ArchiveNode& node, std::string_view name, bool searchNested, EntryAllocator allocate,
@@ -426,7 +421,7 @@ bool findEntryPaths(const ArchiveNode& node, std::string_view name, std::string&
   const size_t bang = name.find('!');
   if (bang == std::string_view::npos) {
     std::string versioned;
-    if (EntrySearch::findForRelease(node, name, release, &versioned) >= 0) {
+    if (node.findForRelease(name, release, &versioned) >= 0) {
       const std::string found = versioned.empty() ? std::string(name) : versioned;
       std::string path = prefix.empty() ? found : prefix + "!" + found;
       if (report == nullptr) {

@@ -70,12 +70,6 @@ jobject callSuper(JNIEnv* env, jobject self, const char* name, const char* signa
   return result;
 }
 
-void slashes(std::string& path) {
-  for (char& c : path) {
-    if (c == '\\') c = '/';
-  }
-}
-
 void collectPath(void* argument, const std::string& entryPath) {
   static_cast<std::vector<std::string>*>(argument)->push_back(entryPath);
 }
@@ -198,8 +192,7 @@ JNIEXPORT jobject JNICALL Java_com_tarvolin_xoq_HolvaneClassLoader_findResource(
     usedUtf8 = found;
   }
   if (found) {
-    slashes(path);
-    return makeResourceUrl(env, path, usedUtf8);
+    return makeResourceUrl(env, withSlashes(path), usedUtf8);
   }
   return callSuper(env, self, "findResource", "(Ljava/lang/String;)Ljava/net/URL;", name);
 }
@@ -231,9 +224,8 @@ JNIEXPORT jobject JNICALL Java_com_tarvolin_xoq_HolvaneClassLoader_findResources
   findEntryPaths(archive, forms.narrow, unused, std::string(), collectPath, &narrowPaths, release);
   if (forms.differ()) findEntryPaths(archive, forms.utf8, unused, std::string(), collectPath, &utf8Paths, release);
   for (int pass = 0; pass < 2; ++pass) {
-    for (std::string path : pass == 0 ? narrowPaths : utf8Paths) {
-      slashes(path);
-      jobject url = makeResourceUrl(env, path, pass == 1);
+    for (const std::string& path : pass == 0 ? narrowPaths : utf8Paths) {
+      jobject url = makeResourceUrl(env, withSlashes(path), pass == 1);
       env->CallBooleanMethod(vector, add, url);  // a null URL is added too
       if (url != nullptr) env->DeleteLocalRef(url);
     }
@@ -283,10 +275,8 @@ JNIEXPORT jbyteArray JNICALL Java_com_tarvolin_xoq_Handler_loadResourceData(JNIE
   // refusal is traced with the key that allows it.
   if (isRefusedClassFile(narrow)) {
     if (traceEnabled()) {
-      std::string asGiven = narrow;
-      slashes(asGiven);
       trace("resource %s: a class file, read as empty: \"compatible true\" in the configuration allows it",
-            asGiven.c_str());
+            withSlashes(narrow).c_str());
     }
     return env->NewByteArray(0);
   }

@@ -41,6 +41,9 @@ TEST(MultiReleaseVersion, AsJarFileTakesItFromTheRuntimesProperties) {
   EXPECT_EQ(releaseFromProperties("25", "5", ""), 8);
   EXPECT_EQ(releaseFromProperties("17", "30", ""), 17);
   EXPECT_EQ(releaseFromProperties("17", "", "false"), 0);
+  // "force" makes every JarFile versioned as the class path's already are.
+  EXPECT_EQ(releaseFromProperties("25", "", "force"), 25);
+  EXPECT_EQ(releaseFromProperties("25", "10", "force"), 10);
   EXPECT_EQ(releaseFromProperties("", "", ""), 0);
 }
 

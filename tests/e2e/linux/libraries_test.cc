@@ -233,12 +233,22 @@ TEST_P(Libraries, CodeSourceNamesTheExecutableWhenAsked) {
       launch("mainclass compat.Main\r\nproperty compat.checks=codesource\r\n", files);
   EXPECT_EQ(values["codesource.location"], "null") << describe();
   EXPECT_EQ(values["codesource.signer"], "none") << describe();
+  EXPECT_EQ(values["codesource.domains"], "true true");
+  EXPECT_EQ(values["codesource.added"], "none");
   values =
       launch("mainclass compat.Main\r\nproperty compat.checks=codesource\r\ncodesource true\r\n", files, "sourced");
   EXPECT_EQ(values["codesource.location"], "file:" + exe_) << describe();
   EXPECT_EQ(values["codesource.file"], exe_);
-  EXPECT_EQ(values["codesource.sameDomain"], "true");
+  // Signers per class, as java -cp gives them: the class added to the
+  // signed jar after signing is refused beside the signed ones.
+  EXPECT_EQ(values["codesource.domains"], "true false");
   EXPECT_EQ(values["codesource.signer"], "CN=xoq test signer");
+  EXPECT_EQ(values["codesource.added"], "java.lang.SecurityException");
+  const std::map<std::string, std::string> java =
+      javaCp(compat("compat.jar") + ":" + compat("signed.jar"), {"-Dcompat.checks=codesource"});
+  for (const char* key : {"codesource.domains", "codesource.signer", "codesource.added"}) {
+    EXPECT_EQ(values[key], java.at(key)) << key;
+  }
 }
 
 TEST_P(Libraries, SeventyThousandFilesAndAJarOfSeventyThousandEntries) {

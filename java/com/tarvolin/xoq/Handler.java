@@ -37,8 +37,8 @@ public class Handler extends URLStreamHandler {
     protected URLConnection openConnection(URL url) {
         final Handler handler = this;
         final String text = url.toString();
-        // What a jar connection tells of its entry: the entry's own size and
-        // time, read from the archive's directory on first need.
+        // The entry's own size and time, read from the archive's directory
+        // on first need (a jar connection tells the jar file's time).
         return new URLConnection(url) {
             private EntryInfo info;
             private boolean infoRead;

@@ -17,7 +17,6 @@ import java.nio.file.NoSuchFileException;
 import java.nio.file.NotDirectoryException;
 import java.nio.file.OpenOption;
 import java.nio.file.Path;
-import java.nio.file.ProviderMismatchException;
 import java.nio.file.ReadOnlyFileSystemException;
 import java.nio.file.StandardOpenOption;
 import java.nio.file.attribute.BasicFileAttributeView;
@@ -124,10 +123,7 @@ public final class XoqFileSystemProvider extends FileSystemProvider {
     }
 
     private static XoqPath check(Path path) {
-        if (!(path instanceof XoqPath)) {
-            throw new ProviderMismatchException();
-        }
-        XoqPath xoqPath = (XoqPath) path;
+        XoqPath xoqPath = XoqPath.check(path);
         xoqPath.getFileSystem().checkOpen();
         return xoqPath;
     }
