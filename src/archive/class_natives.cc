@@ -75,8 +75,7 @@ jclass defineFromArchive(JNIEnv* env, jobject self, jstring name, bool searchNes
   if (bytes != nullptr && withPackage) definePackageIfAbsent(env, loaderClass, self, name);
   // With a code source, the class is defined with the code source of its
   // entry; the loader keeps one protection domain per code source.
-  jobject source =
-      bytes != nullptr && withCodeSource ? codeSourceFor(env, loaderClass, self, location) : nullptr;
+  jobject source = bytes != nullptr && withCodeSource ? codeSourceFor(env, loaderClass, self, location) : nullptr;
   jmethodID defineWithSource =
       source != nullptr ? env->GetMethodID(loaderClass, "defineClass",
                                            "(Ljava/lang/String;[BIILjava/security/CodeSource;)Ljava/lang/Class;")

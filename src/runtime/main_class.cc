@@ -62,10 +62,9 @@ bool dispatchUncaughtException(JNIEnv* env) {
   jclass handlerClass = threadClass != nullptr ? env->FindClass("java/lang/Thread$UncaughtExceptionHandler") : nullptr;
   jmethodID currentThread =
       handlerClass != nullptr ? env->GetStaticMethodID(threadClass, "currentThread", "()Ljava/lang/Thread;") : nullptr;
-  jmethodID getHandler =
-      currentThread != nullptr ? env->GetMethodID(threadClass, "getUncaughtExceptionHandler",
-                                                  "()Ljava/lang/Thread$UncaughtExceptionHandler;")
-                               : nullptr;
+  jmethodID getHandler = currentThread != nullptr ? env->GetMethodID(threadClass, "getUncaughtExceptionHandler",
+                                                                     "()Ljava/lang/Thread$UncaughtExceptionHandler;")
+                                                  : nullptr;
   jmethodID uncaught = getHandler != nullptr ? env->GetMethodID(handlerClass, "uncaughtException",
                                                                 "(Ljava/lang/Thread;Ljava/lang/Throwable;)V")
                                              : nullptr;
@@ -75,7 +74,7 @@ bool dispatchUncaughtException(JNIEnv* env) {
     env->CallVoidMethod(handler, uncaught, thread, thrown);
     clearPendingException(env, true);
   } else {
-    // Nobody to hand it to: printed as before.
+    // Nobody to hand it to: the runtime prints it.
     clearPendingException(env, false);
     env->Throw(thrown);
     clearPendingException(env, true);
