@@ -106,7 +106,9 @@ TEST_P(Libraries, MultiReleaseJarsAsJarFileServesThem) {
   const std::map<std::string, std::string> java = javaCp(classPath, {"-Dcompat.checks=multirelease"});
   for (const char* key : keys) EXPECT_EQ(values[key], java.at(key)) << key;
   const std::string version = jdkVersion(GetParam());
-  if (!version.empty() && std::stoi(version) >= 25) EXPECT_EQ(values["mr.directory"], java.at("mr.directory"));
+  if (!version.empty() && std::stoi(version) >= 25) {
+    EXPECT_EQ(values["mr.directory"], java.at("mr.directory"));
+  }
 
   // The runtime's jdk.util.jar.version lowers the version served, in the
   // other loader mode too.
