@@ -169,8 +169,9 @@ TEST_P(Libraries, FileSystemListsWhatJarFileLists) {
     }
     EXPECT_GT(std::stoi(values["walk.lib/log4j-api.jar.count"]), 200);
     EXPECT_EQ(values["walk.directory"],
-              "xoq:lib/compat.jar!compat/ [100% + more.txt, Attached.class, FileSystemChecks.class, Libraries.class, "
-              "Main.class, UrlChecks$1.class, UrlChecks.class, a%41.txt, data.txt, name with space.txt, x#y.txt]");
+              "xoq:lib/compat.jar!compat/ [100% + more.txt, Attached.class, FileSystemChecks$1.class, "
+              "FileSystemChecks.class, Libraries.class, Main.class, UrlChecks$1.class, UrlChecks.class, a%41.txt, "
+              "data.txt, name with space.txt, x#y.txt]");
     EXPECT_EQ(values["walk.read"], "data from the compat jar true");
     EXPECT_EQ(values["walk.classFile"], "refused");
     EXPECT_EQ(values["walk.write"], "read-only");

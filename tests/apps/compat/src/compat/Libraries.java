@@ -46,12 +46,15 @@ class Libraries {
                 + (Main.class.getProtectionDomain() == signed.getProtectionDomain()));
         Main.report("codesource.signer", signerOf(signed));
         // A class that the signature does not cover has no signers, and a
-        // package of signed classes refuses it.
+        // package of signed classes refuses it (the launcher's loader
+        // reports the refusal as the cause of a ClassNotFoundException).
         String added;
         try {
             added = signerOf(Class.forName("signed.Added", false, loader));
         } catch (SecurityException e) {
             added = e.getClass().getName();
+        } catch (ClassNotFoundException e) {
+            added = String.valueOf(e.getCause() == null ? e : e.getCause().getClass().getName());
         }
         Main.report("codesource.added", added);
     }
