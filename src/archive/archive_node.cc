@@ -52,11 +52,13 @@ bool startsWithPath(std::string_view name, std::string_view prefix) {
 
 constexpr std::string_view kVersionsDirectory = "META-INF/versions/";
 
-// The version of a name under META-INF/versions/N/, or 0.
+// The version of a name under META-INF/versions/N/, or 0. A number written
+// with a leading zero ("09") names no version, as java.util.jar reads it.
 uint32_t versionOf(std::string_view name) {
   if (!startsWithPath(name, kVersionsDirectory)) return 0;
   uint32_t version = 0;
   size_t i = kVersionsDirectory.size();
+  if (i < name.size() && name[i] == '0') return 0;
   for (; i < name.size() && name[i] >= '0' && name[i] <= '9' && version <= 0xFFFF; ++i) {
     version = version * 10 + static_cast<uint32_t>(name[i] - '0');
   }
@@ -183,6 +185,9 @@ void ArchiveNode::readVersions() {
     const IndexSlot& slot = index_[i];
     if (slot.nameLength <= kVersionsDirectory.size()) continue;
     const std::string_view name = slotName(slot);
+    // A directory entry is no version of anything: META-INF/versions/11/p/
+    // standing in for p/ would hide every base entry below p/ from a walk.
+    if (normalised(name.back()) == '\\') continue;
     const uint32_t version = versionOf(name);
     if (version < static_cast<uint32_t>(kFirstVersionedRelease) || version > 0xFFFF) continue;
     // The name it stands in for starts after "META-INF/versions/N/".
@@ -399,11 +404,6 @@ class EntrySearch {
     info.time = node.zip_.modificationTime(entry);
     return true;
   }
-
-  static int32_t findForRelease(const ArchiveNode& node, std::string_view name, int32_t release,
-                                std::string* versioned) {
-    return node.findForRelease(name, release, versioned);
-  }
 };
 
 bool readEntryBytes(const ArchiveNode& node, std::string_view name, bool searchNested, EntryAllocator allocate,
@@ -421,7 +421,7 @@ bool findEntryPaths(const ArchiveNode& node, std::string_view name, std::string&
   const size_t bang = name.find('!');
   if (bang == std::string_view::npos) {
     std::string versioned;
-    if (EntrySearch::findForRelease(node, name, release, &versioned) >= 0) {
+    if (node.findForRelease(name, release, &versioned) >= 0) {
       const std::string found = versioned.empty() ? std::string(name) : versioned;
       std::string path = prefix.empty() ? found : prefix + "!" + found;
       if (report == nullptr) {

@@ -103,6 +103,11 @@ class ArchiveNode {
   const uint8_t* bytes() const { return zip_.data(); }
   size_t byteCount() const { return zip_.size(); }
 
+  /// The position of this archive's own entry `name` ('\\' separators), its
+  /// versioned entry for `release` in a multi-release jar (whose name goes
+  /// to `versioned` when given), or -1.
+  int32_t findForRelease(std::string_view name, int32_t release, std::string* versioned) const;
+
  private:
   // Eight bytes, so that a lookup's bisection touches as little memory as
   // it can: the position's high 16 bits, which only an archive of more than
@@ -132,7 +137,6 @@ class ArchiveNode {
   void openNestedArchives();
   std::unique_ptr<ArchiveNode> openChild(const ZipEntry& entry, std::string_view name);
   bool extractAt(int32_t position, std::string_view name, EntryAllocator allocate, void* argument) const;
-  int32_t findForRelease(std::string_view name, int32_t release, std::string* versioned) const;
   template <typename Slot>
   std::string_view slotName(const Slot& slot) const {
     return std::string_view(reinterpret_cast<const char*>(zip_.data()) + slot.nameOffset, slot.nameLength);

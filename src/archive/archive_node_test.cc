@@ -242,6 +242,10 @@ std::string multiReleaseJar(const std::string& manifest) {
       .stored("META-INF/versions/30/p/A.class", "A 30")
       .stored("META-INF/versions/9/META-INF/x.txt", "x 9")
       .stored("META-INF/x.txt", "x base")
+      .directory("p/")
+      .directory("META-INF/versions/11/p/")
+      .stored("META-INF/versions/011/p/B.class", "B 011")
+      .stored("META-INF/versions/0/p/B.class", "B 0")
       .build();
 }
 
@@ -276,6 +280,9 @@ TEST(MultiRelease, VersionedEntriesForTheRunningRelease) {
   EXPECT_EQ(readForRelease(*node, "p\\A.class", 17, &location), "A 11");
   EXPECT_EQ(location.archive, "lib\\mr.jar");
   EXPECT_EQ(location.name, "META-INF/versions/11/p/A.class");
+  // A versioned directory stands for nothing: the base directory is found.
+  EXPECT_EQ(readForRelease(*node, "p/", 17, &location), "");
+  EXPECT_EQ(location.name, "p/");
   EXPECT_EQ(readForRelease(*node, "top.txt", 17, &location), "top");
   EXPECT_EQ(location.archive, "");
   EXPECT_EQ(location.name, "top.txt");

@@ -41,23 +41,23 @@ jbyteArray readClassFile(JNIEnv* env, jstring name, bool searchNested, EntryLoca
   return bytes;
 }
 
-// The code source that the loader gives the classes of the archive at entry
-// path `archive` ('/' separators; empty for the top of the payload), through
-// its codeSourceFor(String); null when the loader has none to give.
-jobject codeSourceFor(JNIEnv* env, jclass loaderClass, jobject loader, const std::string& archive) {
-  jmethodID method = env->GetMethodID(loaderClass, "codeSourceFor", "(Ljava/lang/String;)Ljava/security/CodeSource;");
+// The code source that the loader gives the class file at `location` (the
+// archive's entry path with '/' separators, empty for the top of the
+// payload, and the entry's name), through its codeSourceFor(String,
+// String); null when the loader has none to give.
+jobject codeSourceFor(JNIEnv* env, jclass loaderClass, jobject loader, const EntryLocation& location) {
+  jmethodID method = env->GetMethodID(loaderClass, "codeSourceFor",
+                                      "(Ljava/lang/String;Ljava/lang/String;)Ljava/security/CodeSource;");
   if (method == nullptr) {
     clearPendingException(env, false);
     return nullptr;
   }
-  std::string path = archive;
-  for (char& c : path) {
-    if (c == '\\') c = '/';
-  }
-  jstring text = newStringFromNarrow(env, path);
-  jobject source = text != nullptr ? env->CallObjectMethod(loader, method, text) : nullptr;
+  jstring archive = newStringFromNarrow(env, withSlashes(location.archive));
+  jstring entry = archive != nullptr ? newStringFromNarrow(env, location.name) : nullptr;
+  jobject source = entry != nullptr ? env->CallObjectMethod(loader, method, archive, entry) : nullptr;
   clearPendingException(env, true);
-  if (text != nullptr) env->DeleteLocalRef(text);
+  if (entry != nullptr) env->DeleteLocalRef(entry);
+  if (archive != nullptr) env->DeleteLocalRef(archive);
   return source;
 }
 
@@ -73,11 +73,9 @@ jclass defineFromArchive(JNIEnv* env, jobject self, jstring name, bool searchNes
   EntryLocation location;
   jbyteArray bytes = readClassFile(env, name, searchNested, withCodeSource || traceEnabled() ? &location : nullptr);
   if (bytes != nullptr && withPackage) definePackageIfAbsent(env, loaderClass, self, name);
-  // With a code source, the class is defined with the code source of the
-  // archive that holds it; the loader keeps one protection domain per code
-  // source.
-  jobject source =
-      bytes != nullptr && withCodeSource ? codeSourceFor(env, loaderClass, self, location.archive) : nullptr;
+  // With a code source, the class is defined with the code source of its
+  // entry; the loader keeps one protection domain per code source.
+  jobject source = bytes != nullptr && withCodeSource ? codeSourceFor(env, loaderClass, self, location) : nullptr;
   jmethodID defineWithSource =
       source != nullptr ? env->GetMethodID(loaderClass, "defineClass",
                                            "(Ljava/lang/String;[BIILjava/security/CodeSource;)Ljava/lang/Class;")

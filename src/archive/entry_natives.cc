@@ -109,10 +109,7 @@ JNIEXPORT jobjectArray JNICALL Java_com_tarvolin_xoq_Handler_listEntries(JNIEnv*
                            ? env->NewObjectArray(static_cast<jsize>(archive->entryCount()), stringClass, nullptr)
                            : nullptr;
   for (size_t i = 0; names != nullptr && i < archive->entryCount(); ++i) {
-    std::string name(archive->entryName(i));
-    for (char& c : name) {
-      if (c == '\\') c = '/';
-    }
+    const std::string name = withSlashes(std::string(archive->entryName(i)));
     // Names are UTF-8 when the entry says so or when they read as UTF-8
     // (as java.util.jar reads them); other bytes are the code page's.
     const bool utf8 = (archive->entry(i).flags & kFlagUtf8Name) != 0 || isWellFormedUtf8(name);

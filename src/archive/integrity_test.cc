@@ -8,6 +8,7 @@
 #include "archive/byte_order.h"
 #include "archive/sha256.h"
 #include "support/payload_builder.h"
+#include "support/zip_builder.h"
 
 namespace xoq {
 namespace {
@@ -91,10 +92,16 @@ class IntegrityValueTest : public ::testing::Test {
     appendLittle32(end, directoryOffset);
     appendLittle16(end, 0);
     archive += end;
-    testing::BuiltPayload built = testing::buildPayloadFile(image, "\xEF\xBB\xBFmainclass a.B\r\n", archive);
-    file_ = built.file;
+    image_ = image;
+    file_ = packaged(archive);
+  }
+
+  // The image with `archive` as its payload, sealed.
+  std::string packaged(const std::string& archive) {
+    testing::BuiltPayload built = testing::buildPayloadFile(image_, "\xEF\xBB\xBFmainclass a.B\r\n", archive);
     archiveLength_ = built.archiveLength;
-    seal(file_);
+    seal(built.file);
+    return built.file;
   }
 
   PayloadLayout layout(const std::string& file) const {
@@ -114,6 +121,7 @@ class IntegrityValueTest : public ::testing::Test {
     return verifyIntegrity(reinterpret_cast<const uint8_t*>(file.data()), layout(file));
   }
 
+  std::string image_;
   std::string file_;
   uint32_t archiveLength_ = 0;
 };
@@ -133,6 +141,26 @@ TEST_F(IntegrityValueTest, OneChangedByteInAnyCoveredRegionIsSeen) {
     std::string changed = file_;
     changed[position] = static_cast<char>(changed[position] ^ 0x01);
     EXPECT_FALSE(verifies(changed)) << position;
+  }
+}
+
+TEST_F(IntegrityValueTest, ChangedZip64EndRecordOrLocatorIsSeen) {
+  // More entries than the end record can count: the ZIP64 end record and
+  // its locator lie between the central directory and the end record.
+  testing::ZipBuilder builder;
+  for (size_t i = 0; i < 65536; ++i) builder.stored("e" + std::to_string(i), "");
+  const std::string file = packaged(builder.zip64End(testing::Zip64End::kArchiveOffset).build());
+  ASSERT_TRUE(verifies(file));
+  const PayloadLayout l = layout(file);
+  ASSERT_TRUE(l.fits);
+  const size_t locator = l.endRecord - 20;
+  const size_t record = locator - 56;
+  ASSERT_EQ(file.compare(record, 4, "PK\x06\x06"), 0);
+  ASSERT_EQ(file.compare(locator, 4, "PK\x06\x07"), 0);
+  for (size_t position : {record + 24, record + 32, record + 48, locator + 8}) {
+    std::string changed = file;
+    changed[position] = static_cast<char>(changed[position] ^ 0x01);
+    EXPECT_FALSE(verifies(changed)) << position - record;
   }
 }
 

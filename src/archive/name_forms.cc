@@ -44,4 +44,11 @@ NameForms makeEntryPathForms(JNIEnv* env, jstring text) {
   return forms;
 }
 
+std::string withSlashes(std::string path) {
+  for (char& c : path) {
+    if (c == '\\') c = '/';
+  }
+  return path;
+}
+
 }  // namespace xoq

@@ -33,6 +33,10 @@ NameForms makeNameForms(JNIEnv* env, jstring text);
 /// '/' turned into the archive's '\\'.
 NameForms makeEntryPathForms(JNIEnv* env, jstring text);
 
+/// An entry path or name in the archive's form with '/' for every '\\', as
+/// Java code sees it.
+std::string withSlashes(std::string path);
+
 }  // namespace xoq
 
 #endif  // XOQ_ARCHIVE_NAME_FORMS_H_

@@ -72,6 +72,9 @@ bool codeSourcesWanted() { return flag(codeSourceFlag, &ConfigStore::codeSource)
 
 int32_t releaseFromProperties(const std::string& specificationVersion, const std::string& jarVersion,
                               const std::string& enableMultiRelease) {
+  // "force" only makes JarFiles opened for the base version versioned as
+  // well; class path jars are versioned with "true" already, so it serves
+  // them as "true" does.
   if (enableMultiRelease == "false") return 0;
   // "1.8" and before: the number after "1."; from 9 on the feature itself.
   int32_t release = specificationVersion.compare(0, 2, "1.") == 0 ? leadingNumber(specificationVersion.substr(2))

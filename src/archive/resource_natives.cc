@@ -70,12 +70,6 @@ jobject callSuper(JNIEnv* env, jobject self, const char* name, const char* signa
   return result;
 }
 
-void slashes(std::string& path) {
-  for (char& c : path) {
-    if (c == '\\') c = '/';
-  }
-}
-
 void collectPath(void* argument, const std::string& entryPath) {
   static_cast<std::vector<std::string>*>(argument)->push_back(entryPath);
 }
@@ -91,21 +85,26 @@ bool tryUrlEntryPaths(const NameForms& forms, void* argument, bool (*attempt)(st
   }
   // The text may have been percent-encoded on its way through the runtime.
   const std::string decoded = urlDecode(narrow);
-  return decoded != narrow && decoded.size() >= 4 && attempt(std::string_view(decoded).substr(4), argument);
+  if (decoded != narrow && decoded.size() >= 4 && attempt(std::string_view(decoded).substr(4), argument)) return true;
+  // Escaped as a URI escapes it, where a '+' is a '+': the class loader's
+  // own URLs, and a path's URI, for a name with a '+' and a blank or '%'.
+  const std::string unescaped = urlDecode(narrow, false);
+  return unescaped != narrow && unescaped != decoded && unescaped.size() >= 4 &&
+         attempt(std::string_view(unescaped).substr(4), argument);
 }
 
 bool isRefusedClassFile(const std::string& name) {
   return endsWithIgnoringCase(name, ".class") && !classFilesReadable();
 }
 
-std::string urlDecode(const std::string& text) {
+std::string urlDecode(const std::string& text, bool formEncoded) {
   std::string decoded;
   decoded.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
-    if (c == '+') {
+    if (c == '+' && formEncoded) {
       decoded += ' ';
-    } else if (c == '%' && i + 1 < text.size() && text[i + 1] == '%') {
+    } else if (c == '%' && formEncoded && i + 1 < text.size() && text[i + 1] == '%') {
       decoded += '%';
       ++i;
     } else if (c == '%' && i + 2 < text.size() && hexDigitValue(text[i + 1]) >= 0 && hexDigitValue(text[i + 2]) >= 0) {
@@ -121,22 +120,19 @@ std::string urlDecode(const std::string& text) {
 jobject makeResourceUrl(JNIEnv* env, const std::string& path, bool usedUtf8) {
   jobject urlHandler = handler(env);
   if (urlHandler == nullptr) return nullptr;
-  jclass urlClass = env->FindClass("java/net/URL");
-  jmethodID constructor =
-      urlClass != nullptr
-          ? env->GetMethodID(urlClass, "<init>", "(Ljava/net/URL;Ljava/lang/String;Ljava/net/URLStreamHandler;)V")
-          : nullptr;
-  if (constructor == nullptr) {
+  // Handler escapes the names as it makes the URL.
+  jclass handlerClass = env->GetObjectClass(urlHandler);
+  jmethodID entryUrl = env->GetMethodID(handlerClass, "entryUrl", "(Ljava/lang/String;)Ljava/net/URL;");
+  env->DeleteLocalRef(handlerClass);
+  if (entryUrl == nullptr) {
     describeAndClear(env);
-    if (urlClass != nullptr) env->DeleteLocalRef(urlClass);
     return nullptr;
   }
   const std::string text = "xoq:" + path;
   jstring javaText = usedUtf8 ? newStringFromUtf8(env, text) : newStringFromNarrow(env, text);
-  jobject url = javaText != nullptr ? env->NewObject(urlClass, constructor, nullptr, javaText, urlHandler) : nullptr;
+  jobject url = javaText != nullptr ? env->CallObjectMethod(urlHandler, entryUrl, javaText) : nullptr;
   if (url == nullptr) describeAndClear(env);
   if (javaText != nullptr) env->DeleteLocalRef(javaText);
-  env->DeleteLocalRef(urlClass);
   return url;
 }
 
@@ -196,8 +192,7 @@ JNIEXPORT jobject JNICALL Java_com_tarvolin_xoq_HolvaneClassLoader_findResource(
     usedUtf8 = found;
   }
   if (found) {
-    slashes(path);
-    return makeResourceUrl(env, path, usedUtf8);
+    return makeResourceUrl(env, withSlashes(path), usedUtf8);
   }
   return callSuper(env, self, "findResource", "(Ljava/lang/String;)Ljava/net/URL;", name);
 }
@@ -229,9 +224,8 @@ JNIEXPORT jobject JNICALL Java_com_tarvolin_xoq_HolvaneClassLoader_findResources
   findEntryPaths(archive, forms.narrow, unused, std::string(), collectPath, &narrowPaths, release);
   if (forms.differ()) findEntryPaths(archive, forms.utf8, unused, std::string(), collectPath, &utf8Paths, release);
   for (int pass = 0; pass < 2; ++pass) {
-    for (std::string path : pass == 0 ? narrowPaths : utf8Paths) {
-      slashes(path);
-      jobject url = makeResourceUrl(env, path, pass == 1);
+    for (const std::string& path : pass == 0 ? narrowPaths : utf8Paths) {
+      jobject url = makeResourceUrl(env, withSlashes(path), pass == 1);
       env->CallBooleanMethod(vector, add, url);  // a null URL is added too
       if (url != nullptr) env->DeleteLocalRef(url);
     }
@@ -281,10 +275,8 @@ JNIEXPORT jbyteArray JNICALL Java_com_tarvolin_xoq_Handler_loadResourceData(JNIE
   // refusal is traced with the key that allows it.
   if (isRefusedClassFile(narrow)) {
     if (traceEnabled()) {
-      std::string asGiven = narrow;
-      slashes(asGiven);
       trace("resource %s: a class file, read as empty: \"compatible true\" in the configuration allows it",
-            asGiven.c_str());
+            withSlashes(narrow).c_str());
     }
     return env->NewByteArray(0);
   }

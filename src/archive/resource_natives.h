@@ -34,13 +34,15 @@ struct NameForms;
 /// Calls `attempt` with the entry path of a "xoq:" URL's text (the name
 /// forms of the text, '\\' separators) in the order in which the URL is read
 /// back: the narrow form, the UTF-8 form when it differs, the percent-decoded
-/// narrow form when decoding changes it; until `attempt` returns true. False
-/// when none did, or when the text is no "xoq:" URL.
+/// narrow form when decoding changes it, then the same with '+' kept; until
+/// `attempt` returns true. False when none did, or when the text is no
+/// "xoq:" URL.
 bool tryUrlEntryPaths(const NameForms& forms, void* argument, bool (*attempt)(std::string_view entryPath, void*));
 
-/// `text` with '+' as a space, "%%" as '%' and '%' with two hexadecimal
-/// digits as that byte; a '%' with fewer digits stays as it stands.
-std::string urlDecode(const std::string& text);
+/// `text` with '%' and two hexadecimal digits as that byte, and when
+/// `formEncoded` also '+' as a space and "%%" as '%'; a '%' with fewer
+/// digits stays as it stands.
+std::string urlDecode(const std::string& text, bool formEncoded = true);
 
 /// The java.net.URL for an entry path ('/'-separated bytes), read as UTF-8
 /// when `usedUtf8`, else in the process's code page. A local reference, or

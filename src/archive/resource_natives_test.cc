@@ -18,6 +18,9 @@ TEST(UrlDecode, EscapesPlusAndPercent) {
   EXPECT_EQ(urlDecode("%41%6a%6A"), "Ajj");
   EXPECT_EQ(urlDecode("%C3%A9"), "\xC3\xA9");
   EXPECT_EQ(urlDecode("plain"), "plain");
+  // As a URI escapes: '+' and "%%" are what they are.
+  EXPECT_EQ(urlDecode("100%25%20+%20more.txt", false), "100% + more.txt");
+  EXPECT_EQ(urlDecode("a%%41", false), "a%A");
 }
 
 TEST(UrlDecode, PercentWithoutTwoDigitsStaysAndNothingIsReadPastTheEnd) {
@@ -38,6 +41,9 @@ TEST(MultiReleaseVersion, AsJarFileTakesItFromTheRuntimesProperties) {
   EXPECT_EQ(releaseFromProperties("25", "5", ""), 8);
   EXPECT_EQ(releaseFromProperties("17", "30", ""), 17);
   EXPECT_EQ(releaseFromProperties("17", "", "false"), 0);
+  // "force" makes every JarFile versioned as the class path's already are.
+  EXPECT_EQ(releaseFromProperties("25", "", "force"), 25);
+  EXPECT_EQ(releaseFromProperties("25", "10", "force"), 10);
   EXPECT_EQ(releaseFromProperties("", "", ""), 0);
 }
 

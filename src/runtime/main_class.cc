@@ -49,6 +49,44 @@ jobject systemClassLoader(JNIEnv* env) {
   return loader;
 }
 
+// Hands the exception pending on this thread to the thread's uncaught-
+// exception handler, as the runtime does for a thread whose run() ends by
+// one: crash reporters and error dialogs see it, and without a handler of
+// the application's the thread group prints it as java does. What the
+// handler itself throws is printed. Returns whether one was pending.
+bool dispatchUncaughtException(JNIEnv* env) {
+  jthrowable thrown = env->ExceptionOccurred();
+  if (thrown == nullptr) return false;
+  env->ExceptionClear();
+  jclass threadClass = env->FindClass("java/lang/Thread");
+  jclass handlerClass = threadClass != nullptr ? env->FindClass("java/lang/Thread$UncaughtExceptionHandler") : nullptr;
+  jmethodID currentThread =
+      handlerClass != nullptr ? env->GetStaticMethodID(threadClass, "currentThread", "()Ljava/lang/Thread;") : nullptr;
+  jmethodID getHandler = currentThread != nullptr ? env->GetMethodID(threadClass, "getUncaughtExceptionHandler",
+                                                                     "()Ljava/lang/Thread$UncaughtExceptionHandler;")
+                                                  : nullptr;
+  jmethodID uncaught = getHandler != nullptr ? env->GetMethodID(handlerClass, "uncaughtException",
+                                                                "(Ljava/lang/Thread;Ljava/lang/Throwable;)V")
+                                             : nullptr;
+  jobject thread = uncaught != nullptr ? env->CallStaticObjectMethod(threadClass, currentThread) : nullptr;
+  jobject handler = thread != nullptr ? env->CallObjectMethod(thread, getHandler) : nullptr;
+  if (handler != nullptr) {
+    env->CallVoidMethod(handler, uncaught, thread, thrown);
+    clearPendingException(env, true);
+  } else {
+    // Nobody to hand it to: the runtime prints it.
+    clearPendingException(env, false);
+    env->Throw(thrown);
+    clearPendingException(env, true);
+  }
+  if (handler != nullptr) env->DeleteLocalRef(handler);
+  if (thread != nullptr) env->DeleteLocalRef(thread);
+  if (handlerClass != nullptr) env->DeleteLocalRef(handlerClass);
+  if (threadClass != nullptr) env->DeleteLocalRef(threadClass);
+  env->DeleteLocalRef(thrown);
+  return true;
+}
+
 }  // namespace
 
 jclass loadMainClass(JNIEnv* env, const std::string& mainClassName, bool asSystemLoader) {
@@ -162,9 +200,10 @@ int runMainClass(VmContext& context, const std::string& mainClassName, bool asSy
   trace("calling %s.main with %zu arguments", mainClassName.c_str(),
         configured.size() + static_cast<size_t>(argumentCount) + static_cast<size_t>(extraArgumentCount));
   env->CallStaticVoidMethod(mainClass, mainMethod, array);
-  // An exception that escaped main is printed; the launch still counts as
-  // done, but the process will end with 1 once the other threads are done.
-  context.mainThrew = clearPendingException(env, true) != 0;
+  // An exception that escaped main goes to the thread's handler; the launch
+  // still counts as done, but the process will end with 1 once the other
+  // threads are done.
+  context.mainThrew = dispatchUncaughtException(env);
   trace(context.mainThrew ? "main ended by an exception" : "main returned");
   if (array != nullptr) env->DeleteLocalRef(array);
   env->DeleteLocalRef(mainClass);

@@ -1,7 +1,7 @@
 # The compatibility probe: compat.jar (the checks, with resources whose
 # names a URI must escape), mr.jar (a multi-release jar with Java 9 and 11
 # versions of a class and a resource), signed.jar (signed with a throw-away
-# key), scanned.jar (three JUnit tests, when Debian's junit5 is installed)
+# key, then given a class that no signature covers), scanned.jar (three JUnit tests, when Debian's junit5 is installed)
 # and the native library that attaches a thread of its own.
 set(compat_app "${CMAKE_CURRENT_LIST_DIR}")
 set(compat_out "${CMAKE_BINARY_DIR}/test-apps/compat")
@@ -31,13 +31,15 @@ find_program(JARSIGNER_PROGRAM jarsigner REQUIRED)
 set(compat_keys "${compat_out}/signing.p12")
 add_custom_command(
   OUTPUT "${compat_out}/signed.jar"
-  COMMAND "${CMAKE_COMMAND}" -E rm -rf "${compat_out}/signed" "${compat_keys}"
+  COMMAND "${CMAKE_COMMAND}" -E rm -rf "${compat_out}/signed" "${compat_out}/added" "${compat_keys}"
   COMMAND "${JAVAC_PROGRAM}" --release 8 -Xlint:-options -d "${compat_out}/signed" "${compat_app}/signed/signed/Signed.java"
   COMMAND "${JAR_PROGRAM}" --create --file "${compat_out}/signed.jar" -C "${compat_out}/signed" .
   COMMAND "${KEYTOOL_PROGRAM}" -genkeypair -keystore "${compat_keys}" -storetype PKCS12 -storepass xoqtest -alias xoq
           -keyalg RSA -keysize 2048 -validity 3650 -dname "CN=xoq test signer"
   COMMAND "${JARSIGNER_PROGRAM}" -keystore "${compat_keys}" -storepass xoqtest "${compat_out}/signed.jar" xoq
-  DEPENDS "${compat_app}/signed/signed/Signed.java" "${compat_app}/build.cmake"
+  COMMAND "${JAVAC_PROGRAM}" --release 8 -Xlint:-options -d "${compat_out}/added" "${compat_app}/added/signed/Added.java"
+  COMMAND "${JAR_PROGRAM}" --update --file "${compat_out}/signed.jar" -C "${compat_out}/added" .
+  DEPENDS "${compat_app}/signed/signed/Signed.java" "${compat_app}/added/signed/Added.java" "${compat_app}/build.cmake"
   COMMENT "Building and signing the signed jar of the compatibility probe")
 list(APPEND xoq_test_app_outputs "${compat_out}/signed.jar")
 

@@ -258,6 +258,19 @@ TEST_P(Runtime, WaitsForTheApplicationsThreadsAndKeepsItsExitStatus) {
       << describe(thrown);
   EXPECT_NE(thrown.out.find("thread=done"), std::string::npos) << describe(thrown);
   EXPECT_EQ(thrown.out.find("main=returned"), std::string::npos) << describe(thrown);
+
+  // The application's uncaught-exception handler gets it instead, as under
+  // java -cp, which prints nothing then.
+  const ProcessResult handled = run(probe("property probe.action=handled-throw\r\n", "handled"));
+  RunOptions options;
+  options.timeoutSeconds = 120;
+  const ProcessResult java = runProcess(
+      {home() + "/bin/java", "-Dprobe.action=handled-throw", "-cp", testAppClasses("probe"), "probe.Probe"}, options);
+  EXPECT_EQ(java.exitCode, 1) << describe(java);
+  EXPECT_EQ(parseKeyValues(java.out)["handler"], "main thrown by the probe") << describe(java);
+  EXPECT_EQ(handled.exitCode, 1) << describe(handled);
+  EXPECT_EQ(parseKeyValues(handled.out)["handler"], "main thrown by the probe") << describe(handled);
+  EXPECT_EQ(handled.err.find("Exception in thread"), java.err.find("Exception in thread")) << describe(handled);
 }
 
 TEST_P(Runtime, InterruptEndsTheApplicationThroughSystemExit) {

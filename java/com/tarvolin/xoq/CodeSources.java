@@ -7,6 +7,10 @@ import java.net.MalformedURLException;
 import java.net.URL;
 import java.security.CodeSigner;
 import java.security.CodeSource;
+import java.util.Arrays;
+import java.util.Collections;
+import java.util.HashMap;
+import java.util.List;
 import java.util.Locale;
 import java.util.Map;
 import java.util.concurrent.ConcurrentHashMap;
@@ -16,21 +20,38 @@ import java.util.jar.JarInputStream;
 /**
  * The code sources of classes defined from the payload when the key
  * "codesource" is on: the location is the executable itself as a file: URL
- * (the file the classes come from), one code source per archive of the
- * payload, with the signers of a signed jar as the runtime verifies them.
+ * (the file the classes come from), with the signers that a signed jar's
+ * signature gives each class, as the runtime verifies them. Classes with
+ * the same signers, or none, share one code source.
  */
 final class CodeSources {
-    private static final Map<String, CodeSource> byArchive = new ConcurrentHashMap<String, CodeSource>();
+    /** Archive to the signers of each of its signed entries; empty for an unsigned archive. */
+    private static final Map<String, Map<String, CodeSigner[]>> signersByArchive =
+            new ConcurrentHashMap<String, Map<String, CodeSigner[]>>();
+    /** Signers to their code source; the unsigned one under the empty list. */
+    private static final Map<List<CodeSigner>, CodeSource> bySigners =
+            new ConcurrentHashMap<List<CodeSigner>, CodeSource>();
 
     private CodeSources() {
     }
 
-    /** The code source of the archive at entry path `archive` ("" for the payload's own top). */
-    static CodeSource forArchive(String archive) {
-        CodeSource source = byArchive.get(archive);
+    /** The code source of entry `entry` of the archive at entry path `archive` ("" for the payload's own top). */
+    static CodeSource forEntry(String archive, String entry) {
+        Map<String, CodeSigner[]> signers = signersByArchive.get(archive);
+        if (signers == null) {
+            signers = signersOf(archive);
+            Map<String, CodeSigner[]> earlier = signersByArchive.putIfAbsent(archive, signers);
+            if (earlier != null) {
+                signers = earlier;
+            }
+        }
+        CodeSigner[] entrySigners = entry == null ? null : signers.get(entry);
+        List<CodeSigner> key =
+                entrySigners == null ? Collections.<CodeSigner>emptyList() : Arrays.asList(entrySigners);
+        CodeSource source = bySigners.get(key);
         if (source == null) {
-            CodeSource made = new CodeSource(executable(), signersOf(archive));
-            source = byArchive.putIfAbsent(archive, made);
+            CodeSource made = new CodeSource(executable(), entrySigners);
+            source = bySigners.putIfAbsent(key, made);
             if (source == null) {
                 source = made;
             }
@@ -51,14 +72,15 @@ final class CodeSources {
     }
 
     /**
-     * The signers of a signed nested jar: the jar is read once through a
-     * verifying JarInputStream, and the signers of its first signed class
-     * or resource are taken. Null for an unsigned jar, and for one whose
-     * signature does not verify.
+     * The signers of each signed entry of a signed nested jar: the jar is
+     * read once through a verifying JarInputStream. An entry that the
+     * signature does not cover (added after signing) has none, as under
+     * java -cp; so has every entry of a jar whose signature does not verify.
      */
-    private static CodeSigner[] signersOf(String archive) {
+    private static Map<String, CodeSigner[]> signersOf(String archive) {
+        Map<String, CodeSigner[]> found = new HashMap<String, CodeSigner[]>();
         if (archive.isEmpty()) {
-            return null;
+            return found;
         }
         Handler handler = new Handler();
         String[] names = handler.listEntries(archive);
@@ -69,7 +91,7 @@ final class CodeSources {
         }
         byte[] jar = signed ? handler.loadResourceData("xoq:" + archive) : null;
         if (jar == null) {
-            return null;
+            return found;
         }
         try {
             JarInputStream in = new JarInputStream(new ByteArrayInputStream(jar), true);
@@ -80,18 +102,18 @@ final class CodeSources {
                         // the entry is verified once it has been read to its end
                     }
                     CodeSigner[] signers = entry.getCodeSigners();
-                    if (signers != null && !entry.isDirectory() && !entry.getName().startsWith("META-INF/")) {
-                        return signers;
+                    if (signers != null && !entry.isDirectory()) {
+                        found.put(entry.getName(), signers);
                     }
                 }
             } finally {
                 in.close();
             }
         } catch (IOException e) {
-            return null;
+            found.clear();
         } catch (SecurityException e) {
-            return null;
+            found.clear();
         }
-        return null;
+        return found;
     }
 }

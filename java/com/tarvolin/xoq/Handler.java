@@ -3,9 +3,11 @@ package com.tarvolin.xoq;
 import java.io.ByteArrayInputStream;
 import java.io.InputStream;
 import java.lang.ref.SoftReference;
+import java.net.MalformedURLException;
 import java.net.URL;
 import java.net.URLConnection;
 import java.net.URLStreamHandler;
+import java.nio.charset.Charset;
 import java.text.SimpleDateFormat;
 import java.util.Collections;
 import java.util.Date;
@@ -18,6 +20,8 @@ import java.util.TimeZone;
 
 /** The stream handler of "xoq:" URLs, which name entries of the payload archive. */
 public class Handler extends URLStreamHandler {
+    private static final Charset UTF_8 = Charset.forName("UTF-8");
+
     /** URL text to a soft reference to the entry's bytes. */
     protected static Hashtable<String, SoftReference<byte[]>> loadedData;
 
@@ -33,8 +37,8 @@ public class Handler extends URLStreamHandler {
     protected URLConnection openConnection(URL url) {
         final Handler handler = this;
         final String text = url.toString();
-        // What a jar connection tells of its entry: the entry's own size and
-        // time, read from the archive's directory on first need.
+        // The entry's own size and time, read from the archive's directory
+        // on first need (a jar connection tells the jar file's time).
         return new URLConnection(url) {
             private EntryInfo info;
             private boolean infoRead;
@@ -148,14 +152,32 @@ public class Handler extends URLStreamHandler {
     /**
      * The URL's text, with what a URI cannot hold escaped (blanks, quotes,
      * a '%' that starts no escape and the like), so that toURI() works for
-     * every URL the loader hands out. Text that needs nothing escaped, as
-     * the names of classes and of most resources, is left as it is.
+     * every URL, also one made from a name as it is. Text that needs
+     * nothing escaped, as the names of classes and of most resources, is
+     * left as it is.
      */
     @Override
     protected String toExternalForm(URL url) {
-        String text = super.toExternalForm(url);
+        return escape(super.toExternalForm(url), false);
+    }
+
+    /**
+     * The URL of an entry path, "xoq:" and names as they are, escaped as
+     * java -cp escapes its jar URLs: every '%' and '#' as well, so that
+     * neither a '%' in a name nor a '#' can make the URL or its URI name
+     * another entry. The launcher reads such text back by decoding it.
+     */
+    URL entryUrl(String text) throws MalformedURLException {
+        return new URL(null, escape(text, true), this);
+    }
+
+    /**
+     * `text` with what a URI cannot hold escaped; with `names`, the text is
+     * names as they are, and every '%' and '#' is escaped too.
+     */
+    static String escape(String text, boolean names) {
         int i = 0;
-        while (i < text.length() && !needsEscape(text, i)) {
+        while (i < text.length() && !needsEscape(text, i, names)) {
             i++;
         }
         if (i == text.length()) {
@@ -164,11 +186,13 @@ public class Handler extends URLStreamHandler {
         StringBuilder escaped = new StringBuilder(text.length() + 16).append(text, 0, i);
         for (; i < text.length(); i++) {
             char c = text.charAt(i);
-            // Once anything is escaped, a '+' is too: the launcher reads
-            // escaped text back with '+' as a blank.
-            if (needsEscape(text, i) || c == '+') {
-                escaped.append('%').append(Character.toUpperCase(Character.forDigit(c >> 4, 16)))
-                        .append(Character.toUpperCase(Character.forDigit(c & 15, 16)));
+            if (needsEscape(text, i, names)) {
+                // A blank or control character beyond ASCII as its UTF-8 bytes.
+                byte[] bytes = c < 0x80 ? new byte[] {(byte) c} : String.valueOf(c).getBytes(UTF_8);
+                for (byte b : bytes) {
+                    escaped.append('%').append(Character.toUpperCase(Character.forDigit((b >> 4) & 15, 16)))
+                            .append(Character.toUpperCase(Character.forDigit(b & 15, 16)));
+                }
             } else {
                 escaped.append(c);
             }
@@ -201,11 +225,17 @@ public class Handler extends URLStreamHandler {
         return hash < 0 ? text : text.substring(0, hash);
     }
 
-    private static boolean needsEscape(String text, int i) {
+    private static boolean needsEscape(String text, int i, boolean names) {
         char c = text.charAt(i);
+        if (names && (c == '%' || c == '#')) {
+            return true;
+        }
         if (c == '%') {
             return i + 2 >= text.length() || Character.digit(text.charAt(i + 1), 16) < 0
                     || Character.digit(text.charAt(i + 2), 16) < 0;
+        }
+        if (c >= 0x80) {
+            return Character.isSpaceChar(c) || Character.isISOControl(c);
         }
         return c <= ' ' || c == 0x7f || "\"<>\\^`{|}".indexOf(c) >= 0;
     }

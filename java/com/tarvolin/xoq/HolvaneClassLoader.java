@@ -143,14 +143,15 @@ public class HolvaneClassLoader extends URLClassLoader {
     }
 
     /**
-     * The code source of the classes from the payload's archive at entry
-     * path `archive` ("" for the payload's top, "lib/a.jar" for a nested
-     * jar) when the key "codesource" is on: its location is the executable,
-     * it is shared by every class of that archive (and so is their
-     * protection domain), and it carries the signers of a signed jar.
+     * The code source of the class file `entry` (its name as stored) of the
+     * payload's archive at entry path `archive` ("" for the payload's top,
+     * "lib/a.jar" for a nested jar) when the key "codesource" is on: its
+     * location is the executable, and it carries the signers that the jar's
+     * signature gives that entry, as under java -cp. Classes with the same
+     * signers share one code source.
      */
-    protected CodeSource codeSourceFor(String archive) {
-        return CodeSources.forArchive(archive);
+    protected CodeSource codeSourceFor(String archive, String entry) {
+        return CodeSources.forEntry(archive, entry);
     }
 
     /** Defines the class from the payload archive; null when the payload does not hold it. */

@@ -2,7 +2,6 @@ package com.tarvolin.xoq;
 
 import java.io.IOException;
 import java.net.URI;
-import java.net.URISyntaxException;
 import java.nio.file.ClosedFileSystemException;
 import java.nio.file.FileStore;
 import java.nio.file.FileSystem;
@@ -120,11 +119,9 @@ final class XoqFileSystem extends FileSystem {
         String key = path.key();
         String inner = isDirectory(key) && !key.isEmpty() ? key + "/" : key;
         String part = archive.isEmpty() ? (inner.isEmpty() ? "/" : inner) : archive + "!" + inner;
-        try {
-            return new URI("xoq", part, null);
-        } catch (URISyntaxException e) {
-            throw new IllegalStateException(e);
-        }
+        // Escaped as the class loader's URLs are, so that a path's URI and
+        // the URI of the URL the loader hands out for it are equal.
+        return URI.create(Handler.escape("xoq:" + part, true));
     }
 
     @Override

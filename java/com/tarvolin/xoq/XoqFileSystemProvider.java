@@ -6,6 +6,7 @@ import java.nio.channels.SeekableByteChannel;
 import java.nio.file.AccessDeniedException;
 import java.nio.file.AccessMode;
 import java.nio.file.CopyOption;
+import java.nio.file.DirectoryIteratorException;
 import java.nio.file.DirectoryStream;
 import java.nio.file.FileStore;
 import java.nio.file.FileSystem;
@@ -16,7 +17,6 @@ import java.nio.file.NoSuchFileException;
 import java.nio.file.NotDirectoryException;
 import java.nio.file.OpenOption;
 import java.nio.file.Path;
-import java.nio.file.ProviderMismatchException;
 import java.nio.file.ReadOnlyFileSystemException;
 import java.nio.file.StandardOpenOption;
 import java.nio.file.attribute.BasicFileAttributeView;
@@ -25,11 +25,10 @@ import java.nio.file.attribute.FileAttribute;
 import java.nio.file.attribute.FileAttributeView;
 import java.nio.file.attribute.FileTime;
 import java.nio.file.spi.FileSystemProvider;
-import java.util.ArrayList;
 import java.util.Iterator;
 import java.util.LinkedHashMap;
-import java.util.List;
 import java.util.Map;
+import java.util.NoSuchElementException;
 import java.util.Set;
 import java.util.concurrent.ConcurrentHashMap;
 
@@ -71,6 +70,10 @@ public final class XoqFileSystemProvider extends FileSystemProvider {
             throw new IllegalArgumentException("not a xoq: URI: " + uri);
         }
         String part = uri.getSchemeSpecificPart();
+        if (uri.getFragment() != null) {
+            // A '#' written as it is in a name starts no fragment here.
+            part += "#" + uri.getFragment();
+        }
         int bang = part.lastIndexOf('!');
         String archive = bang < 0 ? "" : part.substring(0, bang).replace('\\', '/');
         while (archive.startsWith("/")) {
@@ -120,10 +123,7 @@ public final class XoqFileSystemProvider extends FileSystemProvider {
     }
 
     private static XoqPath check(Path path) {
-        if (!(path instanceof XoqPath)) {
-            throw new ProviderMismatchException();
-        }
-        XoqPath xoqPath = (XoqPath) path;
+        XoqPath xoqPath = XoqPath.check(path);
         xoqPath.getFileSystem().checkOpen();
         return xoqPath;
     }
@@ -169,27 +169,61 @@ public final class XoqFileSystemProvider extends FileSystemProvider {
             }
             throw new NotDirectoryException(directory.toString());
         }
-        final List<Path> entries = new ArrayList<Path>();
-        for (String name : names) {
-            Path entry = xoqPath.resolve(name);
-            if (filter == null || filter.accept(entry)) {
-                entries.add(entry);
-            }
-        }
+        final Iterator<String> children = names.iterator();
+        // As the JDK's streams behave: the filter runs as the iteration goes
+        // (what it throws comes as a DirectoryIteratorException), one
+        // iterator per stream, and nothing more once the stream is closed.
         return new DirectoryStream<Path>() {
             private boolean iterated;
+            private volatile boolean closed;
 
             @Override
-            public Iterator<Path> iterator() {
+            public synchronized Iterator<Path> iterator() {
+                if (closed) {
+                    throw new IllegalStateException("the directory stream is closed");
+                }
                 if (iterated) {
                     throw new IllegalStateException("the iterator was taken already");
                 }
                 iterated = true;
-                return entries.iterator();
+                return new Iterator<Path>() {
+                    private Path next;
+
+                    @Override
+                    public boolean hasNext() {
+                        while (next == null && !closed && children.hasNext()) {
+                            Path entry = xoqPath.resolve(children.next());
+                            try {
+                                if (filter == null || filter.accept(entry)) {
+                                    next = entry;
+                                }
+                            } catch (IOException e) {
+                                throw new DirectoryIteratorException(e);
+                            }
+                        }
+                        return next != null;
+                    }
+
+                    @Override
+                    public Path next() {
+                        if (!hasNext()) {
+                            throw new NoSuchElementException();
+                        }
+                        Path entry = next;
+                        next = null;
+                        return entry;
+                    }
+
+                    @Override
+                    public void remove() {
+                        throw new UnsupportedOperationException();
+                    }
+                };
             }
 
             @Override
             public void close() {
+                closed = true;
             }
         };
     }

@@ -66,7 +66,8 @@ final class XoqPath implements Path {
         return new XoqPath(fileSystem, text.toString());
     }
 
-    private XoqPath check(Path other) {
+    /** `other` as a path of this provider; a ProviderMismatchException for any other. */
+    static XoqPath check(Path other) {
         if (!(other instanceof XoqPath)) {
             throw new ProviderMismatchException();
         }

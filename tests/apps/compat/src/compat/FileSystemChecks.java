@@ -1,7 +1,10 @@
 package compat;
 
+import java.io.IOException;
 import java.net.URI;
 import java.nio.file.AccessDeniedException;
+import java.nio.file.DirectoryIteratorException;
+import java.nio.file.DirectoryStream;
 import java.nio.file.FileSystem;
 import java.nio.file.FileSystems;
 import java.nio.file.Files;
@@ -11,6 +14,7 @@ import java.nio.file.ReadOnlyFileSystemException;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.Collections;
+import java.util.Iterator;
 import java.util.List;
 import java.util.TreeSet;
 import java.util.jar.JarEntry;
@@ -88,5 +92,48 @@ class FileSystemChecks {
         }
         Main.report("walk.top", Files.isDirectory(Paths.get(URI.create("xoq:/com/tarvolin/xoq/")))
                 + " " + Files.isRegularFile(Paths.get(URI.create("xoq:lib/compat.jar"))));
+        // A directory stream as the JDK's zip file system gives one over
+        // the jar itself.
+        Main.report("walk.stream", stream(directory));
+        String compatJar = System.getProperty("compat.jars", "").replaceAll("^lib/compat.jar=([^;]*).*$", "$1");
+        try (FileSystem zip = FileSystems.newFileSystem(Paths.get(compatJar), (ClassLoader) null)) {
+            Main.report("walk.zipStream", stream(zip.getPath("/compat")));
+        }
+    }
+
+    // What a filter that throws, closing and taking an iterator late do.
+    static String stream(Path directory) throws Exception {
+        StringBuilder out = new StringBuilder();
+        DirectoryStream.Filter<Path> failing = new DirectoryStream.Filter<Path>() {
+            public boolean accept(Path entry) throws IOException {
+                throw new IOException("refused");
+            }
+        };
+        try (DirectoryStream<Path> stream = Files.newDirectoryStream(directory, failing)) {
+            out.append("opened");
+            stream.iterator().hasNext();
+            out.append(", iterated");
+        } catch (DirectoryIteratorException e) {
+            out.append(", ").append(e.getCause().getMessage());
+        }
+        DirectoryStream<Path> stream = Files.newDirectoryStream(directory);
+        Iterator<Path> iterator = stream.iterator();
+        iterator.next();
+        stream.close();
+        int more = 0;
+        while (iterator.hasNext()) {
+            iterator.next();
+            more++;
+        }
+        out.append(", ").append(more < 2 ? "ends when closed" : more + " after close");
+        stream = Files.newDirectoryStream(directory);
+        stream.close();
+        try {
+            stream.iterator();
+            out.append(", an iterator after close");
+        } catch (IllegalStateException e) {
+            out.append(", no iterator after close");
+        }
+        return out.toString();
     }
 }

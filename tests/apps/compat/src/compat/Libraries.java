@@ -17,6 +17,8 @@ class Libraries {
         Main.report("mr.resourceEntry", Main.entryOf(resource));
         Main.report("mr.classEntry", Main.entryOf(loader.getResource("mr/Versioned.class")));
         Main.report("mr.resources", Collections.list(loader.getResources("mr/which.txt")).size());
+        // A package's directory is the base one, whatever versions hold.
+        Main.report("mr.directory", Main.entryOf(loader.getResource("mr/")));
     }
 
     // Through reflection, as an application that logs would call it;
@@ -36,13 +38,32 @@ class Libraries {
         if (own != null && own.getLocation() != null) {
             // What "where is my jar" helpers do with it.
             Main.report("codesource.file", new File(own.getLocation().toURI()).getPath());
-            Main.report("codesource.sameDomain", Main.class.getProtectionDomain()
-                    == Class.forName("compat.UrlChecks", false, loader).getProtectionDomain());
         }
-        CodeSource signed = Class.forName("signed.Signed", false, loader).getProtectionDomain().getCodeSource();
-        Certificate[] certificates = signed == null ? null : signed.getCertificates();
-        Main.report("codesource.signer", certificates == null ? "none"
-                : ((X509Certificate) certificates[0]).getSubjectX500Principal().getName());
+        Class<?> signed = Class.forName("signed.Signed", false, loader);
+        // Unsigned classes share a domain; a signed class has another.
+        Main.report("codesource.domains", (Main.class.getProtectionDomain()
+                == Class.forName("compat.UrlChecks", false, loader).getProtectionDomain()) + " "
+                + (Main.class.getProtectionDomain() == signed.getProtectionDomain()));
+        Main.report("codesource.signer", signerOf(signed));
+        // A class that the signature does not cover has no signers, and a
+        // package of signed classes refuses it (the launcher's loader
+        // reports the refusal as the cause of a ClassNotFoundException).
+        String added;
+        try {
+            added = signerOf(Class.forName("signed.Added", false, loader));
+        } catch (SecurityException e) {
+            added = e.getClass().getName();
+        } catch (ClassNotFoundException e) {
+            added = String.valueOf(e.getCause() == null ? e : e.getCause().getClass().getName());
+        }
+        Main.report("codesource.added", added);
+    }
+
+    private static String signerOf(Class<?> type) {
+        CodeSource source = type.getProtectionDomain().getCodeSource();
+        Certificate[] certificates = source == null ? null : source.getCertificates();
+        return certificates == null ? "none"
+                : ((X509Certificate) certificates[0]).getSubjectX500Principal().getName();
     }
 
     static void large(ClassLoader loader) throws Exception {

@@ -32,6 +32,8 @@ public class Main {
                 UrlChecks.times();
             } else if (check.equals("roundtrip")) {
                 UrlChecks.roundTrips(loader);
+            } else if (check.equals("escapes")) {
+                UrlChecks.escapes(loader);
             } else if (check.equals("walk")) {
                 FileSystemChecks.walk(loader);
             }

@@ -43,6 +43,17 @@ public class Probe {
             System.exit(Integer.parseInt(action.substring(5)));
         } else if (action.equals("throw")) {
             throw new IllegalStateException("thrown by the probe");
+        } else if (action.equals("handled-throw")) {
+            // What crash reporters do: the handler, not a printed trace,
+            // must see an exception that escapes main.
+            final PrintStream shared = out;
+            Thread.setDefaultUncaughtExceptionHandler(new Thread.UncaughtExceptionHandler() {
+                public void uncaughtException(Thread thread, Throwable thrown) {
+                    shared.println("handler=" + thread.getName() + " " + thrown.getMessage());
+                    shared.flush();
+                }
+            });
+            throw new IllegalStateException("thrown by the probe");
         } else if (action.equals("thread") || action.equals("thread-throw")) {
             // A thread that outlives main; with "thread-throw" main then
             // ends by an exception.
