@@ -1,8 +1,8 @@
 package com.tarvolin.xoq;
 
+import java.io.ByteArrayInputStream;
 import java.io.File;
 import java.io.IOException;
-import java.io.InputStream;
 import java.net.MalformedURLException;
 import java.net.URL;
 import java.net.URLClassLoader;
@@ -88,18 +88,17 @@ public class HolvaneClassLoader extends URLClassLoader {
         String text = classUrl.toString();
         int cut = Math.max(text.lastIndexOf(':'), text.lastIndexOf('!'));
         String manifestUrl = text.substring(0, cut + 1) + "META-INF/MANIFEST.MF";
+        // The handler's own read of the entry gives the bytes that a stream
+        // on that URL would give, without a connection class to load and
+        // verify for the start's first package.
         Manifest manifest = null;
-        try {
-            InputStream in = payloadUrl(manifestUrl).openStream();
-            if (in != null) {
-                try {
-                    manifest = new Manifest(in);
-                } finally {
-                    in.close();
-                }
+        byte[] data = payloadHandler().loadResourceData(manifestUrl);
+        if (data != null) {
+            try {
+                manifest = new Manifest(new ByteArrayInputStream(data));
+            } catch (IOException e) {
+                manifest = null;
             }
-        } catch (IOException e) {
-            manifest = null;
         }
         try {
             if (manifest != null) {
@@ -114,23 +113,18 @@ public class HolvaneClassLoader extends URLClassLoader {
 
     private static Handler payloadHandler;
 
-    // The URL of an entry path, with the "xoq:" handler named directly. The
-    // same text alone finds the same handler through the registered handler
-    // package, but only after the runtime has asked every
-    // URLStreamHandlerProvider service of the modules and the class path for
-    // one, which costs the first class more than reading its manifest. Where
-    // a security manager forbids naming a handler, the text alone still works.
-    private static URL payloadUrl(String text) throws MalformedURLException {
+    // Reading through the handler itself, not through a URL made from text:
+    // a URL of the "xoq:" scheme made from text alone finds the handler only
+    // after the runtime has asked every URLStreamHandlerProvider service of
+    // the modules and the class path for one, which costs the first class
+    // more than reading its manifest.
+    private static Handler payloadHandler() {
         Handler handler = payloadHandler;
         if (handler == null) {
             handler = new Handler();
             payloadHandler = handler;
         }
-        try {
-            return new URL(null, text, handler);
-        } catch (SecurityException refused) {
-            return new URL(text);
-        }
+        return handler;
     }
 
     /**
