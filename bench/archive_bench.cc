@@ -1,5 +1,7 @@
 // The speed figures of the project, every one next to the same work done by
 // the JDK's own tools with the same JDK, for every JDK under /usr/lib/jvm:
+//   0. the instructions of a whole start of examples/hello in the same
+//      variants as 1, under callgrind when valgrind is installed;
 //   1. start-up to the first line of main of examples/hello and
 //      examples/notes: the default configuration against `java -cp` with a
 //      plain system class loader named (the JDK's own floor for what the
@@ -18,7 +20,7 @@
 //      classes are newer than their sources;
 // and once: the Windows launcher's time to loading jvm.dll under Wine.
 // It prints figures and ratios; it is not a test. Run:
-//   ninja -C build archive_bench && build/archive_bench [--quick]
+//   ninja -C build archive_bench && build/archive_bench [--quick | --instructions]
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -380,6 +382,71 @@ void breakdownFigures(const xoq::testing::TempDir& dir, const std::string& home,
   printf("     creation to the end of main             %5.1f ms\n", median(mainDone));
 }
 
+// The instructions of one whole run under callgrind, all threads, or -1.
+// Instruction counts do not depend on what else the machine runs, so they
+// compare the launcher with java where the clock cannot. The launcher's
+// integrity check is left out of the count: valgrind's processor lacks the
+// SHA instructions, and the portable code it then runs costs some thirty
+// times what the check costs natively (about a million instructions).
+double instructions(const xoq::testing::TempDir& dir, const std::vector<std::string>& command,
+                    const std::map<std::string, std::string>& environment) {
+  std::vector<std::string> argv = {"valgrind", "--tool=callgrind", "--callgrind-out-file=" + dir.file("callgrind.%p"),
+                                   "--toggle-collect=*checkOwnIntegrity*", "--collect-atstart=yes"};
+  argv.insert(argv.end(), command.begin(), command.end());
+  RunOptions options;
+  options.setEnv = environment;
+  options.timeoutSeconds = 600;
+  const ProcessResult result = xoq::testing::runProcess(argv, options);
+  // The launcher's output filter is a forked child with a count of its own,
+  // a copy of the parent's at the fork: the largest count is the launcher.
+  double most = -1;
+  for (size_t at = result.err.find("Collected :"); at != std::string::npos;
+       at = result.err.find("Collected :", at + 1)) {
+    most = std::max(most, atof(result.err.c_str() + at + strlen("Collected :")));
+  }
+  if (result.exitCode != 0) fprintf(stderr, "exit %d: %s\n", result.exitCode, result.err.substr(0, 2000).c_str());
+  return result.exitCode == 0 ? most : -1;
+}
+
+// 0. Start-up of hello counted in instructions, one run of each variant.
+void instructionFigures(const xoq::testing::TempDir& dir, const std::string& home) {
+  if (xoq::testing::runProcess({"valgrind", "--version"}).exitCode != 0) {
+    printf("0. instructions: not counted (valgrind is not installed)\n");
+    return;
+  }
+  const std::string java = home + "/bin/java";
+  const std::string benchJar = std::string(XOQ_BUILD_DIR) + "/bench/bench.jar";
+  const std::string helloCp = std::string(XOQ_BUILD_DIR) + "/examples/hello.jar";
+  std::map<std::string, std::string> environment = {{"JAVA_HOME", home}, {"XOQ_TRACE", ""}};
+  environment["XDG_CACHE_HOME"] = dir.file("cache-instructions");
+  const std::string tag = "hello-count-" + xoq::testing::jdkParameterName(home);
+  const std::string plain = exampleCopy(dir, "hello", tag, "");
+  const std::string separate = exampleCopy(dir, "hello", tag + "-separate", "assystemclassloader false\r\n");
+  const std::string both =
+      exampleCopy(dir, "hello", tag + "-both", "classdatacache true\r\nassystemclassloader false\r\n");
+  RunOptions first;
+  first.setEnv = environment;
+  first.timeoutSeconds = 120;
+  xoq::testing::runProcess({both}, first);  // makes the archive
+  const double iPlain = instructions(dir, {plain}, environment);
+  const double iJavaLoader = instructions(
+      dir, {java, "-Djava.system.class.loader=bench.PlainSystemLoader", "-cp", benchJar + ":" + helloCp, "hello.Main"},
+      environment);
+  const double iSeparate = instructions(dir, {separate}, environment);
+  const double iJava = instructions(dir, {java, "-cp", helloCp, "hello.Main"}, environment);
+  const double iBoth = instructions(dir, {both}, environment);
+  printf("0. instructions of a whole start of hello (callgrind, all threads, without the integrity check)\n");
+  printf(
+      "     default                                   %6.1f M  %.3f x java -cp with a plain system class loader "
+      "named (aim <= 1.00)\n",
+      iPlain / 1e6, iPlain / iJavaLoader);
+  printf("     assystemclassloader false                 %6.1f M  %.3f x java -cp (aim <= 1.05)\n", iSeparate / 1e6,
+         iSeparate / iJava);
+  printf("     classdatacache, assystemclassloader false %6.1f M  %.3f x java -cp (aim <= 0.80)\n", iBoth / 1e6,
+         iBoth / iJava);
+  printf("     java -cp %.1f M; with a plain system class loader named %.1f M\n", iJava / 1e6, iJavaLoader / 1e6);
+}
+
 // The Windows launcher under Wine: from its start to having loaded a
 // jvm.dll (a stand-in that refuses creation), against the Linux launcher's
 // same figure from the trace.
@@ -426,6 +493,7 @@ void benchJdk(const xoq::testing::TempDir& dir, const std::string& home, bool qu
   printf("=== JDK %s (%s)\n", xoq::testing::jdkVersion(home).c_str(), home.c_str());
   const std::string examples = std::string(XOQ_BUILD_DIR) + "/examples/";
   const std::string helloCp = examples + "hello.jar";
+  instructionFigures(dir, home);
   printf("1. start-up to the first line of main\n");
   startupFigures(dir, home, {"hello", "Hello from a Java program packaged with xoq.", "hello.Main", helloCp}, runs);
   startupFigures(dir, home,
@@ -555,6 +623,7 @@ void benchJdk(const xoq::testing::TempDir& dir, const std::string& home, bool qu
 
 int main(int argc, char** argv) {
   const bool quick = argc > 1 && strcmp(argv[1], "--quick") == 0;
+  const bool countOnly = argc > 1 && strcmp(argv[1], "--instructions") == 0;
   const int runs = quick ? 3 : 11;
   const std::vector<std::string> homes = xoq::testing::installedJdkHomes();
   if (homes.empty()) {
@@ -570,6 +639,13 @@ int main(int argc, char** argv) {
   printf("%s, %ld processors, load average %.2f %.2f %.2f at the start\n\n",
          at == std::string::npos ? "unknown processor" : info.substr(at + 2, info.find('\n', at) - at - 2).c_str(),
          sysconf(_SC_NPROCESSORS_ONLN), load[0], load[1], load[2]);
+  if (countOnly) {
+    for (const std::string& home : homes) {
+      printf("=== JDK %s (%s)\n", xoq::testing::jdkVersion(home).c_str(), home.c_str());
+      instructionFigures(dir, home);
+    }
+    return 0;
+  }
   wineFigures(dir, homes[0], runs);
   for (const std::string& home : homes) benchJdk(dir, home, quick, runs);
   return 0;

@@ -100,7 +100,7 @@ foreach(app_dir IN LISTS xoq_test_app_dirs)
   get_filename_component(app "${app_dir}" NAME)
   set(app_build "${CMAKE_BINARY_DIR}/test-apps/${app}")
   xoq_java_jar("${app_build}/${app}.jar" "${app_build}/classes" "${app_dir}/src" "Compiling the test application ${app}"
-               "${app_dir}/resources")
+               "${app_dir}/resources" SUPPORT)
   list(APPEND xoq_test_app_outputs "${app_build}/${app}.jar")
 endforeach()
 add_custom_target(xoq_test_apps ALL DEPENDS ${xoq_test_app_outputs})

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "archive/native_binding.h"
 #include "archive/payload_archive.h"
 #include "archive/resource_natives.h"
 #include "config/config_store.h"
@@ -127,6 +128,7 @@ int launchApplication(int32_t argumentCount, char** arguments, void (*hook)(), i
   int result = library.empty() ? 1 : createVm(vm, library);
   std::string javaVersion;
   if (result == 0) {
+    if (vm.launcherBindsNatives) prepareNativeBinding(vm.env);
     applyConfiguredProperties(vm.env, config);
     const std::string minjre = config.minJre();
     const std::string maxjre = config.maxJre();

@@ -27,6 +27,8 @@ void* loadLibrary(const std::string& path) {
 
 void* findSymbol(void* library, const char* name) { return dlsym(library, name); }
 
+void* findOwnSymbol(const char* name) { return dlsym(RTLD_DEFAULT, name); }
+
 void freeLibrary(void* library) { dlclose(library); }
 
 std::string libraryLoadError(const std::string& /*path*/) { return lastError; }

@@ -31,6 +31,10 @@ void* findSymbol(void* library, const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
 }
 
+void* findOwnSymbol(const char* name) {
+  return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(nullptr), name));
+}
+
 void freeLibrary(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }
 
 std::string libraryLoadError(const std::string& path) {

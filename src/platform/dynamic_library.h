@@ -19,6 +19,10 @@ void* loadLibrary(const std::string& path);
 /// The address of `name` in `library`, or null.
 void* findSymbol(void* library, const char* name);
 
+/// The address of `name` among the symbols that the launcher's own program
+/// exports, or null.
+void* findOwnSymbol(const char* name);
+
 /// Drops the process's reference to `library`.
 void freeLibrary(void* library);
 

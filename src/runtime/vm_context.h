@@ -19,6 +19,7 @@ struct VmContext {
   JavaVM* vm = nullptr;                // the created virtual machine, or null
   JNIEnv* env = nullptr;               // the launch thread's environment
   bool mainThrew = false;              // an exception escaped the application's main
+  bool launcherBindsNatives = false;   // the support classes ask the launcher for their natives
   // Handed to the virtual machine as its "exit" hook when set: called when
   // System.exit or Runtime.halt ends the process.
   void(JNICALL* exitHook)(jint status) = nullptr;

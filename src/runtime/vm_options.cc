@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "archive/native_binding.h"
 #include "config/config_store.h"
 #include "config/string_list.h"
 #include "launcher/trace.h"
@@ -41,11 +42,18 @@ void prepareVmOptions(VmContext& context, ConfigStore& config) {
   // From JDK 24 on, the runtime warns on standard error about every JNI
   // library that code of the class path loads, as the support classes load
   // the executable; older runtimes have nothing to warn about, and those
-  // before 17 would not know the option.
+  // before 17 would not know the option. Allowing it costs the runtime its
+  // archived module graph, so where no support class can be initialised
+  // during creation the launcher binds the natives itself instead.
   const std::string library = findJvmLibrary();
   const RuntimeRelease release = readRuntimeRelease(library);
   trace("runtime release: %s", release.version.empty() ? "unknown" : release.version.c_str());
-  if (release.feature >= 24) addVmOption(context, "--enable-native-access=ALL-UNNAMED");
+  context.launcherBindsNatives = release.feature >= 24 && !systemLoader;
+  if (context.launcherBindsNatives) {
+    addVmOption(context, kNativeBindingProperty);
+  } else if (release.feature >= 24) {
+    addVmOption(context, "--enable-native-access=ALL-UNNAMED");
+  }
   addClassDataCacheOptions(context, config, release, library, classPath);
 }
 

@@ -69,6 +69,22 @@ TEST_P(Runtime, CreatesTheVirtualMachineInProcess) {
   EXPECT_EQ(values["main"], "returned");
 }
 
+// Every support class reaches its natives in both loader modes, and how
+// they are bound makes the runtime print nothing: from JDK 24 on it warns
+// about JNI libraries that class path code loads.
+TEST_P(Runtime, SupportClassesReachTheirNativesSilentlyInBothLoaderModes) {
+  for (const std::string mode : {"", "assystemclassloader false\r\n"}) {
+    const ProcessResult result = run(probe(mode + "property probe.action=natives\r\n", "natives"), {}, false);
+    EXPECT_EQ(result.exitCode, 0) << mode << describe(result);
+    EXPECT_EQ(result.err, "") << mode << describe(result);
+    std::map<std::string, std::string> values = parseKeyValues(result.out);
+    EXPECT_EQ(values["natives.instances"], "called") << mode;
+    EXPECT_EQ(values["natives.splash"], "none") << mode;
+    EXPECT_EQ(values["natives.entryTime"], "true") << mode;
+    EXPECT_EQ(values["natives.eventLog"], "made") << mode;
+  }
+}
+
 TEST_P(Runtime, DefaultLaunchPrintsOnlyWhatTheApplicationPrints) {
   const std::string exe = probe("");
   const ProcessResult result = run(exe, {}, false);

@@ -18,7 +18,7 @@ public class EventLog {
     protected long h;
 
     static {
-        NativeLibrary.load();
+        NativeLibrary.load(EventLog.class);
     }
 
     /** The local computer, with a source named after the executable's file name. */

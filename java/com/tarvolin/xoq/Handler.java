@@ -27,7 +27,7 @@ public class Handler extends URLStreamHandler {
 
     static {
         loadedData = new Hashtable<String, SoftReference<byte[]>>();
-        NativeLibrary.load();
+        NativeLibrary.load(Handler.class);
     }
 
     public Handler() {

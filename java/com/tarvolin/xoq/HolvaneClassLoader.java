@@ -23,7 +23,7 @@ public class HolvaneClassLoader extends URLClassLoader {
         // Classes are defined from the payload without any state of the
         // loader's own, so threads may load classes through it side by side.
         registerAsParallelCapable();
-        NativeLibrary.load();
+        NativeLibrary.load(HolvaneClassLoader.class);
     }
 
     public HolvaneClassLoader() {

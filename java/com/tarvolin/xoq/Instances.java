@@ -15,7 +15,7 @@ import java.io.Serializable;
  */
 public class Instances {
     static {
-        NativeLibrary.load();
+        NativeLibrary.load(Instances.class);
         // An instance waits, when it ends, until the addressee has taken its
         // last chunk, so that it can still tell who sent it. Ending through
         // System.exit passes the launcher by, but not the shutdown hooks.

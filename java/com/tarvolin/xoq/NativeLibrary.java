@@ -8,7 +8,20 @@ final class NativeLibrary {
     private NativeLibrary() {
     }
 
-    static void load() {
+    /** Makes the natives of the support class `owner` callable; called as it is initialised. */
+    static void load(Class<?> owner) {
+        // Where the launcher binds the natives itself, loading the library
+        // would make the runtime warn about it (JDK 24 and later).
+        if ("launcher".equals(System.getProperty("xoq.natives"))) {
+            try {
+                if (bind(owner)) {
+                    return;
+                }
+            } catch (UnsatisfiedLinkError notYet) {
+                // initialised while the runtime was still being created
+            }
+            // the library is loaded instead
+        }
         String path = System.getProperty("xoq.app.path");
         if (path == null) {
             return;
@@ -25,4 +38,7 @@ final class NativeLibrary {
             // The first native call reports it.
         }
     }
+
+    /** Registers the natives of `owner`; false when the launcher could not. */
+    private static native boolean bind(Class<?> owner);
 }

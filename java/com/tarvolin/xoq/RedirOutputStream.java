@@ -18,7 +18,7 @@ public class RedirOutputStream extends OutputStream {
     protected long h;
 
     static {
-        NativeLibrary.load();
+        NativeLibrary.load(RedirOutputStream.class);
     }
 
     public RedirOutputStream() {

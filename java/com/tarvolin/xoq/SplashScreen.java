@@ -19,7 +19,7 @@ public final class SplashScreen {
     private static TimerTask autoCloseTask;
 
     static {
-        NativeLibrary.load();
+        NativeLibrary.load(SplashScreen.class);
     }
 
     /** The java.awt.SplashScreen, or null for the native splash. */

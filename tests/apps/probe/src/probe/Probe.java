@@ -77,6 +77,8 @@ public class Probe {
             out.println("waiting=yes");
             out.flush();
             Thread.sleep(Long.parseLong(action.substring(6)));
+        } else if (action.equals("natives")) {
+            Natives.report(out);
         } else if (action.equals("wait")) {
             out.println("waiting=yes");
             out.flush();
