@@ -40,10 +40,12 @@ unsigned openPayloadArchiveAhead(void*) {
 // opening starts while theConfig is sure to be set, so no native needs
 // theConfig to find the executable later.
 void openArchiveAhead(platform::Thread& opener) {
+  if (!platform::kOpenArchiveBesideCreation) return;  // opened before the launch
   if (!opener.start(openPayloadArchiveAhead, nullptr, false)) ensurePayloadArchiveOpen();
 }
 
 void startLaunch(LaunchRequest& request, platform::Thread& archiveOpener, uint32_t& exitCode) {
+  if (!platform::kOpenArchiveBesideCreation) ensurePayloadArchiveOpen();
   platform::Thread thread;
   // Two tries: the first with the stack size taken as a reservation; if
   // the thread cannot be created at all, the launch runs right here.

@@ -118,6 +118,16 @@ class MappedFile {
 #endif
 };
 
+/// Whether the payload archive may be opened on a thread of its own while
+/// the runtime is created. Not on Windows: under Wine, a process that the
+/// runtime ends from inside its creation (ExitProcess) while another thread
+/// is busy is at times killed instead, and its exit code is lost.
+#ifdef _WIN32
+constexpr bool kOpenArchiveBesideCreation = false;
+#else
+constexpr bool kOpenArchiveBesideCreation = true;
+#endif
+
 /// A joinable thread that returns an unsigned exit code.
 class Thread {
  public:

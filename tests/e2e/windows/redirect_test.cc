@@ -44,7 +44,8 @@ class WindowsRedirection : public ::testing::TestWithParam<Target> {
   std::map<std::string, std::string> recorded() { return parseKeyValues(readFile(dir_.file("record.txt"))); }
 
   static std::string describe(const ProcessResult& result) {
-    return "exit " + std::to_string(result.exitCode) + "\nstdout:\n" + result.out + "\nstderr:\n" + result.err;
+    return "exit " + std::to_string(result.exitCode) + " signal " + std::to_string(result.signal) + " timedout " +
+           std::to_string(result.timedOut) + "\nstdout:\n" + result.out + "\nstderr:\n" + result.err;
   }
 
   TempDir dir_;
