@@ -138,6 +138,31 @@ bool X11Screen::waitForMap(int width, int height, milliseconds limit, steady_clo
   }
 }
 
+void X11Screen::watchWindow(unsigned long window) {
+  if (display_ == nullptr) return;
+  Display* display = asDisplay(display_);
+  XSelectInput(display, window, StructureNotifyMask);
+  XSync(display, False);
+}
+
+bool X11Screen::waitForUnmap(unsigned long window, milliseconds limit) {
+  if (display_ == nullptr) return false;
+  Display* display = asDisplay(display_);
+  const auto deadline = steady_clock::now() + limit;
+  for (;;) {
+    while (XPending(display) > 0) {
+      XEvent event;
+      XNextEvent(display, &event);
+      if (event.type == UnmapNotify && event.xunmap.window == window) return true;
+      if (event.type == DestroyNotify && event.xdestroywindow.window == window) return true;
+    }
+    const auto left = std::chrono::duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+    if (left <= 0) return false;
+    pollfd connection = {ConnectionNumber(display), POLLIN, 0};
+    poll(&connection, 1, static_cast<int>(left));
+  }
+}
+
 std::vector<std::string> X11Screen::atomProperty(unsigned long window, const char* property) {
   std::vector<std::string> names;
   if (display_ == nullptr) return names;
