@@ -59,6 +59,14 @@ class LinuxSplash : public ::testing::TestWithParam<std::string> {
   // Starts the packaged application with `actions` on the display; it
   // looks for the files that let it go on in the scratch folder.
   void start(const std::string& exe, const std::vector<std::string>& actions) {
+    // Nothing left from an earlier launch: neither its output, which the
+    // new one's steps would be found in before it has even begun, nor the
+    // files that let it go on.
+    app_.reset();
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+      const std::string name = entry.path().filename().string();
+      if (name == "app.log" || name.rfind("go-", 0) == 0) std::filesystem::remove(entry.path());
+    }
     std::vector<std::string> argv = {"timeout", "180", exe, "dir:" + dir_.path()};
     argv.insert(argv.end(), actions.begin(), actions.end());
     app_.reset(new Background(argv, {{"DISPLAY", xvfb_->name()}, {"JAVA_HOME", GetParam()}, {"XOQ_TRACE", "1"}},
@@ -157,8 +165,6 @@ TEST_P(LinuxSplash, ApplicationClosesItNowOrAfterADelay) {
     EXPECT_TRUE(screen_->waitForNoWindow(kWidth, kHeight, seconds(5)));
     proceed("closed");
     EXPECT_EQ(finish(), 0) << output();
-    std::filesystem::remove(dir_.file("go-up"));
-    std::filesystem::remove(dir_.file("go-closed"));
   }
 
   // Threads that ask for the splash at once all get the same one, and arming
