@@ -155,7 +155,7 @@ int main(int argc, char** argv) {
   const bool quick = argc > 1 && strcmp(argv[1], "--quick") == 0;
   const int runs = quick ? 3 : 15;
   xoq::testing::TempDir dir;
-  xoq::testing::VirtualDisplay display(200, 3600, dir.file("xvfb.log"));
+  xoq::testing::VirtualDisplay display(3600, dir.file("xvfb.log"));
   X11Screen screen(display.name());
   if (display.name().empty() || !screen.connected()) {
     fprintf(stderr, "no Xvfb display could be started\n");

@@ -91,7 +91,7 @@ function(xoq_splash_standin variant)
 endfunction()
 xoq_splash_standin(complete)
 xoq_splash_standin(without-load-file STANDIN_WITHOUT_LOAD_FILE)
-xoq_splash_standin(needs-path STANDIN_NEEDS_DEPENDENCY)
+xoq_splash_standin(needs-path STANDIN_NEEDS_DEPENDENCY STANDIN_WITHOUT_FILE_JAR_NAME)
 target_link_libraries(splash-needs-path PRIVATE xoqdep)
 
 # A benchmark tool, not shipped: the least a Windows program does to show a

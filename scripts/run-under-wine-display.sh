@@ -19,27 +19,24 @@ fi
 wineserver -k 2>/dev/null
 wineserver -w
 
+# The display's number is the server's first line of output.
+number_file=$(mktemp)
+"$here/virtual-display.sh" $((seconds + 60)) >"$number_file" 2>/dev/null &
+xvfb=$!
 display=""
-xvfb=""
-for number in $(seq 150 230); do
-  [ -e "/tmp/.X$number-lock" ] || [ -e "/tmp/.X11-unix/X$number" ] && continue
-  timeout $((seconds + 60)) Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb=$!
-  for _ in $(seq 1 100); do
-    [ -e "/tmp/.X11-unix/X$number" ] && break
-    kill -0 "$xvfb" 2>/dev/null || break
-    sleep 0.1
-  done
-  if [ -e "/tmp/.X11-unix/X$number" ] && kill -0 "$xvfb" 2>/dev/null; then
-    display=":$number"
+for _ in $(seq 1 300); do
+  if [ "$(wc -l <"$number_file")" -ge 1 ]; then
+    display=":$(head -n 1 "$number_file")"
     break
   fi
-  kill "$xvfb" 2>/dev/null
-  wait "$xvfb" 2>/dev/null
-  xvfb=""
+  kill -0 "$xvfb" 2>/dev/null || break
+  sleep 0.1
 done
+rm -f "$number_file"
 if [ -z "$display" ]; then
   echo "run-under-wine-display.sh: no Xvfb display could be started" >&2
+  kill "$xvfb" 2>/dev/null
+  wait "$xvfb" 2>/dev/null
   exit 1
 fi
 

@@ -10,6 +10,10 @@ set(XOQ_WINE_ENVIRONMENT "WINEPREFIX=${XOQ_WINE_PREFIX};WINEDEBUG=-all;WINEDLLOV
 set(XOQ_SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 file(GLOB XOQPACK_TEST_SOURCES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/xoqpack/*_test.cc")
 file(GLOB XOQ_TEST_SUPPORT_SOURCES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/support/*.cc")
+# The virtual display runs scripts/virtual-display.sh, in whichever program
+# links it.
+set_source_files_properties("${CMAKE_SOURCE_DIR}/tests/support/virtual_display.cc"
+                            PROPERTIES COMPILE_DEFINITIONS "XOQ_SOURCE_DIR=\"${CMAKE_SOURCE_DIR}\"")
 add_executable(xoq_unit_tests ${XOQ_TEST_SOURCES} ${XOQPACK_TEST_SOURCES} ${XOQ_CORE_SOURCES} ${XOQPACK_SOURCES}
                               ${XOQ_TEST_SUPPORT_SOURCES} "${support_classes_cc}")
 target_include_directories(xoq_unit_tests PRIVATE "${CMAKE_SOURCE_DIR}/src" "${CMAKE_SOURCE_DIR}/xoqpack"

@@ -51,9 +51,12 @@ void showWithCaption(const std::string& text, const std::string& caption) {
   // printed so far first.
   fflush(nullptr);
   // The splash window, when there is one, owns the box and closes 100 ms
-  // after it; without one the box has no owner and is still topmost.
-  platform::showMessageBox(text, caption, splashOwnerWindow(LiveSplash().get()));
-  scheduleSplashClose(LiveSplash().get(), 100);
+  // after it; without one the box has no owner and is still topmost. The
+  // splash lock is not held while the box waits: the application's threads
+  // and the splash thread go on using the splash meanwhile.
+  void* owner = liveSplashOwner();
+  platform::showMessageBox(text, caption, owner);
+  scheduleLiveSplashClose(100);
 }
 
 }  // namespace

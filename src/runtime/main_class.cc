@@ -227,8 +227,9 @@ void installSplashCloseOnWindow(JNIEnv* env) {
   if (toolkit != nullptr) listenerClass = env->FindClass("com/tarvolin/xoq/SplashCloseOnWindow");
   if (listenerClass != nullptr) {
     jmethodID add = env->GetMethodID(toolkitClass, "addAWTEventListener", "(Ljava/awt/event/AWTEventListener;J)V");
-    jmethodID constructor = env->GetMethodID(listenerClass, "<init>", "()V");
-    if (add != nullptr && constructor != nullptr) listener = env->NewObject(listenerClass, constructor);
+    // A failed lookup leaves its exception pending: no further call then.
+    jmethodID constructor = add != nullptr ? env->GetMethodID(listenerClass, "<init>", "()V") : nullptr;
+    if (constructor != nullptr) listener = env->NewObject(listenerClass, constructor);
     if (listener != nullptr) {
       // 64 is AWTEvent.WINDOW_EVENT_MASK.
       env->CallVoidMethod(toolkit, add, listener, static_cast<jlong>(64));

@@ -10,6 +10,8 @@ namespace xoq {
 
 const char kSplashLibraryName[] = "libsplashscreen.so";
 
+const bool kSplashImageChosenFirst = true;
+
 namespace {
 
 bool growInto(void* argument, uint32_t size, uint8_t** destination) {

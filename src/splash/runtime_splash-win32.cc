@@ -9,6 +9,8 @@ namespace xoq {
 
 const char kSplashLibraryName[] = "splashscreen.dll";
 
+const bool kSplashImageChosenFirst = false;
+
 bool builtInSplashImage(std::string& bytes) {
   const uint8_t* data = nullptr;
   size_t size = 0;

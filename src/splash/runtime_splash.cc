@@ -16,6 +16,7 @@ namespace {
 using SplashInitFunction = void (*)();
 using SplashLoadMemoryFunction = int (*)(void* data, int size);
 using SplashLoadFileFunction = int (*)(const char* fileName);
+using SplashSetFileJarNameFunction = void (*)(const char* fileName, const char* jarName);
 
 std::string directoryOf(const std::string& path) {
   const size_t separator = path.find_last_of("\\/");
@@ -34,6 +35,16 @@ void* loadSplashLibrary(const std::string& path) {
   return platform::loadLibrary(path);
 }
 
+// The image to show: the `splash` file when it names a readable file (a
+// directory is readable too, but it is no image), else the image built into
+// the executable, in `image`. False when there is neither.
+bool chooseSplashImage(ConfigStore& config, std::string& file, std::string& image) {
+  file = config.splash();
+  if (!file.empty() && platform::isReadable(file) && !platform::isDirectory(file)) return true;
+  file.clear();
+  return builtInSplashImage(image) && !image.empty();
+}
+
 }  // namespace
 
 std::string splashLibraryBeside(const std::string& jvmLibrary) {
@@ -50,6 +61,16 @@ std::string findSplashLibrary() {
 }
 
 void showRuntimeSplash(ConfigStore& config, const std::string& path) {
+  std::string file;
+  std::string image;
+  bool haveImage = false;
+  if (kSplashImageChosenFirst) {
+    haveImage = chooseSplashImage(config, file, image);
+    if (!haveImage) {
+      trace("runtime splash: no image file and no built-in image; no splash");
+      return;
+    }
+  }
   prepareSplashLibraryLoad(findJvmLibrary());
   void* library = loadSplashLibrary(path);
   if (library == nullptr) {
@@ -65,21 +86,23 @@ void showRuntimeSplash(ConfigStore& config, const std::string& path) {
     trace("splash library %s: an entry point is missing; no splash", path.c_str());
     return;
   }
-  // A directory is readable too, but it is no image.
-  const std::string file = config.splash();
-  if (!file.empty() && platform::isReadable(file) && !platform::isDirectory(file)) {
-    trace("runtime splash: image file %s", file.c_str());
-    init();
-    loadFile(file.c_str());
-    return;
-  }
-  std::string image;
-  if (!builtInSplashImage(image) || image.empty()) {
+  if (!kSplashImageChosenFirst) haveImage = chooseSplashImage(config, file, image);
+  if (!haveImage) {
     trace("runtime splash: no image file and no built-in image; no splash");
     return;
   }
-  trace("runtime splash: built-in image of %zu bytes", image.size());
   init();
+  if (!file.empty()) {
+    trace("runtime splash: image file %s", file.c_str());
+    loadFile(file.c_str());
+    // What java.awt.SplashScreen.getImageURL() gives, as after -splash:
+    // (a runtime too old to know it simply gives none).
+    const auto setFileJarName =
+        reinterpret_cast<SplashSetFileJarNameFunction>(platform::findSymbol(library, "SplashSetFileJarName"));
+    if (setFileJarName != nullptr) setFileJarName(file.c_str(), nullptr);
+    return;
+  }
+  trace("runtime splash: built-in image of %zu bytes", image.size());
   loadMemory(&image[0], static_cast<int>(image.size()));
 }
 

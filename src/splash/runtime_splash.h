@@ -31,10 +31,16 @@ std::string splashLibraryBeside(const std::string& jvmLibrary);
 /// no runtime is found or its splash library cannot be read.
 std::string findSplashLibrary();
 
+/// Whether the image is looked for before the splash library is loaded, so
+/// that a launch without one loads nothing (Linux: the library brings the
+/// runtime's X11 and image libraries along). Windows loads the library
+/// first.
+extern const bool kSplashImageChosenFirst;
+
 /// Shows the splash image through the runtime's splash library at `path`:
 /// the `splash` file when it names a readable file, else the image built
 /// into the executable. Every failure is silent and leaves no splash; the
-/// library stays loaded.
+/// library, once loaded, stays loaded.
 void showRuntimeSplash(ConfigStore& config, const std::string& path);
 
 /// The start-up step: the runtime's splash when its library is there,

@@ -10,7 +10,7 @@ namespace {
 // The facade handed to Java, made once and kept until the process ends.
 std::atomic<jobject> nativeFacade{nullptr};
 
-bool splashWindowShowing() { return xoq::splashOwnerWindow(xoq::LiveSplash().get()) != nullptr; }
+bool splashWindowShowing() { return xoq::liveSplashOwner() != nullptr; }
 
 }  // namespace
 
@@ -38,9 +38,9 @@ extern "C" JNIEXPORT jobject JNICALL Java_com_tarvolin_xoq_SplashScreen_nativeGe
 }
 
 extern "C" JNIEXPORT void JNICALL Java_com_tarvolin_xoq_SplashScreen_nativeAutoClose(JNIEnv*, jobject, jint ms) {
-  xoq::scheduleSplashClose(xoq::LiveSplash().get(), ms);
+  xoq::scheduleLiveSplashClose(ms);
 }
 
 extern "C" JNIEXPORT void JNICALL Java_com_tarvolin_xoq_SplashScreen_nativeClose(JNIEnv*, jobject) {
-  xoq::closeSplashWindow(xoq::LiveSplash().get());
+  xoq::closeLiveSplash();
 }

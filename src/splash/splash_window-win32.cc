@@ -27,7 +27,10 @@ class SplashWindow final {
 
   // The object lives in pages of its own that are given back to the system
   // when it is freed: a use after that faults at once instead of reading
-  // whatever the heap put there since.
+  // whatever the heap put there since. 64 KiB of address space for one
+  // object made once per process is a small price for that: a bug in the
+  // splash's lifetime shows as a crash where it happens (the lifetime test
+  // relies on it), not as a corrupted heap somewhere later.
   // Null when out of memory (no exceptions here).
   static void* operator new(size_t size) noexcept {
     return VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
@@ -160,7 +163,6 @@ unsigned splashThreadMain(void* argument) {
     holder = splash->window;
     splash->window = nullptr;
   }
-  Sleep(0);
   DeleteObject(splash->bitmap);
   delete holder;
   splash->release();
@@ -216,7 +218,7 @@ bool startSplashWindow(void* bitmap, const std::string& title) {
   // fail to create the window and end before this wait has even begun.
   const bool ready = WaitForSingleObject(splash->readyEvent, kReadyWaitMillis) == WAIT_OBJECT_0;
   splash->release();
-  const bool shown = splashOwnerWindow(LiveSplash().get()) != nullptr;
+  const bool shown = liveSplashOwner() != nullptr;
   trace("splash window: %s", shown ? "shown" : ready ? "could not be created" : "not ready after 30 s");
   return shown;
 }
@@ -243,11 +245,14 @@ void closeSplashWindow(SplashWindow* splash) {
 }
 
 void scheduleAutomaticSplashClose(int32_t delayMs) {
-  LiveSplash live;
-  SplashWindow* splash = live.get();
-  if (splash == nullptr || splash->closeScheduled != 0) return;
-  scheduleSplashClose(splash, delayMs);
-  splash->closeScheduled = 0;
+  {
+    LiveSplash live;
+    SplashWindow* splash = live.get();
+    if (splash == nullptr || splash->closeScheduled != 0) return;
+    scheduleSplashClose(splash, delayMs);
+    splash->closeScheduled = 0;
+  }
+  // Traced after unlocking: the trace may wait for whoever reads it.
   trace("splash window: closes in %d ms unless the application says otherwise", static_cast<int>(delayMs));
 }
 

@@ -11,7 +11,9 @@
 // splash thread takes the same lock to withdraw the object before it frees
 // anything, so a SplashWindow obtained from a LiveSplash stays valid while
 // that LiveSplash is in scope. Nothing done under the lock waits for the
-// splash thread (timers are set and messages posted, never sent).
+// splash thread (timers are set and messages posted, never sent), nor for
+// anything else: the launcher and the natives use the one-shot functions
+// below, which hold the lock for their own call only.
 #ifndef XOQ_SPLASH_SPLASH_WINDOW_H_
 #define XOQ_SPLASH_SPLASH_WINDOW_H_
 
@@ -63,6 +65,18 @@ void* splashOwnerWindow(SplashWindow* splash);
 /// Asks the window of `splash` (from a LiveSplash) to close now; nothing
 /// when there is none.
 void closeSplashWindow(SplashWindow* splash);
+
+/// The window handle of the live splash, for owning a message box; null
+/// when there is none. The lock is held for the read only: the window may
+/// end before the handle is used (a box shown with it then goes without an
+/// owner).
+void* liveSplashOwner();
+
+/// scheduleSplashClose for the live splash, if any.
+void scheduleLiveSplashClose(int32_t delayMs);
+
+/// closeSplashWindow for the live splash, if any.
+void closeLiveSplash();
 
 /// The launcher's own close schedule: schedules the live splash to close
 /// after `delayMs` unless the application has already scheduled or

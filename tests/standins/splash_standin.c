@@ -71,3 +71,11 @@ __declspec(dllexport) int SplashLoadFile(const char* fileName) {
   return 1;
 }
 #endif
+
+#ifndef STANDIN_WITHOUT_FILE_JAR_NAME
+__declspec(dllexport) void SplashSetFileJarName(const char* fileName, const char* jarName) {
+  recordCall("SplashSetFileJarName");
+  record("fileName", fileName != NULL ? fileName : "(null)");
+  record("jarName", jarName != NULL ? jarName : "(null)");
+}
+#endif

@@ -1,36 +1,20 @@
 #include "support/virtual_display.h"
 
 #include <signal.h>
-#include <sys/stat.h>
 
 #include <chrono>
-#include <thread>
 
 namespace xoq {
 namespace testing {
 
-namespace {
-
-bool fileExists(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0;
-}
-
-}  // namespace
-
-VirtualDisplay::VirtualDisplay(int firstNumber, int lifetimeSeconds, const std::string& logFile) {
-  for (int number = firstNumber; number < firstNumber + 60 && name_.empty(); ++number) {
-    const std::string n = std::to_string(number);
-    if (fileExists("/tmp/.X" + n + "-lock") || fileExists("/tmp/.X11-unix/X" + n)) continue;
-    xvfb_.reset(new Background({"timeout", std::to_string(lifetimeSeconds), "Xvfb", ":" + n, "-screen", "0",
-                                "1024x768x24", "-nolisten", "tcp"},
-                               {}, logFile));
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    while (std::chrono::steady_clock::now() < deadline && xvfb_->running() && !fileExists("/tmp/.X11-unix/X" + n)) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    if (xvfb_->running() && fileExists("/tmp/.X11-unix/X" + n)) name_ = ":" + n;
-  }
+VirtualDisplay::VirtualDisplay(int lifetimeSeconds, const std::string& logFile) {
+  // The display number is the server's standard output, its messages the
+  // log.
+  xvfb_.reset(new Background({XOQ_SOURCE_DIR "/scripts/virtual-display.sh", std::to_string(lifetimeSeconds)}, {},
+                             logFile + ".display", logFile));
+  if (!xvfb_->waitForOutput("\n", std::chrono::seconds(30)) || !xvfb_->running()) return;
+  const std::string number = xvfb_->output();
+  name_ = ":" + number.substr(0, number.find('\n'));
 }
 
 void VirtualDisplay::freeze(bool frozen) {

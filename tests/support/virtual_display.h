@@ -1,5 +1,5 @@
-// An X display of a test's own: Xvfb on the first free display number from
-// a given one, stopped when the object goes away.
+// An X display of a test's own: Xvfb on a display number that it chooses
+// itself (scripts/virtual-display.sh), stopped when the object goes away.
 #ifndef XOQ_TESTS_SUPPORT_VIRTUAL_DISPLAY_H_
 #define XOQ_TESTS_SUPPORT_VIRTUAL_DISPLAY_H_
 
@@ -13,10 +13,9 @@ namespace testing {
 
 class VirtualDisplay {
  public:
-  /// Starts Xvfb (1024x768, no TCP, at most `lifetimeSeconds`), its output
-  /// in `logFile`. Test programs that may run side by side start from
-  /// different numbers.
-  VirtualDisplay(int firstNumber, int lifetimeSeconds, const std::string& logFile);
+  /// Starts Xvfb (1024x768, no TCP, at most `lifetimeSeconds`), its messages
+  /// in `logFile`, and waits until it accepts connections.
+  VirtualDisplay(int lifetimeSeconds, const std::string& logFile);
   /// ":<number>", empty when no display could be started.
   const std::string& name() const { return name_; }
   /// Stops the server (a client that talks to it then waits), or lets it go

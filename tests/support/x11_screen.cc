@@ -6,6 +6,7 @@
 #include <poll.h>
 
 #include <cstdio>
+#include <functional>
 #include <thread>
 
 #include "support/files.h"
@@ -25,6 +26,22 @@ using std::chrono::steady_clock;
 int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
 
 Display* asDisplay(void* display) { return static_cast<Display*>(display); }
+
+// Reads the events that arrive within `limit` until `wanted` accepts one.
+bool waitForEvent(Display* display, milliseconds limit, const std::function<bool(const XEvent&)>& wanted) {
+  const auto deadline = steady_clock::now() + limit;
+  for (;;) {
+    while (XPending(display) > 0) {
+      XEvent event;
+      XNextEvent(display, &event);
+      if (wanted(event)) return true;
+    }
+    const auto left = std::chrono::duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+    if (left <= 0) return false;
+    pollfd connection = {ConnectionNumber(display), POLLIN, 0};
+    poll(&connection, 1, static_cast<int>(left));
+  }
+}
 
 }  // namespace
 
@@ -117,25 +134,32 @@ void X11Screen::listenForMaps() {
 bool X11Screen::waitForMap(int width, int height, milliseconds limit, steady_clock::time_point& when) {
   if (display_ == nullptr) return false;
   Display* display = asDisplay(display_);
-  const auto deadline = steady_clock::now() + limit;
-  for (;;) {
-    while (XPending(display) > 0) {
-      XEvent event;
-      XNextEvent(display, &event);
-      if (event.type != MapNotify) continue;
-      const steady_clock::time_point seen = steady_clock::now();
-      XWindowAttributes attributes;
-      if (XGetWindowAttributes(display, event.xmap.window, &attributes) && attributes.width == width &&
-          attributes.height == height) {
-        when = seen;
-        return true;
-      }
+  return waitForEvent(display, limit, [&](const XEvent& event) {
+    if (event.type != MapNotify) return false;
+    const steady_clock::time_point seen = steady_clock::now();
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, event.xmap.window, &attributes) || attributes.width != width ||
+        attributes.height != height) {
+      return false;
     }
-    const auto left = std::chrono::duration_cast<milliseconds>(deadline - steady_clock::now()).count();
-    if (left <= 0) return false;
-    pollfd connection = {ConnectionNumber(display), POLLIN, 0};
-    poll(&connection, 1, static_cast<int>(left));
-  }
+    when = seen;
+    return true;
+  });
+}
+
+void X11Screen::watchWindow(unsigned long window) {
+  if (display_ == nullptr) return;
+  Display* display = asDisplay(display_);
+  XSelectInput(display, window, StructureNotifyMask);
+  XSync(display, False);
+}
+
+bool X11Screen::waitForUnmap(unsigned long window, milliseconds limit) {
+  if (display_ == nullptr) return false;
+  return waitForEvent(asDisplay(display_), limit, [&](const XEvent& event) {
+    return (event.type == UnmapNotify && event.xunmap.window == window) ||
+           (event.type == DestroyNotify && event.xdestroywindow.window == window);
+  });
 }
 
 std::vector<std::string> X11Screen::atomProperty(unsigned long window, const char* property) {

@@ -66,6 +66,13 @@ class X11Screen {
   /// False when none came.
   bool waitForMap(int width, int height, std::chrono::milliseconds limit, std::chrono::steady_clock::time_point& when);
 
+  /// Starts taking note of `window` being unmapped or destroyed.
+  void watchWindow(unsigned long window);
+  /// Waits at most `limit` for `window`, watched since watchWindow, to be
+  /// unmapped or destroyed. True when it was: a window can stay viewable for
+  /// a while after its program has closed it, but these events come at once.
+  bool waitForUnmap(unsigned long window, std::chrono::milliseconds limit);
+
   /// Saves the whole screen as a PNG image, as a test artifact.
   bool saveScreenshot(const std::string& path);
 

@@ -30,7 +30,7 @@ class OpenerExample : public ::testing::TestWithParam<std::string> {
 };
 
 TEST_P(OpenerExample, LaterLaunchesOpenTheirFilesInTheRunningWindow) {
-  VirtualDisplay display(200, 240, dir_.file("xvfb.log"));
+  VirtualDisplay display(240, dir_.file("xvfb.log"));
   ASSERT_FALSE(display.name().empty()) << "no Xvfb display could be started";
   const std::string copy = dir_.file("opener");
   writeFile(copy, readFile(std::string(XOQ_BUILD_DIR) + "/examples/opener"));

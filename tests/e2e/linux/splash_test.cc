@@ -36,7 +36,7 @@ const std::string kApp = "mainclass splashapp.Main\r\n";
 class LinuxSplash : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
-    xvfb_.reset(new VirtualDisplay(160, 280, dir_.file("xvfb.log")));
+    xvfb_.reset(new VirtualDisplay(280, dir_.file("xvfb.log")));
     ASSERT_FALSE(xvfb_->name().empty()) << "no Xvfb display could be started";
     screen_.reset(new X11Screen(xvfb_->name()));
     ASSERT_TRUE(screen_->connected());
@@ -59,6 +59,14 @@ class LinuxSplash : public ::testing::TestWithParam<std::string> {
   // Starts the packaged application with `actions` on the display; it
   // looks for the files that let it go on in the scratch folder.
   void start(const std::string& exe, const std::vector<std::string>& actions) {
+    // Nothing left from an earlier launch: neither its output, which the
+    // new one's steps would be found in before it has even begun, nor the
+    // files that let it go on.
+    app_.reset();
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+      const std::string name = entry.path().filename().string();
+      if (name == "app.log" || name.rfind("go-", 0) == 0) std::filesystem::remove(entry.path());
+    }
     std::vector<std::string> argv = {"timeout", "180", exe, "dir:" + dir_.path()};
     argv.insert(argv.end(), actions.begin(), actions.end());
     app_.reset(new Background(argv, {{"DISPLAY", xvfb_->name()}, {"JAVA_HOME", GetParam()}, {"XOQ_TRACE", "1"}},
@@ -110,6 +118,9 @@ TEST_P(LinuxSplash, ImageIsShownBeforeTheApplicationAndIsItsSplashScreen) {
   EXPECT_EQ(seen["awt.splash"], "true");
   EXPECT_EQ(seen["awt.visible"], "true");
   EXPECT_EQ(seen["awt.size"], "240x120");
+  // As after java -splash:, the image's URL shows the image.
+  EXPECT_EQ(seen["awt.url"], "file:" + dir_.file("splash.png"));
+  EXPECT_EQ(seen["awt.url.image"], "240x120");
   EXPECT_EQ(seen["xoq.splash"], "true,true");
   EXPECT_EQ(seen["xoq.same"], "true");
   proceed("shown");
@@ -154,15 +165,17 @@ TEST_P(LinuxSplash, ApplicationClosesItNowOrAfterADelay) {
     EXPECT_TRUE(screen_->waitForNoWindow(kWidth, kHeight, seconds(5)));
     proceed("closed");
     EXPECT_EQ(finish(), 0) << output();
-    std::filesystem::remove(dir_.file("go-up"));
-    std::filesystem::remove(dir_.file("go-closed"));
   }
 
-  // A negative delay cancels the pending close; a new delay closes it no
+  // Threads that ask for the splash at once all get the same one, and arming
+  // and cancelling its close from all of them at once goes well. Then a
+  // negative delay cancels the pending close; a new delay closes it no
   // sooner than asked.
-  start(exe, {"step:up", "autoClose:500", "autoClose:-1", "sleep:1500", "step:cancelled", "autoClose:500", "waitClosed",
-              "step:after"});
+  start(exe, {"race", "step:up", "autoClose:500", "autoClose:-1", "sleep:1500", "step:cancelled", "autoClose:500",
+              "waitClosed", "step:after"});
   ASSERT_TRUE(reached("up")) << output();
+  EXPECT_EQ(parseKeyValues(output())["race.same"], "true") << output();
+  EXPECT_EQ(parseKeyValues(output())["race.errors"], "0") << output();
   proceed("up");
   ASSERT_TRUE(reached("cancelled")) << output();
   EXPECT_NE(screen_->viewableWindow(kWidth, kHeight).id, 0u) << "a cancelled close happened";
@@ -203,6 +216,8 @@ TEST_P(LinuxSplash, WithoutImageOrLibraryThereIsNoSplashAndNoMessage) {
     EXPECT_EQ(seen["awt.splash"], "false");
     EXPECT_EQ(seen["xoq.splash"], "false,false");
     EXPECT_NE(output().find("no image file and no built-in image; no splash"), std::string::npos) << output();
+    // Nothing to show, nothing loaded for it (as java -cp).
+    EXPECT_EQ(seen["splash.library.loaded"], "false") << output();
   }
   {
     // A runtime without the splash library (as a headless one is): its

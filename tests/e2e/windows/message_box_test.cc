@@ -28,7 +28,7 @@ using std::chrono::steady_clock;
 
 class MessageBoxWindow : public WineOnDisplay {
  protected:
-  MessageBoxWindow() : WineOnDisplay("wine-prefix-x11", 140) {}
+  MessageBoxWindow() : WineOnDisplay("wine-prefix-x11") {}
 
   struct Seen {
     std::string windowName;  // the X window's name, as xdotool reads it

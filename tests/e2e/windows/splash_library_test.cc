@@ -82,8 +82,11 @@ TEST_F(WindowsRuntimeSplash, SplashFileIsShownThroughTheLibraryBesideTheRuntime)
                                  "\\rt\\bin\\server\\../splashscreen.dll: found"))
       << describe(result);
   std::map<std::string, std::string> record = splashRecord();
-  EXPECT_EQ(record["calls"], "SplashInit,SplashLoadFile");
+  // Then the file's name, for java.awt.SplashScreen.getImageURL().
+  EXPECT_EQ(record["calls"], "SplashInit,SplashLoadFile,SplashSetFileJarName");
   EXPECT_EQ(record["file"], launcherPath(kConsole, dir_.file("images")) + "\\logo.png");
+  EXPECT_EQ(record["fileName"], record["file"]);
+  EXPECT_EQ(record["jarName"], "(null)");
 }
 
 TEST_F(WindowsRuntimeSplash, BuiltInImageIsShownWhenTheSplashKeyNamesNoFile) {
@@ -101,7 +104,7 @@ TEST_F(WindowsRuntimeSplash, BuiltInImageIsShownWhenTheSplashKeyNamesNoFile) {
   // Both: the file wins.
   writeFile(dir_.file("logo.png"), "image");
   launch("splash logo.png\r\n", {"--splash-image", dir_.file("logo.jpg")});
-  EXPECT_EQ(splashRecord()["calls"], "SplashInit,SplashLoadFile");
+  EXPECT_EQ(splashRecord()["calls"], "SplashInit,SplashLoadFile,SplashSetFileJarName");
 }
 
 TEST_F(WindowsRuntimeSplash, NoImageOrNoEntryPointMeansNoSplash) {
@@ -144,6 +147,8 @@ TEST_F(WindowsRuntimeSplash, LibraryNeedingItsFolderLoadsAfterThePathRetry) {
       << describe(result);
   std::map<std::string, std::string> record = splashRecord();
   EXPECT_EQ(record["dependency"], "42");
+  // This library has no SplashSetFileJarName (as an older runtime's): the
+  // splash shows all the same.
   EXPECT_EQ(record["calls"], "SplashInit,SplashLoadFile");
   const std::string path = record["PATH"];
   ASSERT_GE(path.size(), bin.size() + 1);

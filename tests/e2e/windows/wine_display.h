@@ -29,15 +29,13 @@ namespace testing {
 
 class WineOnDisplay : public ::testing::Test {
  protected:
-  /// `prefixName`: the folder of the build directory that holds the prefix;
-  /// the display is the first free one from `firstDisplay`.
-  WineOnDisplay(const std::string& prefixName, int firstDisplay)
+  /// `prefixName`: the folder of the build directory that holds the prefix.
+  explicit WineOnDisplay(const std::string& prefixName)
       : prefix_(std::string(XOQ_BUILD_DIR) + "/" + prefixName),
-        artifacts_(std::string(XOQ_BUILD_DIR) + "/test-artifacts"),
-        firstDisplay_(firstDisplay) {}
+        artifacts_(std::string(XOQ_BUILD_DIR) + "/test-artifacts") {}
 
   void SetUp() override {
-    xvfb_.reset(new VirtualDisplay(firstDisplay_, 280, dir_.file("xvfb.log")));
+    xvfb_.reset(new VirtualDisplay(280, dir_.file("xvfb.log")));
     ASSERT_FALSE(xvfb_->name().empty()) << "no Xvfb display could be started";
     screen_.reset(new X11Screen(xvfb_->name()));
     ASSERT_TRUE(screen_->connected()) << "no connection to " << xvfb_->name();
@@ -143,7 +141,6 @@ class WineOnDisplay : public ::testing::Test {
   std::map<std::string, std::string> wineEnv_;
   const std::string prefix_;
   const std::string artifacts_;
-  const int firstDisplay_;
 };
 
 }  // namespace testing

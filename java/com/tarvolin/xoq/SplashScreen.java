@@ -11,8 +11,14 @@ import java.util.TimerTask;
  * window (reached through the natives).
  */
 public final class SplashScreen {
-    /** The one facade; null until a splash was found. Volatile: any thread may publish it. */
-    private static volatile SplashScreen self;
+    /*
+     * Everything static below is guarded by the class's monitor: the
+     * application's threads, the event dispatch thread (SplashCloseOnWindow)
+     * and the close timer's thread all get here, and they must all see one
+     * facade and one timer.
+     */
+    /** The one facade; null until a splash was found. */
+    private static SplashScreen self;
     /** Daemon timer for the delayed closing of a runtime splash; null when none. */
     private static Timer autoCloseTimer;
     /** The last scheduled close task. */
@@ -33,7 +39,7 @@ public final class SplashScreen {
      * The splash screen that is showing, or null when there is none; a null
      * result is not kept, so the next call looks again.
      */
-    public static SplashScreen getSplashScreen() {
+    public static synchronized SplashScreen getSplashScreen() {
         SplashScreen found = self;
         if (found != null) {
             return found;
@@ -63,7 +69,13 @@ public final class SplashScreen {
      * value cancels a pending close (for the native splash also the
      * launcher's own).
      */
-    public synchronized void autoClose(int ms) {
+    public void autoClose(int ms) {
+        synchronized (SplashScreen.class) {
+            autoCloseLocked(ms);
+        }
+    }
+
+    private void autoCloseLocked(int ms) {
         if (awtSplash == null) {
             nativeAutoClose(ms);
         } else if (ms > 0) {
@@ -81,7 +93,7 @@ public final class SplashScreen {
             };
             autoCloseTimer.schedule(autoCloseTask, ms);
         } else if (ms == 0) {
-            close();
+            closeLocked();
         } else if (autoCloseTimer != null) {
             autoCloseTimer.cancel();
             autoCloseTimer = null;
@@ -89,7 +101,13 @@ public final class SplashScreen {
     }
 
     /** Closes the splash now; a splash that is already gone is no error. */
-    public synchronized void close() {
+    public void close() {
+        synchronized (SplashScreen.class) {
+            closeLocked();
+        }
+    }
+
+    private void closeLocked() {
         if (awtSplash == null) {
             nativeClose();
             return;

@@ -13,7 +13,9 @@ import javax.swing.JFrame;
  * and prints what it sees as "key=value" lines:
  * dir:PATH (where step looks), report, step:NAME (prints "ready NAME" and
  * waits for the file go-NAME), autoClose:MS, close, sleep:MS, waitClosed,
- * frame, post:ID (a window event for a frame that is never shown).
+ * frame, post:ID (a window event for a frame that is never shown), race
+ * (threads that ask for the splash at once, first of all, and arm and cancel
+ * its close; prints "race.same" and "race.errors").
  */
 public final class Main {
     private static long lastAutoClose;
@@ -38,6 +40,8 @@ public final class Main {
                 call(xoqSplash(), "autoClose", Integer.parseInt(value));
             } else if (name.equals("close")) {
                 call(xoqSplash(), "close", null);
+            } else if (name.equals("race")) {
+                race();
             } else if (name.equals("sleep")) {
                 Thread.sleep(Long.parseLong(value));
             } else if (name.equals("waitClosed")) {
@@ -86,16 +90,74 @@ public final class Main {
     }
 
     private static void report() throws Exception {
+        // Before java.awt.SplashScreen, which loads the library itself.
+        System.out.println("splash.library.loaded=" + splashLibraryMapped());
         java.awt.SplashScreen awt = java.awt.SplashScreen.getSplashScreen();
         System.out.println("awt.splash=" + (awt != null));
         if (awt != null) {
             System.out.println("awt.visible=" + awt.isVisible());
             System.out.println("awt.size=" + awt.getSize().width + "x" + awt.getSize().height);
+            java.net.URL url = awt.getImageURL();
+            System.out.println("awt.url=" + url);
+            if (url != null) {
+                // What an application shows the image with.
+                javax.swing.ImageIcon icon = new javax.swing.ImageIcon(url);
+                System.out.println("awt.url.image=" + icon.getIconWidth() + "x" + icon.getIconHeight());
+            }
         }
         Object first = xoqSplash();
         Object second = xoqSplash();
         System.out.println("xoq.splash=" + (first != null) + "," + (second != null));
         System.out.println("xoq.same=" + (first == second));
+    }
+
+    private static void race() throws Exception {
+        final int threads = 8;
+        final java.util.concurrent.CountDownLatch start = new java.util.concurrent.CountDownLatch(1);
+        final Object[] seen = new Object[threads];
+        final java.util.concurrent.atomic.AtomicInteger errors = new java.util.concurrent.atomic.AtomicInteger();
+        Thread[] running = new Thread[threads];
+        for (int i = 0; i < threads; i++) {
+            final int index = i;
+            running[i] = new Thread(new Runnable() {
+                @Override
+                public void run() {
+                    try {
+                        start.await();
+                        Object splash = xoqSplash();
+                        seen[index] = splash;
+                        for (int round = 0; round < 2000; round++) {
+                            call(splash, "autoClose", (round + index) % 2 == 0 ? 60000 : -1);
+                        }
+                    } catch (Throwable failed) {
+                        errors.incrementAndGet();
+                        failed.printStackTrace(System.out);
+                    }
+                }
+            });
+            running[i].start();
+        }
+        start.countDown();
+        for (Thread thread : running) {
+            thread.join();
+        }
+        // No close left pending.
+        call(xoqSplash(), "autoClose", -1);
+        boolean same = seen[0] != null;
+        for (Object splash : seen) {
+            same &= splash == seen[0];
+        }
+        System.out.println("race.same=" + same);
+        System.out.println("race.errors=" + errors.get());
+    }
+
+    private static boolean splashLibraryMapped() throws Exception {
+        for (String line : java.nio.file.Files.readAllLines(java.nio.file.Paths.get("/proc/self/maps"))) {
+            if (line.endsWith("/libsplashscreen.so")) {
+                return true;
+            }
+        }
+        return false;
     }
 
     private static void step(String name) throws Exception {
