@@ -428,14 +428,24 @@ void instructionFigures(const xoq::testing::TempDir& dir, const std::string& hom
   first.setEnv = environment;
   first.timeoutSeconds = 120;
   xoq::testing::runProcess({both}, first);  // makes the archive
-  const double iPlain = instructions(dir, {plain}, environment);
-  const double iJavaLoader = instructions(
-      dir, {java, "-Djava.system.class.loader=bench.PlainSystemLoader", "-cp", benchJar + ":" + helloCp, "hello.Main"},
-      environment);
-  const double iSeparate = instructions(dir, {separate}, environment);
-  const double iJava = instructions(dir, {java, "-cp", helloCp, "hello.Main"}, environment);
-  const double iBoth = instructions(dir, {both}, environment);
-  printf("0. instructions of a whole start of hello (callgrind, all threads, without the integrity check)\n");
+  // The compiler threads' share moves with the timing of each run, a few
+  // per cent either way: the median of three runs each, interleaved.
+  std::vector<double> plainRuns, javaLoaderRuns, separateRuns, javaRuns, bothRuns;
+  for (int i = 0; i < 3; ++i) {
+    plainRuns.push_back(instructions(dir, {plain}, environment));
+    javaLoaderRuns.push_back(instructions(
+        dir,
+        {java, "-Djava.system.class.loader=bench.PlainSystemLoader", "-cp", benchJar + ":" + helloCp, "hello.Main"},
+        environment));
+    separateRuns.push_back(instructions(dir, {separate}, environment));
+    javaRuns.push_back(instructions(dir, {java, "-cp", helloCp, "hello.Main"}, environment));
+    bothRuns.push_back(instructions(dir, {both}, environment));
+  }
+  const double iPlain = median(plainRuns), iJavaLoader = median(javaLoaderRuns), iSeparate = median(separateRuns),
+               iJava = median(javaRuns), iBoth = median(bothRuns);
+  printf(
+      "0. instructions of a whole start of hello (callgrind, all threads, without the integrity check, median of "
+      "3)\n");
   printf(
       "     default                                   %6.1f M  %.3f x java -cp with a plain system class loader "
       "named (aim <= 1.00)\n",

@@ -19,6 +19,7 @@
 #include "redirect/stream_redirector.h"
 #include "runtime/main_class.h"
 #include "runtime/runtime_search.h"
+#include "runtime/support_class_definition.h"
 #include "runtime/vm_context.h"
 #include "runtime/vm_options.h"
 #include "splash/runtime_splash.h"
@@ -130,6 +131,7 @@ int launchApplication(int32_t argumentCount, char** arguments, void (*hook)(), i
   int result = library.empty() ? 1 : createVm(vm, library);
   std::string javaVersion;
   if (result == 0) {
+    if (!config.asSystemClassLoader()) defineStartupSupportClasses(vm.env);
     if (vm.launcherBindsNatives) prepareNativeBinding(vm.env);
     applyConfiguredProperties(vm.env, config);
     const std::string minjre = config.minJre();

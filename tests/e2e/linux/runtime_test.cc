@@ -71,7 +71,9 @@ TEST_P(Runtime, CreatesTheVirtualMachineInProcess) {
 
 // Every support class reaches its natives in both loader modes, and how
 // they are bound makes the runtime print nothing: from JDK 24 on it warns
-// about JNI libraries that class path code loads.
+// about JNI libraries that class path code loads. The support classes are
+// the application class loader's in both modes, also where the launcher
+// defines them itself.
 TEST_P(Runtime, SupportClassesReachTheirNativesSilentlyInBothLoaderModes) {
   for (const std::string mode : {"", "assystemclassloader false\r\n"}) {
     const ProcessResult result = run(probe(mode + "property probe.action=natives\r\n", "natives"), {}, false);
@@ -82,6 +84,7 @@ TEST_P(Runtime, SupportClassesReachTheirNativesSilentlyInBothLoaderModes) {
     EXPECT_EQ(values["natives.splash"], "none") << mode;
     EXPECT_EQ(values["natives.entryTime"], "true") << mode;
     EXPECT_EQ(values["natives.eventLog"], "made") << mode;
+    EXPECT_EQ(values["natives.loaderDefinedBy"], "jdk.internal.loader.ClassLoaders$AppClassLoader") << mode;
   }
 }
 

@@ -1,6 +1,7 @@
 package probe;
 
 import com.tarvolin.xoq.EventLog;
+import com.tarvolin.xoq.HolvaneClassLoader;
 import com.tarvolin.xoq.Instances;
 import com.tarvolin.xoq.SplashScreen;
 import java.io.PrintStream;
@@ -21,6 +22,10 @@ final class Natives {
         } catch (java.io.IOException e) {
             out.println("natives.entryTime=" + e);
         }
+        // The support classes, whichever mode, are the JDK's application
+        // class loader's.
+        out.println("natives.loaderDefinedBy="
+                + HolvaneClassLoader.class.getClassLoader().getClass().getName());
         new EventLog("probe");
         out.println("natives.eventLog=made");
         out.flush();
