@@ -53,7 +53,10 @@ void showWithCaption(const std::string& text, const std::string& caption) {
   // The splash window, when there is one, owns the box and closes 100 ms
   // after it; without one the box has no owner and is still topmost. The
   // splash lock is not held while the box waits: the application's threads
-  // and the splash thread go on using the splash meanwhile.
+  // and the splash thread go on using the splash meanwhile. A close that is
+  // already pending (the launcher's own, armed before main) is cancelled
+  // first: the splash would take the box it owns off the screen with it.
+  scheduleLiveSplashClose(-1);
   void* owner = liveSplashOwner();
   platform::showMessageBox(text, caption, owner);
   scheduleLiveSplashClose(100);

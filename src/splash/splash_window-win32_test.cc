@@ -213,8 +213,10 @@ TEST_F(NativeSplashWindow, KeyPressClosesClicksAndAltF4DoNot) {
 // wait is its text going into a pipe that nobody reads yet. (The box that
 // the splash owns is seen by the end-to-end test.)
 TEST_F(NativeSplashWindow, FatalMessageLeavesTheSplashFreeAndClosesItAfter) {
-  start(120, 80, "Owner");
-  scheduleLiveSplashClose(-1);
+  HWND window = start(120, 80, "Owner");
+  // The launcher's own close, armed before main as it is when the main
+  // class then turns out to be missing.
+  scheduleAutomaticSplashClose(300);
   int ends[2];
   ASSERT_EQ(_pipe(ends, 4096, _O_BINARY), 0);
   HANDLE readEnd = reinterpret_cast<HANDLE>(_get_osfhandle(ends[0]));
@@ -234,10 +236,13 @@ TEST_F(NativeSplashWindow, FatalMessageLeavesTheSplashFreeAndClosesItAfter) {
       [&] { return PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0; }, 10000);
   std::atomic<bool> reached{false};
   std::thread other([&] {
-    scheduleLiveSplashClose(-1);
+    liveSplashOwner();
     reached = true;
   });
   const bool splashFree = boxWaits && waitUntil([&] { return reached.load(); }, 3000);
+  // Closing the splash would take the box it owns off the screen with it.
+  Sleep(800);
+  const bool stayedWithTheBox = IsWindow(window) && IsWindowVisible(window);
 
   // Takes the box's text: the box ends, and so does the other thread.
   size_t taken = 0;
@@ -260,6 +265,7 @@ TEST_F(NativeSplashWindow, FatalMessageLeavesTheSplashFreeAndClosesItAfter) {
 
   EXPECT_TRUE(boxWaits) << "the message never reached standard error";
   EXPECT_TRUE(splashFree) << "the splash stayed locked while the box waited";
+  EXPECT_TRUE(stayedWithTheBox) << "the launcher's close schedule took the box's owner away while the box waited";
   EXPECT_GE(taken, text.size());
   EXPECT_TRUE(waitUntil(splashGone, 5000)) << "the splash stayed after the message";
 }
