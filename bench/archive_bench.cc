@@ -6,7 +6,8 @@
 //      examples/notes: the default configuration against `java -cp` with a
 //      plain system class loader named (the JDK's own floor for what the
 //      default asks of it), `assystemclassloader false` against `java -cp`,
-//      and both with `classdatacache true` from the second start on;
+//      and `assystemclassloader false` with `classdatacache true` from the
+//      second start on;
 //   2. where the start-up time goes: the launcher's steps, the virtual
 //      machine's creation with and without what the launcher adds, the
 //      first class;
