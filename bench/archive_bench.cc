@@ -6,7 +6,8 @@
 //      examples/notes: the default configuration against `java -cp` with a
 //      plain system class loader named (the JDK's own floor for what the
 //      default asks of it), `assystemclassloader false` against `java -cp`,
-//      and both with `classdatacache true` from the second start on;
+//      and `assystemclassloader false` with `classdatacache true` from the
+//      second start on;
 //   2. where the start-up time goes: the launcher's steps, the virtual
 //      machine's creation with and without what the launcher adds, the
 //      first class;
@@ -264,31 +265,27 @@ void startupFigures(const xoq::testing::TempDir& dir, const std::string& home, c
   const std::string tag = example.name + "-" + xoq::testing::jdkParameterName(home);
   const std::string plain = exampleCopy(dir, example.name, tag + "-default", "");
   const std::string separate = exampleCopy(dir, example.name, tag + "-separate", "assystemclassloader false\r\n");
-  const std::string cached = exampleCopy(dir, example.name, tag + "-cached", "classdatacache true\r\n");
   const std::string both =
       exampleCopy(dir, example.name, tag + "-both", "classdatacache true\r\nassystemclassloader false\r\n");
   // The first starts make the archives.
-  Child(std::vector<std::string>{cached}, environment).waitForLine("never");
   Child(std::vector<std::string>{both}, environment).waitForLine("never");
   const std::vector<std::string> javaCp = {java, "-cp", example.classPath, example.mainClass};
   const std::vector<std::string> javaLoader = {java, "-Djava.system.class.loader=bench.PlainSystemLoader", "-cp",
                                                benchJar + ":" + example.classPath, example.mainClass};
-  std::vector<double> tPlain, tSeparate, tCached, tBoth, tJava, tJavaLoader;
+  std::vector<double> tPlain, tSeparate, tBoth, tJava, tJavaLoader;
   for (int i = 0; i < runs; ++i) {
     tPlain.push_back(Child({plain}, environment).waitForLine(example.firstLine));
     tJavaLoader.push_back(Child(javaLoader, environment).waitForLine(example.firstLine));
     tSeparate.push_back(Child({separate}, environment).waitForLine(example.firstLine));
     tJava.push_back(Child(javaCp, environment).waitForLine(example.firstLine));
-    tCached.push_back(Child({cached}, environment).waitForLine(example.firstLine));
     tBoth.push_back(Child({both}, environment).waitForLine(example.firstLine));
   }
-  std::vector<double> cPlain, cSeparate, cCached, cBoth, cJava, cJavaLoader;
+  std::vector<double> cPlain, cSeparate, cBoth, cJava, cJavaLoader;
   for (int i = 0; i < runs; ++i) {
     cPlain.push_back(processorMs({plain}, environment));
     cJavaLoader.push_back(processorMs(javaLoader, environment));
     cSeparate.push_back(processorMs({separate}, environment));
     cJava.push_back(processorMs(javaCp, environment));
-    cCached.push_back(processorMs({cached}, environment));
     cBoth.push_back(processorMs({both}, environment));
   }
   printf("   %s (median of %d; processor time of whole runs, all threads, in brackets):\n", example.name.c_str(), runs);
@@ -298,8 +295,6 @@ void startupFigures(const xoq::testing::TempDir& dir, const std::string& home, c
       median(tPlain), ratio(tPlain, tJavaLoader), ratio(cPlain, cJavaLoader));
   printf("     assystemclassloader false                 %6.1f ms  %.3f [%.3f] x java -cp (aim <= 1.05)\n",
          median(tSeparate), ratio(tSeparate, tJava), ratio(cSeparate, cJava));
-  printf("     classdatacache, default                   %6.1f ms  %.3f [%.3f] x java -cp\n", median(tCached),
-         ratio(tCached, tJava), ratio(cCached, cJava));
   printf("     classdatacache, assystemclassloader false %6.1f ms  %.3f [%.3f] x java -cp (aim <= 0.80)\n",
          median(tBoth), ratio(tBoth, tJava), ratio(cBoth, cJava));
   printf("     java -cp %.1f ms [%.1f]; with a plain system class loader named %.1f ms [%.1f]\n", median(tJava),

@@ -131,7 +131,7 @@ int launchApplication(int32_t argumentCount, char** arguments, void (*hook)(), i
   int result = library.empty() ? 1 : createVm(vm, library);
   std::string javaVersion;
   if (result == 0) {
-    if (!config.asSystemClassLoader()) defineStartupSupportClasses(vm.env);
+    if (vm.launcherDefinesSupport) defineStartupSupportClasses(vm.env);
     if (vm.launcherBindsNatives) prepareNativeBinding(vm.env);
     applyConfiguredProperties(vm.env, config);
     const std::string minjre = config.minJre();

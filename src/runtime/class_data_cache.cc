@@ -118,6 +118,13 @@ void addClassDataCacheOptions(VmContext& context, const ConfigStore& config, con
           release.version.empty() ? "version unknown" : release.version.c_str());
     return;
   }
+  // With the launcher's loader as the system class loader the runtime
+  // disables every archived class that is not its own: such an archive
+  // would only cost its mapping.
+  if (config.asSystemClassLoader()) {
+    trace("class data cache: only with assystemclassloader false");
+    return;
+  }
   StringList options;
   config.options(options);
   if (optionsDecideClassData(options)) {

@@ -8,7 +8,8 @@
 // defines them into the system class loader directly; they are the same
 // classes of the same loader, only without a code source. When the system
 // class loader is the launcher's, the runtime itself loads it from the jar
-// while it is created, and this is not done.
+// while it is created, and with a class data archive the runtime maps them
+// from the archive for less: neither defines them here.
 #ifndef XOQ_RUNTIME_SUPPORT_CLASS_DEFINITION_H_
 #define XOQ_RUNTIME_SUPPORT_CLASS_DEFINITION_H_
 

@@ -13,13 +13,14 @@
 namespace xoq {
 
 struct VmContext {
-  std::vector<int32_t> optionOffsets;  // start of each option in optionText
-  std::string optionText;              // the options, each followed by a NUL
-  void* library = nullptr;             // the loaded runtime library, or null
-  JavaVM* vm = nullptr;                // the created virtual machine, or null
-  JNIEnv* env = nullptr;               // the launch thread's environment
-  bool mainThrew = false;              // an exception escaped the application's main
-  bool launcherBindsNatives = false;   // the support classes ask the launcher for their natives
+  std::vector<int32_t> optionOffsets;   // start of each option in optionText
+  std::string optionText;               // the options, each followed by a NUL
+  void* library = nullptr;              // the loaded runtime library, or null
+  JavaVM* vm = nullptr;                 // the created virtual machine, or null
+  JNIEnv* env = nullptr;                // the launch thread's environment
+  bool mainThrew = false;               // an exception escaped the application's main
+  bool launcherBindsNatives = false;    // the support classes ask the launcher for their natives
+  bool launcherDefinesSupport = false;  // the launcher defines the start's support classes itself
   // Handed to the virtual machine as its "exit" hook when set: called when
   // System.exit or Runtime.halt ends the process.
   void(JNICALL* exitHook)(jint status) = nullptr;

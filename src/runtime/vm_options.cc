@@ -55,6 +55,9 @@ void prepareVmOptions(VmContext& context, ConfigStore& config) {
     addVmOption(context, "--enable-native-access=ALL-UNNAMED");
   }
   addClassDataCacheOptions(context, config, release, library, classPath);
+  // From a class data archive the runtime maps the support classes more
+  // cheaply than the launcher could define them.
+  context.launcherDefinesSupport = !systemLoader && !config.classDataCache() && !optionsDecideClassData(options);
 }
 
 void applyConfiguredProperties(JNIEnv* env, const ConfigStore& config) {

@@ -138,11 +138,14 @@ TEST_P(ClassData, CacheKeepsAnArchiveForTheApplication) {
   runClean(notes("nofolder", config), {{"XDG_CACHE_HOME", dir_.file("not-a-folder")}});
   runClean(notes("agent", config + "option -javaagent:" + testAppJar("agent") + "\r\n"), environment);
   runClean(notes("off", config + "option -Xshare:off\r\n"), environment);
+  // With the launcher's loader as the system class loader the runtime could
+  // use nothing of an archive of the application's.
+  runClean(notes("system", "classdatacache true\r\n"), environment);
   size_t archives = 0;
   for (const fs::directory_entry& entry : fs::directory_iterator(dir_.file("cache/xoq"))) {
     archives += entry.path().extension() == ".jsa" ? 1 : 0;
   }
-  EXPECT_EQ(archives, 1u) << "the agent and -Xshare:off starts made archives";
+  EXPECT_EQ(archives, 1u) << "the agent, -Xshare:off or default loader mode starts made archives";
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryJdk, ClassData, ::testing::ValuesIn(installedJdkHomes()),
