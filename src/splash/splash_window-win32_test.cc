@@ -272,6 +272,54 @@ TEST_F(NativeSplashWindow, FatalMessageLeavesTheSplashFreeAndClosesItAfter) {
 
 // The splash's object lives in pages that are given back when it is freed,
 // so a use after that faults and ends the test program.
+// Many threads schedule, cancel and ask for the splash while its window
+// ends and after. The splash's object lives in pages that are given back
+// when it is freed, so a thread that used it after the splash thread freed
+// it would fault and end the test program. The race this looks for is
+// narrow: a run can miss it, but a fault it shows is always real.
+TEST_F(NativeSplashWindow, ManyThreadsUseTheSplashWhileItsWindowEnds) {
+  for (int round = 0; round < 10; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    ASSERT_TRUE(startSplashWindow(someBitmap(48, 24), round % 2 == 0 ? "" : "Busy"));
+    std::atomic<bool> stop{false};
+    std::atomic<long> calls{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+      threads.emplace_back([&, t] {
+        for (int i = 0; !stop; ++i) {
+          if (i % 64 == 0) Sleep(0);
+          switch ((i + t) % 4) {
+            case 0:
+              scheduleLiveSplashClose(1000 + i % 50);
+              break;
+            case 1:
+              liveSplashOwner();
+              break;
+            case 2:
+              scheduleAutomaticSplashClose(2000);
+              break;
+            default:
+              scheduleLiveSplashClose(-1);
+              break;
+          }
+          ++calls;
+        }
+      });
+    }
+    // The window ends at a different moment of each round.
+    Sleep(static_cast<DWORD>(round % 7));
+    closeLiveSplash();
+    const bool gone = waitUntil(splashGone, 15000);
+    const long atEnd = calls;
+    // And the threads go on for a while after it has gone.
+    waitUntil([&] { return calls > atEnd + 2000; }, 5000);
+    stop = true;
+    for (std::thread& thread : threads) thread.join();
+    ASSERT_TRUE(gone) << "the splash did not end";
+    EXPECT_EQ(liveSplashOwner(), nullptr);
+  }
+}
+
 TEST_F(NativeSplashWindow, SplashIsNotFreedWhileSomeoneHoldsIt) {
   start(80, 40, "");
   {
