@@ -70,15 +70,16 @@ bool classFilesReadable() { return flag(compatibleFlag, &ConfigStore::compatible
 
 bool codeSourcesWanted() { return flag(codeSourceFlag, &ConfigStore::codeSource); }
 
-int32_t releaseFromProperties(const std::string& specificationVersion, const std::string& jarVersion,
+int32_t releaseFromProperties(const std::string& javaVersion, const std::string& jarVersion,
                               const std::string& enableMultiRelease) {
   // "force" only makes JarFiles opened for the base version versioned as
   // well; class path jars are versioned with "true" already, so it serves
   // them as "true" does.
   if (enableMultiRelease == "false") return 0;
-  // "1.8" and before: the number after "1."; from 9 on the feature itself.
-  int32_t release = specificationVersion.compare(0, 2, "1.") == 0 ? leadingNumber(specificationVersion.substr(2))
-                                                                  : leadingNumber(specificationVersion);
+  // "1.8.0_392" and before: the number after "1."; from 9 on the feature
+  // itself ("17.0.15", "25", "21-ea").
+  int32_t release =
+      javaVersion.compare(0, 2, "1.") == 0 ? leadingNumber(javaVersion.substr(2)) : leadingNumber(javaVersion);
   const int32_t wanted = leadingNumber(jarVersion);
   if (wanted >= 0 && wanted < release) release = wanted < 8 ? 8 : wanted;
   return release < 0 ? 0 : release;
@@ -89,8 +90,7 @@ int32_t multiReleaseVersion(JNIEnv* env, const ArchiveNode& archive) {
   int32_t release = runtimeRelease.load(std::memory_order_acquire);
   if (release < 0) {
     // Two threads arriving together ask twice and store the same answer.
-    release = releaseFromProperties(systemProperty(env, "java.specification.version"),
-                                    systemProperty(env, "jdk.util.jar.version"),
+    release = releaseFromProperties(systemProperty(env, "java.version"), systemProperty(env, "jdk.util.jar.version"),
                                     systemProperty(env, "jdk.util.jar.enableMultiRelease"));
     runtimeRelease.store(release, std::memory_order_release);
     trace("multi-release jars: served for Java %d", static_cast<int>(release));

@@ -31,10 +31,10 @@ bool codeSourcesWanted();
 int32_t multiReleaseVersion(JNIEnv* env, const ArchiveNode& archive);
 
 /// The feature version java.util.jar.JarFile serves at run time, from the
-/// system properties "java.specification.version" ("1.8", "17"),
+/// system properties "java.version" ("1.8.0_392", "17.0.15"),
 /// "jdk.util.jar.version" (may lower it, not below 8) and
 /// "jdk.util.jar.enableMultiRelease" ("false" turns versions off: 0).
-int32_t releaseFromProperties(const std::string& specificationVersion, const std::string& jarVersion,
+int32_t releaseFromProperties(const std::string& javaVersion, const std::string& jarVersion,
                               const std::string& enableMultiRelease);
 
 }  // namespace xoq

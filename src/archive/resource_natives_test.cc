@@ -33,8 +33,8 @@ TEST(UrlDecode, PercentWithoutTwoDigitsStaysAndNothingIsReadPastTheEnd) {
 }
 
 TEST(MultiReleaseVersion, AsJarFileTakesItFromTheRuntimesProperties) {
-  EXPECT_EQ(releaseFromProperties("1.8", "", ""), 8);
-  EXPECT_EQ(releaseFromProperties("17", "", ""), 17);
+  EXPECT_EQ(releaseFromProperties("1.8.0_392", "", ""), 8);
+  EXPECT_EQ(releaseFromProperties("17.0.15", "", ""), 17);
   EXPECT_EQ(releaseFromProperties("25", "", "true"), 25);
   // jdk.util.jar.version may lower the version, not below 8, never raise it.
   EXPECT_EQ(releaseFromProperties("25", "10", ""), 10);
