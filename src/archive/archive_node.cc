@@ -412,6 +412,16 @@ bool readEntryBytes(const ArchiveNode& node, std::string_view name, bool searchN
   return EntrySearch::run(node, name, searchNested, release, EntrySearch::read, &reading, location);
 }
 
+bool readTopEntry(const ArchiveNode& node, std::string_view name, std::string& bytes) {
+  auto growInto = [](void* argument, uint32_t size, uint8_t** destination) {
+    std::string& into = *static_cast<std::string*>(argument);
+    into.assign(size, '\0');
+    *destination = reinterpret_cast<uint8_t*>(&into[0]);
+    return true;
+  };
+  return readEntryBytes(node, name, false, growInto, &bytes);
+}
+
 bool findEntryInfo(const ArchiveNode& node, std::string_view name, bool searchNested, EntryInfo& info) {
   return EntrySearch::run(node, name, searchNested, 0, EntrySearch::describe, &info, nullptr);
 }

@@ -184,6 +184,9 @@ int32_t findEntry(const ArchiveNode& node, std::string_view name);
 bool readEntryBytes(const ArchiveNode& node, std::string_view name, bool searchNested, EntryAllocator allocate,
                     void* argument, int32_t release = 0, EntryLocation* location = nullptr);
 
+/// readEntryBytes of the entry `name` at the top of `node` into `bytes`.
+bool readTopEntry(const ArchiveNode& node, std::string_view name, std::string& bytes);
+
 /// Finds the entry that readEntryBytes would read and describes it from the
 /// central directory, without reading its data. False when there is none.
 bool findEntryInfo(const ArchiveNode& node, std::string_view name, bool searchNested, EntryInfo& info);

@@ -35,20 +35,6 @@ void setContextClassLoader(JNIEnv* env, jobject loader) {
   env->DeleteLocalRef(threadClass);
 }
 
-jobject systemClassLoader(JNIEnv* env) {
-  jclass classLoader = env->FindClass("java/lang/ClassLoader");
-  if (classLoader == nullptr) {
-    clearPendingException(env, false);
-    return nullptr;
-  }
-  jobject loader = nullptr;
-  jmethodID get = env->GetStaticMethodID(classLoader, "getSystemClassLoader", "()Ljava/lang/ClassLoader;");
-  if (get != nullptr) loader = env->CallStaticObjectMethod(classLoader, get);
-  clearPendingException(env, false);
-  env->DeleteLocalRef(classLoader);
-  return loader;
-}
-
 // Hands the exception pending on this thread to the thread's uncaught-
 // exception handler, as the runtime does for a thread whose run() ends by
 // one: crash reporters and error dialogs see it, and without a handler of
@@ -88,6 +74,20 @@ bool dispatchUncaughtException(JNIEnv* env) {
 }
 
 }  // namespace
+
+jobject systemClassLoader(JNIEnv* env) {
+  jclass classLoader = env->FindClass("java/lang/ClassLoader");
+  if (classLoader == nullptr) {
+    clearPendingException(env, false);
+    return nullptr;
+  }
+  jobject loader = nullptr;
+  jmethodID get = env->GetStaticMethodID(classLoader, "getSystemClassLoader", "()Ljava/lang/ClassLoader;");
+  if (get != nullptr) loader = env->CallStaticObjectMethod(classLoader, get);
+  clearPendingException(env, false);
+  env->DeleteLocalRef(classLoader);
+  return loader;
+}
 
 jclass loadMainClass(JNIEnv* env, const std::string& mainClassName, bool asSystemLoader) {
   jclass loaderClass = env->FindClass(kLoaderClass);

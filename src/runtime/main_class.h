@@ -29,6 +29,10 @@ int runMainClass(VmContext& context, const std::string& mainClassName, bool asSy
 /// crash for success), else the launch result.
 uint32_t exitCodeAfterMain(const VmContext& context, uint32_t launchResult);
 
+/// ClassLoader.getSystemClassLoader() as a local reference, or null with
+/// nothing pending.
+jobject systemClassLoader(JNIEnv* env);
+
 /// The main class through the system class loader when that is the
 /// launcher's loader (`asSystemLoader`), else through a new launcher loader
 /// made the thread's context class loader. A local reference, or null.

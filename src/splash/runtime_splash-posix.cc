@@ -12,21 +12,10 @@ const char kSplashLibraryName[] = "libsplashscreen.so";
 
 const bool kSplashImageChosenFirst = true;
 
-namespace {
-
-bool growInto(void* argument, uint32_t size, uint8_t** destination) {
-  std::string& bytes = *static_cast<std::string*>(argument);
-  bytes.assign(size, '\0');
-  *destination = reinterpret_cast<uint8_t*>(&bytes[0]);
-  return true;
-}
-
-}  // namespace
-
 bool builtInSplashImage(std::string& bytes) {
   // The archive is opened here, a little ahead of the first class; the
   // launch finds it open.
-  return readEntryBytes(ensurePayloadArchiveOpen(), kSplashImageEntry, false, growInto, &bytes);
+  return readTopEntry(ensurePayloadArchiveOpen(), kSplashImageEntry, bytes);
 }
 
 void prepareSplashLibraryLoad(const std::string& jvmLibrary) {
