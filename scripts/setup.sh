@@ -27,3 +27,13 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+
+# The Windows Java runtime that the Windows end-to-end tests run under Wine,
+# cached outside the build tree (scripts/windows-runtime.sh says where).
+command -v npm >/dev/null 2>&1 || {
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends npm >/dev/null || true
+}
+"$(dirname "$0")/windows-runtime.sh" >/dev/null ||
+  echo "setup.sh: the Windows Java runtime could not be had; the tests that need it will say so and skip" >&2
