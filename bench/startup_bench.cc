@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "archive/byte_order.h"
 #include "archive/integrity.h"
-#include "archive/payload.h"
+#include "base/byte_order.h"
+#include "config/payload.h"
 #include "platform/platform.h"
 #include "support/files.h"
 #include "support/packaging.h"

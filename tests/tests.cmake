@@ -30,6 +30,10 @@ gtest_discover_tests(xoq_unit_tests
   PROPERTIES TIMEOUT 120
              ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1")
 
+# --- The layer order of src/ (docs/architecture.md) ---------------------------
+add_test(NAME layers COMMAND "${CMAKE_SOURCE_DIR}/scripts/check-layers.sh" "${CMAKE_SOURCE_DIR}")
+set_tests_properties(layers PROPERTIES TIMEOUT 60)
+
 # --- Fuzz targets: a fixed number of inputs each ------------------------------
 # Built by the xoq_fuzz external project (clang, libFuzzer); longer runs by
 # hand are described in tests/fuzz/README.md.

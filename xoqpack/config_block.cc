@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "config/text_encoding.h"
+#include "platform/text_encoding.h"
 
 namespace xoq {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "archive/byte_order.h"
+#include "base/byte_order.h"
 #include "splash_images.h"
 
 namespace xoq {

@@ -10,11 +10,11 @@
 #include <set>
 
 #include "application_jar.h"
-#include "archive/byte_order.h"
 #include "archive/integrity.h"
-#include "archive/payload.h"
+#include "base/byte_order.h"
 #include "config/ascii.h"
 #include "config/config_store.h"
+#include "config/payload.h"
 #include "config_block.h"
 #include "path_names.h"
 #include "pe_image.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "archive/byte_order.h"
+#include "base/byte_order.h"
 
 namespace xoq {
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "archive/byte_order.h"
+#include "base/byte_order.h"
 #include "pe_image.h"
 #include "resource_tree.h"
 

@@ -1,7 +1,7 @@
 #include "version_info.h"
 
-#include "archive/byte_order.h"
-#include "config/text_encoding.h"
+#include "base/byte_order.h"
+#include "platform/text_encoding.h"
 
 namespace xoq {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "archive/byte_order.h"
+#include "base/byte_order.h"
 
 namespace xoq {
 

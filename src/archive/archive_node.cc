@@ -4,8 +4,8 @@
 #include <cstring>
 #include <new>
 
+#include "base/trace.h"
 #include "config/ascii.h"
-#include "launcher/trace.h"
 
 namespace xoq {
 

@@ -7,7 +7,7 @@
 #include "archive/name_forms.h"
 #include "archive/native_settings.h"
 #include "archive/payload_archive.h"
-#include "launcher/trace.h"
+#include "base/trace.h"
 #include "runtime/java_strings.h"
 #include "runtime/vm_context.h"
 

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "archive/byte_order.h"
-#include "archive/sha256.h"
+#include "base/byte_order.h"
+#include "base/sha256.h"
 
 namespace xoq {
 

@@ -17,7 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "archive/payload.h"
+#include "config/payload.h"
 
 namespace xoq {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/byte_order.h"
-#include "archive/sha256.h"
+#include "base/byte_order.h"
+#include "base/sha256.h"
 #include "support/payload_builder.h"
 #include "support/zip_builder.h"
 

@@ -1,6 +1,6 @@
 #include "archive/name_forms.h"
 
-#include "config/text_encoding.h"
+#include "platform/text_encoding.h"
 
 namespace xoq {
 

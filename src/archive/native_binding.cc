@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "launcher/trace.h"
+#include "base/trace.h"
 #include "platform/dynamic_library.h"
 #include "runtime/vm_context.h"
 

@@ -16,10 +16,6 @@
 
 namespace xoq {
 
-/// The system property that tells the support classes to ask the launcher
-/// for their natives, and its value.
-constexpr char kNativeBindingProperty[] = "-Dxoq.natives=launcher";
-
 /// Binds NativeLibrary.bind. Returns false (with nothing pending) when the
 /// class or the function cannot be found; the support classes then load the
 /// library as before.

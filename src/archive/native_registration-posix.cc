@@ -16,7 +16,7 @@
 // no table: a new native only has to be exported under its JNI name.
 #include <jni.h>
 
-#include "launcher/trace.h"
+#include "base/trace.h"
 
 extern "C" JNIEXPORT jint JNICALL JNI_OnLoad_xoq(JavaVM* /*vm*/, void* /*reserved*/) {
   xoq::trace("natives: the runtime loaded the executable's built-in library \"xoq\"; bound by name");

@@ -3,9 +3,8 @@
 #include <atomic>
 
 #include "archive/archive_node.h"
+#include "base/trace.h"
 #include "config/config_store.h"
-#include "launcher/process_globals.h"
-#include "launcher/trace.h"
 #include "runtime/vm_context.h"
 
 namespace xoq {

@@ -14,9 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "archive/payload.h"
 #include "config/config_store.h"
-#include "launcher/process_globals.h"
+#include "config/payload.h"
 #include "packager.h"
 #include "platform/platform.h"
 #include "support/archive_reads.h"

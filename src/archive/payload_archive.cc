@@ -1,7 +1,6 @@
 #include "archive/payload_archive.h"
 
 #include "config/config_store.h"
-#include "launcher/process_globals.h"
 
 namespace xoq {
 

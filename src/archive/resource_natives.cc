@@ -7,11 +7,10 @@
 #include "archive/name_forms.h"
 #include "archive/native_settings.h"
 #include "archive/payload_archive.h"
+#include "base/trace.h"
 #include "config/ascii.h"
 #include "config/config_store.h"
-#include "config/text_encoding.h"
-#include "launcher/process_globals.h"
-#include "launcher/trace.h"
+#include "platform/text_encoding.h"
 #include "runtime/java_strings.h"
 #include "runtime/vm_context.h"
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "archive/byte_order.h"
+#include "base/byte_order.h"
 
 namespace xoq {
 

@@ -3,10 +3,10 @@
 // whole text, expanded or not, made absolute or not) and giving its default.
 #include <string>
 
+#include "base/trace.h"
 #include "config/ascii.h"
 #include "config/config_store.h"
 #include "config/expand.h"
-#include "launcher/trace.h"
 #include "platform/platform.h"
 
 namespace xoq {

@@ -2,13 +2,15 @@
 
 #include <cstring>
 
-#include "archive/payload.h"
+#include "base/trace.h"
 #include "config/ascii.h"
-#include "config/text_encoding.h"
-#include "launcher/trace.h"
+#include "config/payload.h"
 #include "platform/platform.h"
+#include "platform/text_encoding.h"
 
 namespace xoq {
+
+ConfigStore* theConfig = nullptr;
 
 namespace {
 

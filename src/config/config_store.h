@@ -179,6 +179,12 @@ std::string withTrailingSeparator(const std::string& path);
 /// compare.
 bool isConfigWord(const std::string& value, const char* word);
 
+/// The process's one configuration, for the natives and helpers that the
+/// virtual machine calls on its own threads. Set on the main thread before
+/// any other thread starts and cleared only after the launch thread has
+/// ended, so no lock guards it.
+extern ConfigStore* theConfig;
+
 }  // namespace xoq
 
 #endif  // XOQ_CONFIG_CONFIG_STORE_H_

@@ -4,9 +4,8 @@
 
 #include "config/config_store.h"
 #include "config/registry_reference.h"
-#include "config/text_encoding.h"
-#include "launcher/process_globals.h"
 #include "platform/platform.h"
+#include "platform/text_encoding.h"
 
 namespace xoq {
 

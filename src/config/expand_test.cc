@@ -5,7 +5,6 @@
 #include <string>
 
 #include "config/config_store.h"
-#include "launcher/process_globals.h"
 #include "platform/platform.h"
 
 namespace xoq {

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "config/config_store.h"
 #include "config/expand.h"
-#include "launcher/process_globals.h"
 
 namespace xoq {
 

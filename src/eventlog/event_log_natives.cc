@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "config/text_encoding.h"
 #include "platform/event_log.h"
 #include "platform/platform.h"
+#include "platform/text_encoding.h"
 #include "runtime/vm_context.h"
 
 namespace xoq {

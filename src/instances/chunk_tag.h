@@ -14,7 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "archive/sha256.h"
+#include "base/sha256.h"
 
 namespace xoq {
 

@@ -5,10 +5,9 @@
 #include <utility>
 #include <vector>
 
-#include "instances/instance_block.h"
 #include "instances/instance_registry.h"
 #include "instances/receiver_holder.h"
-#include "launcher/process_globals.h"
+#include "platform/instance_block.h"
 #include "runtime/vm_context.h"
 
 namespace xoq {

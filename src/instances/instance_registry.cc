@@ -9,11 +9,13 @@
 #include <thread>
 #include <utility>
 
+#include "base/trace.h"
 #include "instances/receiver_holder.h"
-#include "launcher/trace.h"
 #include "platform/user_secret.h"
 
 namespace xoq {
+
+InstanceRegistry* theInstances = nullptr;
 
 namespace {
 

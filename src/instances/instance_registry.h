@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "instances/chunk_tag.h"
-#include "instances/instance_block.h"
+#include "platform/instance_block.h"
 #include "platform/instance_ipc.h"
 #include "platform/platform.h"
 
@@ -222,6 +222,10 @@ class InstanceRegistry {
 /// null (the reason traced) when it cannot be mapped, and the launch then
 /// runs without a registry.
 InstanceBlock* mapInstanceBlock(platform::SharedInstanceBlock& mapping, const std::string& path);
+
+/// The process's instance registry, for the instance natives. Set on the
+/// main thread before any other thread starts.
+extern InstanceRegistry* theInstances;
 
 }  // namespace xoq
 

@@ -1,7 +1,6 @@
 #include "instances/receiver_holder.h"
 
-#include "launcher/process_globals.h"
-#include "launcher/trace.h"
+#include "base/trace.h"
 #include "runtime/vm_context.h"
 
 namespace xoq {

@@ -1,14 +1,12 @@
 #include "instances/single_instance.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
+#include "base/trace.h"
 #include "config/config_store.h"
 #include "instances/instance_registry.h"
 #include "instances/receiver_holder.h"
-#include "launcher/messages.h"
-#include "launcher/trace.h"
 #include "platform/instance_lock.h"
 
 namespace xoq {
@@ -19,15 +17,9 @@ namespace {
 // ending does not turn the next one away.
 constexpr int kInstanceLockWaitMillis = 100;
 
-[[noreturn]] void refuse() {
-  const int id = static_cast<int>(MessageId::AlreadyRunning);
-  showFatalMessage(loadMessage(id));
-  exit(exitCodeFor(id));
-}
-
 }  // namespace
 
-void applySingleInstance(const ConfigStore& config, InstanceRegistry& instances) {
+bool applySingleInstance(const ConfigStore& config, InstanceRegistry& instances) {
   const std::string mode = config.singleInstance();
   if (isConfigWord(mode, "true")) {
     unsigned long error = 0;
@@ -37,11 +29,11 @@ void applySingleInstance(const ConfigStore& config, InstanceRegistry& instances)
       printf("CreateMutex error: %d\n", static_cast<int>(error));
       fflush(stdout);
       trace("single instance: the instance lock cannot be made (error %lu)", error);
-      refuse();
+      return false;
     }
     if (result == platform::InstanceLockResult::kHeldElsewhere) {
       trace("single instance: another instance is running");
-      refuse();
+      return false;
     }
     trace("single instance: this is the only instance");
   } else if (isConfigWord(mode, "custom")) {
@@ -49,6 +41,7 @@ void applySingleInstance(const ConfigStore& config, InstanceRegistry& instances)
   } else {
     trace("single instance: not checked");
   }
+  return true;
 }
 
 }  // namespace xoq

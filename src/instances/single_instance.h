@@ -9,10 +9,11 @@ namespace xoq {
 class ConfigStore;
 class InstanceRegistry;
 
-/// Runs the step. On refusal (another instance holds the instance lock, or
-/// the lock cannot be made: "CreateMutex error: %d" on standard output)
-/// shows message 13 and ends the process with exit code 11.
-void applySingleInstance(const ConfigStore& config, InstanceRegistry& instances);
+/// Runs the step. Returns false when this copy must not run: another
+/// instance holds the instance lock, or the lock cannot be made
+/// ("CreateMutex error: %d" on standard output). The caller then shows
+/// message 13 and ends the process with exit code 11.
+bool applySingleInstance(const ConfigStore& config, InstanceRegistry& instances);
 
 }  // namespace xoq
 

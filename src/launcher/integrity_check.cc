@@ -1,9 +1,9 @@
 #include "launcher/integrity_check.h"
 
 #include "archive/integrity.h"
-#include "archive/payload.h"
+#include "base/trace.h"
+#include "config/payload.h"
 #include "launcher/messages.h"
-#include "launcher/trace.h"
 #include "platform/platform.h"
 
 namespace xoq {

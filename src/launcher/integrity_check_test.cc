@@ -5,7 +5,7 @@
 #include <string>
 
 #include "archive/integrity.h"
-#include "archive/payload.h"
+#include "config/payload.h"
 #include "support/files.h"
 #include "support/payload_builder.h"
 

@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <cwchar>
 
-#include "config/text_encoding.h"
 #include "launcher/messages.h"
 #include "platform/platform.h"
+#include "platform/text_encoding.h"
 #include "platform/user_message.h"
 
 namespace xoq {

@@ -3,9 +3,8 @@
 #include <climits>
 #include <cstdio>
 
+#include "base/trace.h"
 #include "config/config_store.h"
-#include "launcher/process_globals.h"
-#include "launcher/trace.h"
 #include "platform/user_message.h"
 #include "splash/splash_window.h"
 

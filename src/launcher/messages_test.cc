@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "config/config_store.h"
-#include "launcher/process_globals.h"
 
 namespace xoq {
 namespace {

@@ -1,25 +1,25 @@
 #include "launcher/startup.h"
 
+#include <cstdlib>
 #include <string>
 
 #include "archive/native_binding.h"
 #include "archive/payload_archive.h"
 #include "archive/resource_natives.h"
+#include "archive/support_class_definition.h"
+#include "base/trace.h"
+#include "config/arguments.h"
 #include "config/config_store.h"
 #include "config/string_list.h"
 #include "instances/instance_registry.h"
 #include "instances/single_instance.h"
-#include "launcher/arguments.h"
 #include "launcher/integrity_check.h"
 #include "launcher/messages.h"
-#include "launcher/process_globals.h"
-#include "launcher/trace.h"
 #include "launcher/working_directory.h"
 #include "platform/platform.h"
 #include "redirect/stream_redirector.h"
 #include "runtime/main_class.h"
 #include "runtime/runtime_search.h"
-#include "runtime/support_class_definition.h"
 #include "runtime/vm_context.h"
 #include "runtime/vm_options.h"
 #include "splash/runtime_splash.h"
@@ -90,7 +90,11 @@ int runLauncher(int argc, char** argv) {
   showStartupSplash(config);
   applyForcedWorkingDirectory(config);
   redirectStandardStreams(config, vm);
-  applySingleInstance(config, instances);
+  if (!applySingleInstance(config, instances)) {
+    const int id = static_cast<int>(MessageId::AlreadyRunning);
+    showFatalMessage(loadMessage(id));
+    exit(exitCodeFor(id));
+  }
 
   int argumentCount = argc;
   char** arguments = argv;

@@ -1,7 +1,7 @@
 #include "launcher/working_directory.h"
 
+#include "base/trace.h"
 #include "config/config_store.h"
-#include "launcher/trace.h"
 #include "platform/platform.h"
 
 namespace xoq {

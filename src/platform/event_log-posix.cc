@@ -5,8 +5,8 @@
 #include <memory>
 #include <mutex>
 
-#include "config/text_encoding.h"
 #include "platform/event_log.h"
+#include "platform/text_encoding.h"
 
 namespace xoq {
 namespace platform {

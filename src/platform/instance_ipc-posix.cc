@@ -19,7 +19,7 @@
 #include <utility>
 #include <vector>
 
-#include "instances/instance_block.h"
+#include "platform/instance_block.h"
 #include "platform/instance_ipc.h"
 #include "platform/platform.h"
 #include "platform/shared_object.h"

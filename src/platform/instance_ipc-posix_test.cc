@@ -11,8 +11,8 @@
 #include <cstring>
 #include <string>
 
-#include "instances/instance_block.h"
 #include "instances/instance_registry.h"
+#include "platform/instance_block.h"
 #include "platform/instance_ipc.h"
 #include "platform/shared_object.h"
 #include "support/files.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "instances/instance_block.h"
+#include "platform/instance_block.h"
 #include "platform/instance_ipc.h"
 
 namespace xoq {

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "archive/sha256.h"
+#include "base/sha256.h"
 
 namespace xoq {
 namespace platform {

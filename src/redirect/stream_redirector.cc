@@ -1,7 +1,7 @@
 #include "redirect/stream_redirector.h"
 
+#include "base/trace.h"
 #include "config/config_store.h"
-#include "launcher/trace.h"
 #include "runtime/vm_context.h"
 
 namespace xoq {

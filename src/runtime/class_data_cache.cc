@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "archive/payload.h"
-#include "archive/sha256.h"
+#include "base/sha256.h"
+#include "base/trace.h"
 #include "config/config_store.h"
-#include "launcher/trace.h"
+#include "config/payload.h"
 #include "platform/cache_files.h"
 #include "platform/instance_ipc.h"
 #include "platform/platform.h"

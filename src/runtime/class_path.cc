@@ -1,10 +1,10 @@
 #include "runtime/class_path.h"
 
+#include "config/arguments.h"
 #include "config/ascii.h"
 #include "config/config_store.h"
 #include "config/expand.h"
 #include "config/string_list.h"
-#include "launcher/arguments.h"
 #include "platform/directory.h"
 #include "platform/platform.h"
 #include "runtime/runtime_layout.h"

@@ -1,6 +1,6 @@
 #include "runtime/java_strings.h"
 
-#include "config/text_encoding.h"
+#include "platform/text_encoding.h"
 
 namespace xoq {
 

@@ -1,9 +1,9 @@
 #include "runtime/main_class.h"
 
+#include "base/trace.h"
+#include "config/arguments.h"
 #include "config/string_list.h"
-#include "config/text_encoding.h"
-#include "launcher/arguments.h"
-#include "launcher/trace.h"
+#include "platform/text_encoding.h"
 #include "runtime/java_strings.h"
 #include "runtime/vm_context.h"
 

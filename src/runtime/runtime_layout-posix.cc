@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
+#include "base/trace.h"
 #include "config/config_store.h"
-#include "launcher/trace.h"
 #include "platform/platform.h"
 #include "runtime/runtime_layout.h"
 #include "runtime/runtime_search.h"

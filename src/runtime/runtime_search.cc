@@ -2,10 +2,9 @@
 
 #include <vector>
 
+#include "base/trace.h"
 #include "config/ascii.h"
 #include "config/config_store.h"
-#include "launcher/process_globals.h"
-#include "launcher/trace.h"
 #include "platform/directory.h"
 #include "platform/platform.h"
 #include "runtime/runtime_layout.h"

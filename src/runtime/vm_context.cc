@@ -6,13 +6,15 @@
 #include <memory>
 #include <vector>
 
-#include "config/text_encoding.h"
-#include "launcher/trace.h"
+#include "base/trace.h"
 #include "platform/dynamic_library.h"
 #include "platform/output_filter.h"
 #include "platform/platform.h"
+#include "platform/text_encoding.h"
 
 namespace xoq {
+
+VmContext* theVm = nullptr;
 
 namespace {
 

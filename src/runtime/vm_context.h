@@ -56,6 +56,10 @@ void releaseVm(VmContext& context);
 /// it and returns 1. Returns 0 otherwise.
 int clearPendingException(JNIEnv* env, bool describe);
 
+/// The process's virtual machine context, for the natives that the virtual
+/// machine calls on its own threads. Set and cleared as theConfig is.
+extern VmContext* theVm;
+
 }  // namespace xoq
 
 #endif  // XOQ_RUNTIME_VM_CONTEXT_H_

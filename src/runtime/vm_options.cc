@@ -2,10 +2,9 @@
 
 #include <string>
 
-#include "archive/native_binding.h"
+#include "base/trace.h"
 #include "config/config_store.h"
 #include "config/string_list.h"
-#include "launcher/trace.h"
 #include "platform/elevation.h"
 #include "platform/platform.h"
 #include "runtime/class_data_cache.h"

@@ -15,6 +15,10 @@ struct VmContext;
 /// The name of the launcher's class loader, as the runtime expects it.
 constexpr char kLoaderClassName[] = "com.tarvolin.xoq.HolvaneClassLoader";
 
+/// The system property that tells the support classes to ask the launcher
+/// for their natives (archive/native_binding.h binds them), and its value.
+constexpr char kNativeBindingProperty[] = "-Dxoq.natives=launcher";
+
 /// Puts the `export` values into the environment and adds the options, in
 /// the order they reach the virtual machine.
 void prepareVmOptions(VmContext& context, ConfigStore& config);

@@ -2,7 +2,7 @@
 
 #include "archive/archive_node.h"
 #include "archive/payload_archive.h"
-#include "launcher/trace.h"
+#include "base/trace.h"
 #include "platform/dynamic_library.h"
 #include "splash/runtime_splash.h"
 

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
+#include "base/trace.h"
 #include "config/config_store.h"
-#include "launcher/trace.h"
 #include "platform/dynamic_library.h"
 #include "platform/platform.h"
 #include "runtime/runtime_search.h"

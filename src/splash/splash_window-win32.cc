@@ -3,7 +3,7 @@
 #include <atomic>
 #include <mutex>
 
-#include "launcher/trace.h"
+#include "base/trace.h"
 #include "platform/platform.h"
 #include "splash/splash_window.h"
 

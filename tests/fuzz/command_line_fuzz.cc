@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "launcher/arguments.h"
+#include "config/arguments.h"
 #include "platform/command_line.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

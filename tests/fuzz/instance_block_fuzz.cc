@@ -15,8 +15,8 @@
 #include <memory>
 
 #include "instances/chunk_tag.h"
-#include "instances/instance_block.h"
 #include "instances/instance_registry.h"
+#include "platform/instance_block.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;

@@ -11,8 +11,8 @@
 
 #include "archive/archive_node.h"
 #include "archive/integrity.h"
-#include "archive/payload.h"
 #include "config/config_store.h"
+#include "config/payload.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 4) return 0;

@@ -10,8 +10,8 @@
 #include "archive/archive_node.h"
 #include "archive/name_forms.h"
 #include "archive/resource_natives.h"
-#include "config/text_encoding.h"
 #include "launcher/messages.h"
+#include "platform/text_encoding.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

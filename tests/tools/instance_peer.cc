@@ -27,9 +27,9 @@
 #include <utility>
 #include <vector>
 
+#include "base/trace.h"
 #include "instances/instance_registry.h"
 #include "instances/receiver_holder.h"
-#include "launcher/trace.h"
 #include "platform/instance_ipc.h"
 #include "platform/platform.h"
 

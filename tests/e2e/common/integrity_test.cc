@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "archive/payload.h"
+#include "config/payload.h"
 #include "e2e/common/e2e_test.h"
 
 namespace xoq {

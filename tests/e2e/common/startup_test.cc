@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "archive/byte_order.h"
-#include "archive/payload.h"
+#include "base/byte_order.h"
+#include "config/payload.h"
 #include "e2e/common/e2e_test.h"
 
 namespace xoq {

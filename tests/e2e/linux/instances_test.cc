@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "instances/instance_block.h"
+#include "platform/instance_block.h"
 #include "platform/shared_object.h"
 #include "support/background.h"
 #include "support/files.h"

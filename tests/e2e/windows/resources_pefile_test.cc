@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/byte_order.h"
-#include "archive/payload.h"
+#include "base/byte_order.h"
+#include "config/payload.h"
 #include "e2e/windows/resources_fixture.h"
 
 namespace xoq {

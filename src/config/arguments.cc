@@ -1,9 +1,9 @@
-#include "launcher/arguments.h"
+#include "config/arguments.h"
 
 #include <cstring>
 
+#include "base/trace.h"
 #include "config/config_store.h"
-#include "launcher/trace.h"
 #include "platform/file_search.h"
 #include "platform/platform.h"
 

@@ -7,8 +7,8 @@
 // Every field may be written by another process at any moment, so the code
 // reads and writes them only through the atomic helpers below, and checks
 // every count, index and length it reads before using it.
-#ifndef XOQ_INSTANCES_INSTANCE_BLOCK_H_
-#define XOQ_INSTANCES_INSTANCE_BLOCK_H_
+#ifndef XOQ_PLATFORM_INSTANCE_BLOCK_H_
+#define XOQ_PLATFORM_INSTANCE_BLOCK_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -94,4 +94,4 @@ inline int32_t incrementShared(int32_t& field) { return __atomic_fetch_add(&fiel
 
 }  // namespace xoq
 
-#endif  // XOQ_INSTANCES_INSTANCE_BLOCK_H_
+#endif  // XOQ_PLATFORM_INSTANCE_BLOCK_H_

@@ -2,8 +2,8 @@
 // The launcher hashes its own image on every start, so on x86-64 processors
 // with the SHA extensions the block function uses them (several times
 // faster); elsewhere the portable one runs.
-#ifndef XOQ_ARCHIVE_SHA256_H_
-#define XOQ_ARCHIVE_SHA256_H_
+#ifndef XOQ_BASE_SHA256_H_
+#define XOQ_BASE_SHA256_H_
 
 #include <array>
 #include <cstddef>
@@ -35,4 +35,4 @@ class Sha256 {
 
 }  // namespace xoq
 
-#endif  // XOQ_ARCHIVE_SHA256_H_
+#endif  // XOQ_BASE_SHA256_H_

@@ -2,8 +2,8 @@
 // (and each `argv` line) the way Windows programs split theirs, the file
 // pattern expansion of `*` and `?`, and the argument vector that the
 // `wildcard` key rebuilds from the process's own command line.
-#ifndef XOQ_LAUNCHER_ARGUMENTS_H_
-#define XOQ_LAUNCHER_ARGUMENTS_H_
+#ifndef XOQ_CONFIG_ARGUMENTS_H_
+#define XOQ_CONFIG_ARGUMENTS_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -89,4 +89,4 @@ void applyWildcardArguments(const ConfigStore& config, int& argc, char**& argv);
 
 }  // namespace xoq
 
-#endif  // XOQ_LAUNCHER_ARGUMENTS_H_
+#endif  // XOQ_CONFIG_ARGUMENTS_H_

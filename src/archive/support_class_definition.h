@@ -10,8 +10,8 @@
 // class loader is the launcher's, the runtime itself loads it from the jar
 // while it is created, and with a class data archive the runtime maps them
 // from the archive for less: neither defines them here.
-#ifndef XOQ_RUNTIME_SUPPORT_CLASS_DEFINITION_H_
-#define XOQ_RUNTIME_SUPPORT_CLASS_DEFINITION_H_
+#ifndef XOQ_ARCHIVE_SUPPORT_CLASS_DEFINITION_H_
+#define XOQ_ARCHIVE_SUPPORT_CLASS_DEFINITION_H_
 
 #include <jni.h>
 
@@ -25,4 +25,4 @@ void defineStartupSupportClasses(JNIEnv* env);
 
 }  // namespace xoq
 
-#endif  // XOQ_RUNTIME_SUPPORT_CLASS_DEFINITION_H_
+#endif  // XOQ_ARCHIVE_SUPPORT_CLASS_DEFINITION_H_

@@ -1,4 +1,4 @@
-#include "launcher/arguments.h"
+#include "config/arguments.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "archive/payload.h"
+#include "config/payload.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "archive/byte_order.h"
+#include "base/byte_order.h"
 #include "config/config_store.h"
 #include "platform/platform.h"
 

@@ -1,4 +1,4 @@
-#include "archive/sha256.h"
+#include "base/sha256.h"
 
 #include <atomic>
 #include <cstring>

@@ -1,11 +1,9 @@
-#include "launcher/trace.h"
+#include "base/trace.h"
 
+#include <chrono>
 #include <cstdarg>
-#include <cstdint>
 #include <cstdio>
-#include <string>
-
-#include "platform/platform.h"
+#include <cstdlib>
 
 namespace xoq {
 
@@ -13,11 +11,13 @@ namespace {
 
 // Taken during static initialisation, before `main`, so that the figures
 // count from the start of the process as near as the launcher can see it.
-const uint64_t startMillis = platform::monotonicMillis();
+const std::chrono::steady_clock::time_point startTime = std::chrono::steady_clock::now();
 
+// The switch is a plain ASCII name and value, so the C runtime's copy of the
+// environment answers it as well as the system's would.
 bool readTraceSwitch() {
-  std::string value;
-  return platform::getEnvironment("XOQ_TRACE", value) && !value.empty();
+  const char* value = getenv("XOQ_TRACE");
+  return value != nullptr && value[0] != '\0';
 }
 
 }  // namespace
@@ -34,7 +34,9 @@ void trace(const char* format, ...) {
   va_start(arguments, format);
   vsnprintf(line, sizeof line, format, arguments);
   va_end(arguments);
-  const unsigned long elapsed = static_cast<unsigned long>(platform::monotonicMillis() - startMillis);
+  const auto sinceStart = std::chrono::steady_clock::now() - startTime;
+  const unsigned long elapsed =
+      static_cast<unsigned long>(std::chrono::duration_cast<std::chrono::milliseconds>(sinceStart).count());
   // One fprintf per line, so that lines from several threads do not mix.
   fprintf(stderr, "[xoq %5lu ms] %s\n", elapsed, line);
   fflush(stderr);

@@ -1,10 +1,10 @@
-#include "archive/payload.h"
+#include "config/payload.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "archive/byte_order.h"
+#include "base/byte_order.h"
 #include "support/payload_builder.h"
 
 namespace xoq {

@@ -1,10 +1,10 @@
-#include "runtime/support_class_definition.h"
+#include "archive/support_class_definition.h"
 
 #include <string>
 
 #include "archive/archive_node.h"
 #include "archive/payload_archive.h"
-#include "launcher/trace.h"
+#include "base/trace.h"
 #include "runtime/main_class.h"
 #include "runtime/vm_context.h"
 

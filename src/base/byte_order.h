@@ -1,7 +1,7 @@
 // Little-endian field access for the ZIP and payload formats, byte by byte so
 // that neither alignment nor the host's byte order matter.
-#ifndef XOQ_ARCHIVE_BYTE_ORDER_H_
-#define XOQ_ARCHIVE_BYTE_ORDER_H_
+#ifndef XOQ_BASE_BYTE_ORDER_H_
+#define XOQ_BASE_BYTE_ORDER_H_
 
 #include <cstdint>
 #include <string>
@@ -43,4 +43,4 @@ inline void writeLittle32(uint8_t* p, uint32_t value) {
 
 }  // namespace xoq
 
-#endif  // XOQ_ARCHIVE_BYTE_ORDER_H_
+#endif  // XOQ_BASE_BYTE_ORDER_H_

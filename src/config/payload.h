@@ -7,8 +7,8 @@
 // length (patched into the launcher image by xoqpack), the rest by the
 // length fields. A file that does not fit this layout is told apart from
 // one that does, so that nothing is ever read outside the file.
-#ifndef XOQ_ARCHIVE_PAYLOAD_H_
-#define XOQ_ARCHIVE_PAYLOAD_H_
+#ifndef XOQ_CONFIG_PAYLOAD_H_
+#define XOQ_CONFIG_PAYLOAD_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -72,4 +72,4 @@ PayloadLayout locatePayload(ConfigStore& store, const uint8_t* file, size_t size
 
 }  // namespace xoq
 
-#endif  // XOQ_ARCHIVE_PAYLOAD_H_
+#endif  // XOQ_CONFIG_PAYLOAD_H_

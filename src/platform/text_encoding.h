@@ -6,8 +6,8 @@
 // The narrow/wide conversions run under the process locale that the entry
 // routine selects first. Where that locale cannot convert a character, the
 // text is cut just before it: the rest would not be meaningful.
-#ifndef XOQ_CONFIG_TEXT_ENCODING_H_
-#define XOQ_CONFIG_TEXT_ENCODING_H_
+#ifndef XOQ_PLATFORM_TEXT_ENCODING_H_
+#define XOQ_PLATFORM_TEXT_ENCODING_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -70,4 +70,4 @@ bool hasHighBytes(const std::string& text);
 
 }  // namespace xoq
 
-#endif  // XOQ_CONFIG_TEXT_ENCODING_H_
+#endif  // XOQ_PLATFORM_TEXT_ENCODING_H_

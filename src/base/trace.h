@@ -2,8 +2,8 @@
 // empty, every decision the launcher makes is printed to standard error, one
 // line each, with the milliseconds since the process started. It answers
 // "why did it do that" without a debugger.
-#ifndef XOQ_LAUNCHER_TRACE_H_
-#define XOQ_LAUNCHER_TRACE_H_
+#ifndef XOQ_BASE_TRACE_H_
+#define XOQ_BASE_TRACE_H_
 
 namespace xoq {
 
@@ -24,4 +24,4 @@ void trace(const char* format, ...) __attribute__((format(XOQ_PRINTF_FORMAT, 1, 
 
 }  // namespace xoq
 
-#endif  // XOQ_LAUNCHER_TRACE_H_
+#endif  // XOQ_BASE_TRACE_H_
