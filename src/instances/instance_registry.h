@@ -8,8 +8,11 @@
 //
 // The block is shared with processes that may be damaged, hostile or simply
 // racing this one, so every value read from it is checked before use, the
-// first-instance role is claimed with a compare-and-swap, and every wait is
-// bounded: a lost wake-up delays a message, it never stops the transport.
+// first-instance role is claimed with a compare-and-swap, the list is
+// written under the transfer mutex (a launch that lists itself while
+// another process prunes would otherwise vanish from the list), and every
+// wait is bounded: a lost wake-up delays a message, it never stops the
+// transport.
 #ifndef XOQ_INSTANCES_INSTANCE_REGISTRY_H_
 #define XOQ_INSTANCES_INSTANCE_REGISTRY_H_
 
@@ -86,7 +89,8 @@ class InstanceRegistry {
   InstanceRegistry& operator=(const InstanceRegistry&) = delete;
 
   /// Joins the block: elects or attaches to the first instance, prunes the
-  /// list and adds this instance to it while it has room.
+  /// list and adds this instance to it while it has room, both under the
+  /// transfer mutex.
   void joinInstanceBlock();
 
   /// Claims the empty block or takes over from an ended first instance
@@ -95,14 +99,14 @@ class InstanceRegistry {
   void checkFirstInstance();
 
   /// Removes ended instances, duplicates and the first instance from the
-  /// list, keeping the others in their order.
+  /// list, keeping the others in their order, under the transfer mutex.
   void pruneInstances();
 
   /// True when instance `id` runs (see platform::isInstanceProcessAlive).
   bool isInstanceAlive(int32_t id) const;
 
   /// The first instance's id (0 when none) followed by the listed ones,
-  /// after a prune. Empty without a block.
+  /// after a prune, read under the transfer mutex. Empty without a block.
   std::vector<int32_t> getInstances();
 
   /// Starts the transport thread with `holder` as receiver, once; later
@@ -172,6 +176,26 @@ class InstanceRegistry {
   size_t partialCount() const { return static_cast<size_t>(readShared(partialCount_)); }
 
  private:
+  /// Holds, for its lifetime, the transfer mutex (when this process has it
+  /// and gets it within a claim's wait) for a write of the list. The
+  /// transport objects stay the same meanwhile (queueLock_), whichever
+  /// thread writes.
+  class ListLock {
+   public:
+    explicit ListLock(InstanceRegistry& registry);
+    ~ListLock();
+    ListLock(const ListLock&) = delete;
+    ListLock& operator=(const ListLock&) = delete;
+    bool held() const { return held_; }
+
+   private:
+    InstanceRegistry& registry_;
+    std::unique_lock<std::mutex> objects_;
+    bool held_ = false;
+  };
+
+  void pruneLocked();
+  void awaitTransportObjects();
   static unsigned transportMain(void* registry);
   void runTransport();
   void becomeFirst();

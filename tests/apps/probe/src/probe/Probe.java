@@ -79,7 +79,17 @@ public class Probe {
             Thread.sleep(Long.parseLong(action.substring(6)));
         } else if (action.equals("natives")) {
             Natives.report(out);
-        } else if (action.equals("wait")) {
+        } else if (action.equals("wait") || action.equals("hook-wait")) {
+            if (action.equals("hook-wait")) {
+                // What an application tidies up on its way out.
+                final PrintStream shared = out;
+                Runtime.getRuntime().addShutdownHook(new Thread(new Runnable() {
+                    public void run() {
+                        shared.println("hook=ran");
+                        shared.flush();
+                    }
+                }));
+            }
             out.println("waiting=yes");
             out.flush();
             Thread.sleep(60000);
