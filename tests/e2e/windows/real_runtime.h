@@ -90,6 +90,26 @@ class RealRuntime : public ::testing::Test {
            result.err.substr(0, 8000);
   }
 
+  /// `err` without what Wine itself writes there: its debug channels
+  /// ("0024:err:..." lines) and its note on a missing 32-bit part, which a
+  /// session's first program may get.
+  static std::string withoutWineNotes(const std::string& err) {
+    static const char* const kNotes[] = {"it looks like wine32 is missing", "multiarch needs to be enabled",
+                                         "execute \"dpkg --add-architecture", "apt-get install wine32"};
+    std::string kept;
+    size_t start = 0;
+    while (start < err.size()) {
+      size_t end = err.find('\n', start);
+      end = end == std::string::npos ? err.size() : end + 1;
+      const std::string line = err.substr(start, end - start);
+      bool note = line.size() > 5 && line[4] == ':' && line.find_first_not_of("0123456789abcdef") == 4;
+      for (const char* text : kNotes) note = note || line.rfind(text, 0) == 0;
+      if (!note) kept += line;
+      start = end;
+    }
+    return kept;
+  }
+
   /// The "key=value" lines of standard output.
   static std::map<std::string, std::string> values(const ProcessResult& result) { return parseKeyValues(result.out); }
 

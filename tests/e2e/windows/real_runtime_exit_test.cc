@@ -74,9 +74,10 @@ TEST_F(RealRuntimeExit, EachFailureMessageHasItsCode) {
   EXPECT_NE(none.err.find("Java Runtime Environment not found."), std::string::npos) << describe(none);
 
   // A library of the runtime that loads but is no virtual machine.
-  const ProcessResult invalid = run(Target::kWindowsConsole, probe(Target::kWindowsConsole, "invalid.exe",
-                                                                   "mainclass probe.Probe\r\njre_order c\r\njvmdll " +
-                                                                       javaHome() + "\\bin\\jimage.dll\r\n"));
+  const ProcessResult invalid = run(Target::kWindowsConsole, package(Target::kWindowsConsole, "invalid.exe",
+                                                                     "mainclass probe.Probe\r\njre_order c\r\njvmdll " +
+                                                                         javaHome() + "\\bin\\jimage.dll\r\n",
+                                                                     {"--add-tree", testAppClasses("probe")}));
   EXPECT_EQ(invalid.exitCode, 2) << describe(invalid);
   EXPECT_NE(invalid.err.find("Java Runtime Environment not valid."), std::string::npos) << describe(invalid);
 

@@ -131,7 +131,7 @@ TEST_F(RealRuntimeInstances, AChunkForAnEndedAddresseeIsDroppedAndTheTrafficGoes
   finish(ended);
   const std::string gone = idOf(ended);
   ASSERT_FALSE(gone.empty()) << describe(ended);
-  Background& sender = start(exe, {"send:" + gone + ":2000:lost", "send:" + idOf(x) + ":100:after", "flush"});
+  Background& sender = start(exe, {"ids", "send:" + gone + ":2000:lost", "send:" + idOf(x) + ":100:after", "flush"});
   finish(sender);
   ASSERT_TRUE(receives(x, 1)) << describe(x);
   std::this_thread::sleep_for(seconds(2));

@@ -207,7 +207,8 @@ TEST_F(RealRuntimeMessageBox, SecondLaunchOfASingleInstanceProgramShowsMessage13
   screen_->saveScreenshot(artifacts_ + "/real-runtime-already-running.png");
   EXPECT_TRUE(dismissWithReturn(box, *second));
   EXPECT_EQ(second->exitCode(), 11);
-  EXPECT_EQ(readFile(dir_.file("second.log")).find("ready"), std::string::npos) << "the second application ran";
+  EXPECT_EQ(("\n" + withoutCarriageReturns(readFile(dir_.file("second.log")))).find("\nready\n"), std::string::npos)
+      << "the second application ran";
 
   writeFile(dir_.file("stop"), "");
   EXPECT_TRUE(first.waitFor(seconds(60)));
