@@ -19,6 +19,11 @@ public class Probe {
                 "java.protocol.handler.pkgs"}) {
             out.println(name + "=" + System.getProperty(name));
         }
+        String app = System.getProperty("xoq.app.path");
+        if (app != null) {
+            // The path as the file system names it, whatever form it came in.
+            out.println("xoq.app.path.canonical=" + new java.io.File(app).getCanonicalPath());
+        }
         ClassLoader system = ClassLoader.getSystemClassLoader();
         ClassLoader own = Probe.class.getClassLoader();
         ClassLoader context = Thread.currentThread().getContextClassLoader();
