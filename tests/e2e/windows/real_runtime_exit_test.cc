@@ -81,6 +81,12 @@ TEST_F(RealRuntimeExit, EachFailureMessageHasItsCode) {
   EXPECT_EQ(invalid.exitCode, 2) << describe(invalid);
   EXPECT_NE(invalid.err.find("Java Runtime Environment not valid."), std::string::npos) << describe(invalid);
 
+  // An impossible heap size: the runtime refuses to be created.
+  const ProcessResult refused = run(Target::kWindowsConsole, probe(Target::kWindowsConsole, "refused.exe",
+                                                                   "mainclass probe.Probe\r\noption -Xmx=lots\r\n"));
+  EXPECT_EQ(refused.exitCode, 4) << describe(refused);
+  EXPECT_NE(refused.err.find("Java Virtual Machine starts failed."), std::string::npos) << describe(refused);
+
   const ProcessResult misspelt =
       run(Target::kWindowsConsole, probe(Target::kWindowsConsole, "misspelt.exe", "mainclass probe.Prob\r\n"));
   EXPECT_EQ(misspelt.exitCode, 7) << describe(misspelt);
