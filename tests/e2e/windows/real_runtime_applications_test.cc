@@ -58,7 +58,7 @@ class RealRuntimeApplications : public EndToEnd {
   // lib/, each folder's content at the top of the payload, which is where
   // the launcher's loader looks first, as java -cp looks in its first
   // entry.
-  std::string packageProgram(const std::string& name) {
+  std::string packageProgram(const std::string& name, const std::string& extraConfig = "") {
     std::vector<std::string> arguments;
     for (const std::string& entry : program_.classPath) {
       if (std::filesystem::is_directory(entry)) {
@@ -70,6 +70,7 @@ class RealRuntimeApplications : public EndToEnd {
     }
     std::string config = "jre_order e\r\nmainclass " + program_.mainClass + "\r\n";
     for (const std::string& property : program_.properties) config += "property " + property + "\r\n";
+    config += extraConfig;
     const std::string exe = packageWith(kConsole, dir_.file(name + ".exe"), config, arguments);
     EXPECT_FALSE(exe.empty()) << "packaging " << name;
     return exe;
@@ -202,15 +203,20 @@ TEST_F(RealRuntimeApplications, JUnitConsoleLauncherByClassAndByPackage) {
 
   std::vector<std::string> byPackage = {"--select-package", "scanned"};
   byPackage.insert(byPackage.end(), plain.begin(), plain.end());
-  result = runPackaged(exe, byPackage);
   const ProcessResult java = runJavaExe(byPackage);
   EXPECT_NE(java.out.find("[         0 tests found           ]"), std::string::npos) << describe(java);
   const ProcessResult linux = runOnLinux(byPackage);
   ASSERT_EQ(linux.exitCode, 0) << describe(linux);
-  EXPECT_EQ(result.exitCode, 0) << describe(result);
-  EXPECT_EQ(withoutTimings(withoutCarriageReturns(result.out)), withoutTimings(linux.out)) << describe(result);
-  EXPECT_EQ(programErrors(result.err), "");
-  EXPECT_NE(result.out.find("[         3 tests successful      ]"), std::string::npos) << describe(result);
+  // In both loader modes: the launcher's loader as the system class loader,
+  // and beside the application class loader.
+  for (const std::string& mode : {std::string(), std::string("assystemclassloader false\r\n")}) {
+    result = runPackaged(mode.empty() ? exe : packageProgram("junit-separate", mode), byPackage);
+    EXPECT_EQ(result.exitCode, 0) << mode << describe(result);
+    EXPECT_EQ(withoutTimings(withoutCarriageReturns(result.out)), withoutTimings(linux.out))
+        << mode << describe(result);
+    EXPECT_EQ(programErrors(result.err), "") << mode;
+    EXPECT_NE(result.out.find("[         3 tests successful      ]"), std::string::npos) << mode << describe(result);
+  }
 }
 
 // H2 runs a script on a database that it writes into the working folder
