@@ -348,6 +348,8 @@ void loadingFigures(const xoq::testing::TempDir& dir, const std::string& runtime
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Each figure as soon as it is known: a full run takes most of an hour.
+  setvbuf(stdout, nullptr, _IOLBF, 0);
   const bool quick = argc > 1 && strcmp(argv[1], "--quick") == 0;
   const int runs = quick ? 5 : 15;
   const std::string runtime = xoq::testing::windowsRuntimeHome();
