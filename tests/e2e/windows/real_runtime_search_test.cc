@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -70,11 +71,13 @@ class RealRuntimeSearch : public ::testing::Test {
     registerKeys("");
   }
 
+  // The prefix is left as the next test expects it anyway: without any of
+  // the keys or the install folder.
   void TearDown() override {
-    if (!runtime_.empty()) {
-      std::error_code ignored;
-      fs::remove_all(programFilesLink_, ignored);
-    }
+    if (runtime_.empty()) return;
+    std::error_code ignored;
+    fs::remove_all(programFilesLink_, ignored);
+    registerKeys("");
   }
 
   RunOptions wineOptions(int timeoutSeconds) const {
@@ -205,6 +208,9 @@ const Registration kRegistrations[] = {
      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\BellSoft\\Liberica\\Liberica JDK 11]\r\n\"InstallationPath\"=HOMESLASH\r\n\r\n",
      'v'},
 };
+
+// Test names and failure messages name the installer.
+void PrintTo(const Registration& registration, std::ostream* out) { *out << registration.name; }
 
 class RealRuntimeRegistration : public RealRuntimeSearch, public ::testing::WithParamInterface<Registration> {
  protected:
