@@ -288,6 +288,10 @@ public final class PackageMojo extends AbstractMojo {
     private Path applicationJar() throws PackagingException {
         File file = project.getArtifact().getFile();
         if (file == null || !file.isFile()) {
+            if ("pom".equals(project.getPackaging())) {
+                throw new PackagingException("The project " + project.getArtifactId() + " is of packaging pom and"
+                        + " has no jar: use the plugin in the module that makes the application's jar");
+            }
             throw new PackagingException("The project's jar is not built yet: run the goal in the package phase"
                     + " (mvn package), after the jar plugin");
         }
