@@ -47,6 +47,7 @@ XML
 mvn=(mvn --batch-mode --offline --no-transfer-progress -Dstyle.color=never --settings "$work/settings.xml")
 
 echo "== xoq-maven-plugin: build, unit tests, install"
+rm -rf "$work/plugin"
 "${mvn[@]}" -f "$root/maven/xoq-maven-plugin/pom.xml" -Dxoq.build.directory="$work/plugin" install
 
 echo "== examples/maven: mvn -o install, with xoqpack from $XOQ_HOME"

@@ -176,12 +176,11 @@ public final class PackageMojo extends AbstractMojo {
                     System.getProperty("os.name", "").startsWith("Windows"));
             PackagingRequest request = request(fileNames.keySet());
             ConfigurationText configuration = configuration(request.applicationJar);
-            List<Path> written = packageAll(program, fileNames, request, configuration);
+            Map<TargetKind, Path> written = packageAll(program, fileNames, request, configuration);
             if (attach) {
-                int i = 0;
-                for (TargetKind target : fileNames.keySet()) {
-                    projectHelper.attachArtifact(project, target.artifactType, target.xoqpackName,
-                            written.get(i++).toFile());
+                for (Map.Entry<TargetKind, Path> entry : written.entrySet()) {
+                    projectHelper.attachArtifact(project, entry.getKey().artifactType, entry.getKey().xoqpackName,
+                            entry.getValue().toFile());
                 }
             }
         } catch (PackagingException e) {
@@ -195,7 +194,7 @@ public final class PackageMojo extends AbstractMojo {
         Set<TargetKind> chosen = new LinkedHashSet<>();
         if (targets != null) {
             for (String target : targets) {
-                chosen.add(TargetKind.named(target));
+                chosen.add(TargetKind.named(target, "<targets>"));
             }
         }
         if (chosen.isEmpty()) {
@@ -209,7 +208,7 @@ public final class PackageMojo extends AbstractMojo {
         Map<TargetKind, String> given = new LinkedHashMap<>();
         if (outputNames != null) {
             for (Map.Entry<String, String> entry : outputNames.entrySet()) {
-                given.put(TargetKind.named(entry.getKey()), entry.getValue());
+                given.put(TargetKind.named(entry.getKey(), "<outputNames>"), entry.getValue());
             }
         }
         Map<TargetKind, String> names = new LinkedHashMap<>();
@@ -349,7 +348,7 @@ public final class PackageMojo extends AbstractMojo {
      * then moves every executable into place: a failing target leaves the
      * outputs of earlier runs as they were and adds none.
      */
-    private List<Path> packageAll(Path program, Map<TargetKind, String> fileNames, PackagingRequest request,
+    private Map<TargetKind, Path> packageAll(Path program, Map<TargetKind, String> fileNames, PackagingRequest request,
             ConfigurationText configuration) throws PackagingException, IOException {
         Path folder = outputDirectory.toPath().toAbsolutePath();
         Files.createDirectories(folder);
@@ -369,23 +368,22 @@ public final class PackageMojo extends AbstractMojo {
                     getLog().debug("configuration: " + line);
                 }
             }
-            List<Path> staged = new ArrayList<>();
+            Map<TargetKind, Path> staged = new LinkedHashMap<>();
             for (Map.Entry<TargetKind, String> entry : fileNames.entrySet()) {
                 // A folder per target, so that each keeps its own file name,
                 // which goes into the version information.
                 Path output = Files.createDirectory(staging.resolve(entry.getKey().xoqpackName))
                         .resolve(entry.getValue());
                 run(XoqpackArguments.of(program, entry.getKey(), request, output), staging.resolve("xoqpack.log"));
-                staged.add(output);
+                staged.put(entry.getKey(), output);
             }
-            List<Path> written = new ArrayList<>();
-            int i = 0;
-            for (Map.Entry<TargetKind, String> entry : fileNames.entrySet()) {
-                Path destination = folder.resolve(entry.getValue());
-                Files.move(staged.get(i++), destination, StandardCopyOption.REPLACE_EXISTING,
+            Map<TargetKind, Path> written = new LinkedHashMap<>();
+            for (Map.Entry<TargetKind, Path> entry : staged.entrySet()) {
+                Path destination = folder.resolve(entry.getValue().getFileName());
+                Files.move(entry.getValue(), destination, StandardCopyOption.REPLACE_EXISTING,
                         StandardCopyOption.ATOMIC_MOVE);
                 getLog().info("Wrote " + destination + " (" + entry.getKey().xoqpackName + ")");
-                written.add(destination);
+                written.put(entry.getKey(), destination);
             }
             return written;
         } finally {

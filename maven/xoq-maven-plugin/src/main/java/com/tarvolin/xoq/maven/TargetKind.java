@@ -29,8 +29,8 @@ enum TargetKind {
         this.windows = windows;
     }
 
-    /** The target that a value of the targets parameter names, in any letter case. */
-    static TargetKind named(String name) throws PackagingException {
+    /** The target that `name` names, in any letter case; `parameter` says where it was written, for the error. */
+    static TargetKind named(String name, String parameter) throws PackagingException {
         String wanted = name == null ? "" : name.trim();
         for (TargetKind target : values()) {
             if (target.xoqpackName.equals(wanted.toLowerCase(Locale.ROOT))) {
@@ -38,6 +38,6 @@ enum TargetKind {
             }
         }
         throw new PackagingException("Unknown target \"" + wanted
-                + "\" in <targets>: the targets are windows, windows-console and linux");
+                + "\" in " + parameter + ": the targets are windows, windows-console and linux");
     }
 }

@@ -51,8 +51,8 @@ class XoqpackArgumentsTest {
 
     @Test
     void targetsAreNamedAsXoqpackNamesThem() throws PackagingException {
-        assertEquals(TargetKind.WINDOWS_CONSOLE, TargetKind.named(" Windows-Console "));
-        PackagingException unknown = assertThrows(PackagingException.class, () -> TargetKind.named("mac"));
+        assertEquals(TargetKind.WINDOWS_CONSOLE, TargetKind.named(" Windows-Console ", "<targets>"));
+        PackagingException unknown = assertThrows(PackagingException.class, () -> TargetKind.named("mac", "<targets>"));
         assertEquals("Unknown target \"mac\" in <targets>: the targets are windows, windows-console and linux",
                 unknown.getMessage());
     }
