@@ -44,7 +44,7 @@ cat >"$work/settings.xml" <<XML
   <offline>true</offline>
 </settings>
 XML
-mvn=(mvn --batch-mode --offline --no-transfer-progress -Dstyle.color=never --settings "$work/settings.xml")
+mvn=(timeout 300 mvn --batch-mode --offline --no-transfer-progress -Dstyle.color=never --settings "$work/settings.xml")
 
 echo "== xoq-maven-plugin: build, unit tests, install"
 rm -rf "$work/plugin"

@@ -46,6 +46,8 @@ same_output() {
 
 case "$check" in
 example)
+  # Not what an earlier run installed.
+  rm -rf "$repository/com/example/greeter"
   "$root/scripts/maven-example.sh" "$build" || fail "scripts/maven-example.sh failed"
   for file in "${executables[@]}"; do
     [ -x "$target/$file" ] || fail "mvn package wrote no $target/$file"
