@@ -17,11 +17,11 @@ namespace {
 // The name of the folder that holds `library`: "server" for
 // .../bin/server/jvm.dll.
 std::string libraryFolderName(const std::string& library) {
-  const size_t file = library.find_last_of("\\/");
+  const size_t file = library.find_last_of(kPathSeparators);
   if (file == std::string::npos || file == 0) return std::string();
-  const size_t folder = library.find_last_of("\\/", file - 1);
-  return library.substr(folder == std::string::npos ? 0 : folder + 1,
-                        file - (folder == std::string::npos ? 0 : folder + 1));
+  const size_t folder = library.find_last_of(kPathSeparators, file - 1);
+  const size_t start = folder == std::string::npos ? 0 : folder + 1;
+  return library.substr(start, file - start);
 }
 
 const char* describeVersion(const RuntimeCandidate& candidate) {
