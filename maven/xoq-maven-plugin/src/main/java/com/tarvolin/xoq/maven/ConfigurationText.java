@@ -21,7 +21,7 @@ final class ConfigurationText {
     static final Set<String> KEYS = Collections.unmodifiableSet(new HashSet<>(Arrays.asList(
             "mainclass", "argv", "wildcard", "message", "splash", "splashtitle", "splashcloseonwindow",
             "singleinstance", "forcecwd", "stdout", "stderr", "jre_order", "jre", "jvmdll", "vm", "minjre",
-            "maxjre", "java_classpath", "classpath", "java_libs", "libs", "option", "property", "export",
+            "maxjre", "downloadurl", "java_classpath", "classpath", "java_libs", "libs", "option", "property", "export",
             "assystemclassloader", "compatible", "codesource", "disableexternal", "classdatacache")));
 
     private final List<String> lines = new ArrayList<>();
