@@ -331,11 +331,30 @@ bool InstanceRegistry::enqueueMessage(int32_t target, std::string bytes) {
   return true;
 }
 
+// A fixed limit (100 looks, 5 seconds) would return while a large message
+// is still leaving at the pace of a busy receiver, and a program that ends
+// right after flush, as it may, would lose it: the receiver drops a message
+// whose sender has ended. So the limit counts from the last chunk that
+// left, and only a queue that has stopped moving ends the wait early.
 void InstanceRegistry::flushQueue() {
-  for (int look = 0; look < 100; ++look) {
-    if (queueEmpty()) return;
+  uint64_t placed = placedChunks();
+  uint64_t movedAt = platform::monotonicMillis();
+  while (!queueEmpty()) {
     sleepMillis(50);
+    const uint64_t now = platform::monotonicMillis();
+    const uint64_t placedNow = placedChunks();
+    if (placedNow != placed) {
+      placed = placedNow;
+      movedAt = now;
+    } else if (now - movedAt >= kFlushIdleMillis) {
+      return;
+    }
   }
+}
+
+uint64_t InstanceRegistry::placedChunks() {
+  std::lock_guard<std::mutex> hold(queueLock_);
+  return placedChunks_;
 }
 
 bool InstanceRegistry::queueEmpty() {
@@ -470,6 +489,7 @@ bool InstanceRegistry::sendNextChunk() {
   if (placeChunk(*head, sequence)) {
     std::lock_guard<std::mutex> hold(queueLock_);  // headSentOffset reads it on other threads
     head->sentOffset += kChunkCapacity;
+    ++placedChunks_;
     if (static_cast<size_t>(head->sentOffset) >= head->bytes.size()) queue_.pop_front();
   } else {
     trace("instances: a claim of the buffer was lost while its chunk was written; it is sent again");

@@ -66,6 +66,8 @@ class InstanceRegistry {
   /// A message whose chunks stop coming for this long is dropped (and at
   /// once when its sender has ended).
   static constexpr uint64_t kPartialIdleMillis = 60000;
+  /// flushQueue gives up after this long without a chunk leaving the queue.
+  static constexpr uint64_t kFlushIdleMillis = 5000;
   /// At most this many messages are put together at once; the oldest goes.
   static constexpr size_t kMaxPartials = 64;
   /// The stamps of at most this many senders are remembered; the oldest
@@ -124,7 +126,9 @@ class InstanceRegistry {
   /// message is longer than kMaxMessageLength.
   bool enqueueMessage(int32_t target, std::string bytes);
 
-  /// Waits until the queue has drained: up to 100 looks, 50 ms apart.
+  /// Waits until the queue has drained, looking every 50 ms, for as long
+  /// as chunks keep leaving: it gives up once no chunk has left for
+  /// kFlushIdleMillis (no addressee takes them, or nobody can send).
   void flushQueue();
 
   /// Waits, at most kOwnChunkWaitMillis, until this instance's chunk in the
@@ -170,6 +174,8 @@ class InstanceRegistry {
   /// The block's first instance, 0 without a block.
   int32_t firstInstanceId() const;
   bool queueEmpty();
+  /// Chunks this instance has placed in the block so far.
+  uint64_t placedChunks();
   /// Bytes of the queue's head message already placed in the block.
   int32_t headSentOffset();
   /// Messages being put together; any thread may ask.
@@ -219,6 +225,7 @@ class InstanceRegistry {
   ReceiverHolder* receiver_ = nullptr;
   int32_t running_ = 1;
   std::deque<std::unique_ptr<OutgoingMessage>> queue_;
+  uint64_t placedChunks_ = 0;  // chunks placed in the block so far, under queueLock_
   std::vector<std::unique_ptr<PartialMessage>> partials_;
   int32_t partialCount_ = 0;  // partials_.size(), for other threads
 
