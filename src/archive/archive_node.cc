@@ -272,8 +272,32 @@ bool openArchiveFile(ArchiveNode& node, const std::string& path) {
     trace("archive: %s holds no readable archive: %s", path.c_str(), failure);
     return false;
   }
-  trace("archive: %s: %zu entries, %zu nested archives", path.c_str(), node.entryCount(), node.nestedNames().size());
+  if (traceEnabled()) {
+    trace("archive: %s: %zu entries, %zu nested archives; index memory %zu bytes, inflated archives %zu bytes",
+          path.c_str(), node.entryCount(), node.nestedNames().size(), node.indexMemory(), node.inflatedMemory());
+  }
   return true;
+}
+
+size_t ArchiveNode::indexMemory() const {
+  size_t bytes = zip_.entries().capacity() * sizeof(ZipEntry) + index_.capacity() * sizeof(IndexSlot) +
+                 positionHigh_.capacity() * sizeof(uint16_t) + versioned_.capacity() * sizeof(VersionedSlot) +
+                 nestedNames_.capacity() * sizeof(std::string) + children_.capacity() * sizeof(children_[0]);
+  for (const std::string& name : nestedNames_) {
+    if (name.capacity() > std::string().capacity()) bytes += name.capacity() + 1;
+  }
+  for (const std::unique_ptr<ArchiveNode>& child : children_) {
+    if (child != nullptr) bytes += sizeof(ArchiveNode) + child->indexMemory();
+  }
+  return bytes;
+}
+
+size_t ArchiveNode::inflatedMemory() const {
+  size_t bytes = ownedBytes_ != nullptr && mapping_.data() == nullptr ? zip_.size() : 0;
+  for (const std::unique_ptr<ArchiveNode>& child : children_) {
+    if (child != nullptr) bytes += child->inflatedMemory();
+  }
+  return bytes;
 }
 
 bool openArchiveMemory(ArchiveNode& node, std::unique_ptr<uint8_t[]> bytes, size_t length) {

@@ -103,6 +103,12 @@ class ArchiveNode {
   const uint8_t* bytes() const { return zip_.data(); }
   size_t byteCount() const { return zip_.size(); }
 
+  /// Heap bytes that the node and the nodes below it hold for their
+  /// indexes and names: what opening costs beyond the archives' own bytes.
+  size_t indexMemory() const;
+  /// Heap bytes of the deflated nested archives inflated below this node.
+  size_t inflatedMemory() const;
+
   /// The position of this archive's own entry `name` ('\\' separators), its
   /// versioned entry for `release` in a multi-release jar (whose name goes
   /// to `versioned` when given), or -1.
