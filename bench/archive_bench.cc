@@ -99,9 +99,9 @@ class Child {
   }
 
   // Reads until a line equal to `line` arrives; the milliseconds since the
-  // start, or -1 when the output ended first or 120 s passed.
-  double waitForLine(const std::string& line) {
-    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(120);
+  // start, or -1 when the output ended first or `seconds` passed.
+  double waitForLine(const std::string& line, int seconds = 120) {
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(seconds);
     for (;;) {
       const size_t end = buffer_.find('\n');
       if (end != std::string::npos) {
@@ -205,8 +205,9 @@ struct LoadFigures {
 
 LoadFigures loadRun(const std::vector<std::string>& command, const std::map<std::string, std::string>& environment) {
   Child child(command, environment);
-  child.waitForLine("first line");
-  child.waitForLine("resources.ms=" /* never equal: read to the end */);
+  // Loading tens of thousands of classes takes minutes on a busy machine.
+  child.waitForLine("first line", 1800);
+  child.waitForLine("resources.ms=" /* never equal: read to the end */, 1800);
   const std::map<std::string, std::string> values = child.values();
   LoadFigures figures;
   auto get = [&values](const char* key) {
@@ -511,7 +512,7 @@ MemoryFigures heldMemory(const std::vector<std::string>& command, const std::map
   MemoryFigures figures;
   {
     Child child(command, environment, errorFile);
-    if (child.waitForLine("holding") < 0) return figures;
+    if (child.waitForLine("holding", 1800) < 0) return figures;
     usleep(300000);
     figures.resident = child.statusKilobytes("VmRSS");
     figures.anonymous = child.statusKilobytes("RssAnon");
@@ -561,7 +562,8 @@ void scaleSeries(const xoq::testing::TempDir& dir, const std::string& home, cons
   printf("3. class loading as the application grows: the first N of %zu jars from %s (%.1f MB) in name order,\n",
          jars.size(), origin, totalBytes / 1048576.0);
   printf("   every class of them loaded in a fresh virtual machine, then every resource read; median of %d;\n", runs);
-  printf("   the loading thread's processor time in brackets; throughput ratios of the launcher's loader\n");
+  printf(
+      "   the loading thread's processor time in brackets; the launcher's loader's throughput (classes per second)\n");
   printf(
       "   jars  classes    MB   launcher ms [cpu]   URLClassLoader ms [cpu]   java -cp ms [cpu]"
       "   x URLClassLoader [cpu] (aim >= 1.5)   x java -cp [cpu]\n");
@@ -615,11 +617,16 @@ void scaleSeries(const xoq::testing::TempDir& dir, const std::string& home, cons
       }
     }
     const std::vector<double> c = medians(clock), p = medians(cpu);
+    // Classes per second: the loaders need not load the same number of
+    // classes (URLClassLoader and java -cp follow the Class-Path of a jar's
+    // manifest to jars outside the set).
+    const double n[3] = {atof(lastRun[0].loaded.c_str()), atof(lastRun[1].loaded.c_str()),
+                         atof(lastRun[2].loaded.c_str())};
     printf(
         "   %4zu %8s %5.1f   %7.0f [%7.0f]     %7.0f [%7.0f]         %7.0f [%7.0f]   %5.2f [%5.2f]"
         "                         %5.2f [%5.2f]\n",
-        count, lastRun[0].loaded.c_str(), payloadBytes / 1048576.0, c[0], p[0], c[1], p[1], c[2], p[2], c[1] / c[0],
-        p[1] / p[0], c[2] / c[0], p[2] / p[0]);
+        count, lastRun[0].loaded.c_str(), payloadBytes / 1048576.0, c[0], p[0], c[1], p[1], c[2], p[2],
+        c[1] / c[0] * n[0] / n[1], p[1] / p[0] * n[0] / n[1], c[2] / c[0] * n[0] / n[2], p[2] / p[0] * n[0] / n[2]);
     if (lastRun[0].loaded != lastRun[1].loaded || lastRun[0].loaded != lastRun[2].loaded) {
       printf(
           "        (classes loaded: launcher %s, URLClassLoader %s, java -cp %s; failed for missing dependencies:"
@@ -656,6 +663,7 @@ void scaleSeries(const xoq::testing::TempDir& dir, const std::string& home, cons
       xoq::testing::writeFile(exe + ".cfg", "option " + option + "\r\n");
       std::vector<std::string> urlThreads = urlCommand;
       urlThreads.insert(urlThreads.begin() + 1, option);
+      double perClass = 1;  // the launcher's classes per URLClassLoader's
       for (int i = 0; i < runs; ++i) {
         const LoadFigures onExe = loadRun(exeCommand, environment);
         const LoadFigures onUrl = loadRun(urlThreads, environment);
@@ -663,10 +671,11 @@ void scaleSeries(const xoq::testing::TempDir& dir, const std::string& home, cons
         cpuExe.push_back(onExe.classCpuMs);
         tUrl.push_back(onUrl.classMs);
         cpuUrl.push_back(onUrl.classCpuMs);
+        perClass = atof(onExe.loaded.c_str()) / atof(onUrl.loaded.c_str());
       }
       printf("     %d threads: launcher %7.0f ms [%7.0f], URLClassLoader %7.0f ms [%7.0f]: throughput x %.2f [%.2f]\n",
-             threads, median(tExe), median(cpuExe), median(tUrl), median(cpuUrl), median(tUrl) / median(tExe),
-             median(cpuUrl) / median(cpuExe));
+             threads, median(tExe), median(cpuExe), median(tUrl), median(cpuUrl),
+             median(tUrl) / median(tExe) * perClass, median(cpuUrl) / median(cpuExe) * perClass);
     }
     xoq::testing::writeFile(exe + ".cfg", "");
   }

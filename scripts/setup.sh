@@ -14,6 +14,8 @@ packages=(
   python3-pefile icoutils pev                   # PE readers that are not ours, for the resources xoqpack writes
   libx11-dev                                    # the tests read the virtual display's windows and pixels
   liblog4j2-java junit5 libclojure-java         # real libraries the compatibility tests package
+  maven libmaven-plugin-tools-java libsurefire-java libmaven-compiler-plugin-java libmaven-jar-plugin-java
+  libmaven-resources-plugin-java libmaven-install-plugin-java  # with the above, the ~280 jars of archive_bench's large application
   libdeflate-dev                                # the Linux launcher's inflater
 )
 missing=()
