@@ -39,12 +39,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "archive/archive_node.h"
 #include "platform/output_filter.h"
 #include "support/files.h"
 #include "support/jdks.h"
@@ -537,6 +539,65 @@ std::vector<double> medians(const std::vector<std::vector<double>>& runs) {
   return result;
 }
 
+// The launcher's own share of loading the classes listed in `names`,
+// without a virtual machine: the payload of `exe` opened, then every class
+// file looked up and read as the class natives do it (the payload's top,
+// then its jars), then as many names that no jar holds, each in a folder
+// that jars have. This thread's processor time, the fastest of three rounds.
+struct NativeShare {
+  double openMs = -1;     // opening the payload and every jar in it
+  double foundUs = -1;    // per class file read
+  double missingUs = -1;  // per name not found
+  size_t read = 0;
+};
+
+double threadCpuMicroseconds() {
+  timespec now;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return now.tv_sec * 1e6 + now.tv_nsec / 1e3;
+}
+
+NativeShare nativeShare(const std::string& exe, const std::string& names) {
+  NativeShare share;
+  std::vector<std::string> found, missing;
+  const std::string text = xoq::testing::readFile(names);
+  for (size_t at = 0, end = 0; at < text.size(); at = end + 1) {
+    end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    if (text.compare(at, 2, "C ") != 0) continue;
+    std::string entry = text.substr(at + 2, end - at - 2);
+    std::replace(entry.begin(), entry.end(), '.', '\\');
+    found.push_back(entry + ".class");
+    missing.push_back(entry + "Missing.class");
+  }
+  auto into = [](void* argument, uint32_t size, uint8_t** destination) {
+    std::string& bytes = *static_cast<std::string*>(argument);
+    bytes.resize(size);
+    *destination = reinterpret_cast<uint8_t*>(&bytes[0]);
+    return true;
+  };
+  std::string bytes;
+  for (int round = 0; round < 3; ++round) {
+    double start = threadCpuMicroseconds();
+    xoq::ArchiveNode node(xoq::kPayloadNestingDepth);
+    if (!xoq::openArchiveFile(node, exe)) return share;
+    const double opened = threadCpuMicroseconds();
+    size_t read = 0;
+    for (const std::string& name : found) read += xoq::readEntryBytes(node, name, true, into, &bytes) ? 1 : 0;
+    const double readAll = threadCpuMicroseconds();
+    for (const std::string& name : missing) xoq::readEntryBytes(node, name, true, into, &bytes);
+    const double end = threadCpuMicroseconds();
+    const double openMs = (opened - start) / 1000;
+    const double foundUs = (readAll - opened) / static_cast<double>(found.size());
+    const double missingUs = (end - readAll) / static_cast<double>(missing.size());
+    if (share.openMs < 0 || openMs < share.openMs) share.openMs = openMs;
+    if (share.foundUs < 0 || foundUs < share.foundUs) share.foundUs = foundUs;
+    if (share.missingUs < 0 || missingUs < share.missingUs) share.missingUs = missingUs;
+    share.read = read;
+  }
+  return share;
+}
+
 // 3 to 5. Class loading, resource reads and memory as the application
 // grows: the first 10, 50, 130 and 250 jars of the set in name order, and
 // all of it. Every class of those jars is loaded in a fresh virtual machine
@@ -570,6 +631,7 @@ void scaleSeries(const xoq::testing::TempDir& dir, const std::string& home, cons
   struct Row {
     size_t jars;
     MemoryFigures launcher, javaCp;
+    NativeShare native;
   };
   std::vector<Row> memoryRows;
   for (size_t point = 0; point < points.size(); ++point) {
@@ -635,7 +697,7 @@ void scaleSeries(const xoq::testing::TempDir& dir, const std::string& home, cons
     }
     fflush(stdout);
 
-    Row row{count, MemoryFigures(), MemoryFigures()};
+    Row row{count, MemoryFigures(), MemoryFigures(), nativeShare(exe, names)};
     xoq::testing::writeFile(exe + ".cfg", "option -Dbench.hold=1\r\n");
     row.launcher = heldMemory(exeCommand, traced, dir.file("trace-" + std::to_string(count) + ".txt"));
     std::vector<std::string> javaHeld = javaCommand;
@@ -678,6 +740,13 @@ void scaleSeries(const xoq::testing::TempDir& dir, const std::string& home, cons
              median(tUrl) / median(tExe) * perClass, median(cpuUrl) / median(cpuExe) * perClass);
     }
     xoq::testing::writeFile(exe + ".cfg", "");
+  }
+
+  printf("\n   the launcher's own share, without a virtual machine (this thread's processor time, fastest of 3):\n");
+  printf("   jars   opening the payload   per class file read   per name that no jar holds\n");
+  for (const Row& row : memoryRows) {
+    printf("   %4zu   %13.1f ms      %13.2f us      %13.2f us   (%zu read)\n", row.jars, row.native.openMs,
+           row.native.foundUs, row.native.missingUs, row.native.read);
   }
 
   printf("\n5. memory after loading every class and reading every resource, as /proc/<pid>/status tells it (kB):\n");

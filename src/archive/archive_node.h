@@ -89,6 +89,8 @@ class ArchiveNode {
   size_t entryCount() const { return index_.size(); }
   /// The i-th entry name in name order, as stored ('/' separators and all).
   std::string_view entryName(size_t i) const { return slotName(index_[i]); }
+  /// The i-th entry's name in the order of the central directory.
+  std::string_view listedName(size_t i) const { return zip_.name(zip_.entries()[i]); }
   /// The i-th entry in name order, as its central directory entry says.
   const ZipEntry& entry(size_t i) const { return zip_.entries()[slotPosition(i)]; }
 

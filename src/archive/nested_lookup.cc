@@ -12,11 +12,15 @@ bool isSeparator(char c) { return c == '/' || c == '\\'; }
 
 }  // namespace
 
-uint32_t folderHash(std::string_view name) {
+size_t folderLength(std::string_view name) {
   size_t end = name.size();
   if (end > 0 && isSeparator(name[end - 1])) --end;
   while (end > 0 && !isSeparator(name[end - 1])) --end;
-  if (end > 0) --end;
+  return end > 0 ? end - 1 : 0;
+}
+
+uint32_t folderHash(std::string_view name) {
+  const size_t end = folderLength(name);
   // FNV-1a over the folder's bytes, '/' read as '\'.
   uint32_t hash = 2166136261u;
   for (size_t i = 0; i < end; ++i) {
@@ -44,7 +48,16 @@ void NestedLookup::add(const ArchiveNode& node, int32_t depth, const std::string
   // stand in for names in the folders they name.
   std::vector<uint32_t> folders;
   folders.reserve(node.entryCount() / 8 + node.versionedCount());
-  for (size_t i = 0; i < node.entryCount(); ++i) folders.push_back(folderHash(node.entryName(i)));
+  // In the order the archive lists its entries, a folder's entries mostly
+  // follow one another: a folder like the one before is not hashed again.
+  std::string_view previous;
+  for (size_t i = 0; i < node.entryCount(); ++i) {
+    const std::string_view name = node.listedName(i);
+    const std::string_view folder = name.substr(0, folderLength(name));
+    if (i > 0 && folder == previous) continue;
+    previous = folder;
+    folders.push_back(folderHash(name));
+  }
   for (size_t i = 0; i < node.versionedCount(); ++i) folders.push_back(folderHash(node.versionedName(i)));
   std::sort(folders.begin(), folders.end());
   folders.erase(std::unique(folders.begin(), folders.end()), folders.end());

@@ -28,6 +28,9 @@ class ArchiveNode;
 /// has, left aside), with '/' and '\' alike.
 uint32_t folderHash(std::string_view name);
 
+/// The length of `name`'s folder as folderHash takes it.
+size_t folderLength(std::string_view name);
+
 class NestedLookup {
  public:
   struct Archive {
