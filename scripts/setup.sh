@@ -17,6 +17,10 @@ packages=(
   maven libmaven-plugin-tools-java libsurefire-java libmaven-compiler-plugin-java libmaven-jar-plugin-java
   libmaven-resources-plugin-java libmaven-install-plugin-java  # with the above, the ~280 jars of archive_bench's large application
   libdeflate-dev                                # the Linux launcher's inflater
+  maven libmaven3-core-java libmaven-plugin-tools-java libplexus-utils2-java   # the Maven plugin, built offline
+  libmaven-compiler-plugin-java libmaven-resources-plugin-java libmaven-jar-plugin-java   # against Debian's
+  libmaven-install-plugin-java libsurefire-java                                # /usr/share/maven-repo
+  libcommons-cli-java libcommons-lang3-java     # the dependencies of examples/maven
 )
 missing=()
 for package in "${packages[@]}"; do
