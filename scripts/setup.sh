@@ -14,13 +14,13 @@ packages=(
   python3-pefile icoutils pev                   # PE readers that are not ours, for the resources xoqpack writes
   libx11-dev                                    # the tests read the virtual display's windows and pixels
   liblog4j2-java junit5 libclojure-java         # real libraries the compatibility tests package
-  maven libmaven-plugin-tools-java libsurefire-java libmaven-compiler-plugin-java libmaven-jar-plugin-java
-  libmaven-resources-plugin-java libmaven-install-plugin-java  # with the above, the ~280 jars of archive_bench's large application
   libdeflate-dev                                # the Linux launcher's inflater
   maven libmaven3-core-java libmaven-plugin-tools-java libplexus-utils2-java   # the Maven plugin, built offline
   libmaven-compiler-plugin-java libmaven-resources-plugin-java libmaven-jar-plugin-java   # against Debian's
   libmaven-install-plugin-java libsurefire-java                                # /usr/share/maven-repo
   libcommons-cli-java libcommons-lang3-java     # the dependencies of examples/maven
+  # (Maven and its plugins with the libraries above are also archive_bench's
+  # large application: some 280 jars under /usr/share/java)
 )
 missing=()
 for package in "${packages[@]}"; do
