@@ -66,7 +66,7 @@ public class HolvaneClassLoader extends URLClassLoader {
             // on the class path for a package that a module of the boot
             // layer owns (an old xml-apis.jar's javax.xml classes), so
             // neither the payload nor this loader's class path serves it.
-            if (packageInBootLayer(packageName)) {
+            if (inBootLayer(packageName)) {
                 throw new ClassNotFoundException(name);
             }
             if (getPackage(packageName) == null) {
@@ -153,6 +153,16 @@ public class HolvaneClassLoader extends URLClassLoader {
      */
     protected CodeSource codeSourceFor(String archive, String entry) {
         return CodeSources.forEntry(archive, entry);
+    }
+
+    // Without the launcher's natives (the class used on its own) the
+    // payload's natives fail in defineClass, as they always did.
+    private static boolean inBootLayer(String packageName) {
+        try {
+            return packageInBootLayer(packageName);
+        } catch (UnsatisfiedLinkError notBound) {
+            return false;
+        }
     }
 
     /** Whether the package belongs to a module of the runtime's boot layer; false without modules (Java 8). */
