@@ -20,7 +20,6 @@ constexpr uint64_t kEndRecordLength = 22;
 constexpr uint64_t kZip64EndLength = 56;  // without the version 2 extensible data nobody writes
 constexpr uint64_t kZip64LocatorLength = 20;
 constexpr uint64_t kCentralHeaderLength = 46;
-constexpr uint64_t kLocalHeaderLength = ZipReader::kLocalHeaderLength;
 // An archive comment is at most 65535 bytes, but a signed executable carries
 // its signature after the archive too; the payload locator looks as far back
 // as a hundredth of the file, so the reader does the same.
