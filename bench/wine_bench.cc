@@ -12,7 +12,8 @@
 //      program, against a URLClassLoader over the same jars under java.exe;
 //      and the resource reads of the same run.
 // It prints figures and ratios; it is not a test. Run:
-//   ninja -C build wine_bench && build/wine_bench [--quick]
+//   ninja -C build wine_bench && build/wine_bench [--quick] [--loading]
+// (--loading: only 3, with the memory of both once everything is loaded).
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -32,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "held_child.h"
 #include "support/files.h"
 #include "support/jdks.h"
 #include "support/packaging.h"
@@ -343,6 +345,37 @@ void loadingFigures(const xoq::testing::TempDir& dir, const std::string& runtime
   printf("   resource reads (%s, %s bytes): xoq: %.1f ms, URLClassLoader %.1f ms (read %s): ratio %.2f\n\n",
          lastExe["resources.read"].c_str(), lastExe["resources.bytes"].c_str(), median(rExe), median(rUrl),
          lastUrl["resources.read"].c_str(), median(rUrl) / median(rExe));
+
+  // Memory with everything loaded and read, as Windows' tools name it: the
+  // working set is the Wine process's resident memory, private bytes its
+  // anonymous pages (Wine runs the Windows program in that Linux process).
+  struct Held {
+    long workingSet = -1, privateBytes = -1, heapUsed = -1;
+  };
+  const auto held = [&](const std::vector<std::string>& command) {
+    Held figures;
+    xoq_bench::Child child(command, environment);
+    if (child.waitForLine("holding", 1800) < 0) return figures;
+    usleep(300000);
+    figures.workingSet = child.statusKilobytes("VmRSS");
+    figures.privateBytes = child.statusKilobytes("RssAnon");
+    figures.heapUsed = atol(child.values()["heap.used.kb"].c_str());
+    child.finish();
+    return figures;
+  };
+  xoq::testing::writeFile(exe + ".cfg", "option -Dbench.hold=1\r\n");
+  const Held onExe = held(packaged);
+  fs::remove(exe + ".cfg");
+  std::vector<std::string> urlHeld = url;
+  urlHeld.insert(urlHeld.begin() + 2, "-Dbench.hold=1");
+  const Held onUrl = held(urlHeld);
+  printf("   memory after loading every class and reading every resource (kB): working set, private bytes,\n");
+  printf("   Java heap used after a full collection\n");
+  printf("   launcher:                      %8ld %8ld %8ld\n", onExe.workingSet, onExe.privateBytes, onExe.heapUsed);
+  printf("   URLClassLoader under java.exe: %8ld %8ld %8ld\n", onUrl.workingSet, onUrl.privateBytes, onUrl.heapUsed);
+  printf("   ratio launcher / java.exe: working set %.3f, private bytes %.3f (aim <= 1.0)\n\n",
+         static_cast<double>(onExe.workingSet) / onUrl.workingSet,
+         static_cast<double>(onExe.privateBytes) / onUrl.privateBytes);
 }
 
 }  // namespace
@@ -350,7 +383,17 @@ void loadingFigures(const xoq::testing::TempDir& dir, const std::string& runtime
 int main(int argc, char** argv) {
   // Each figure as soon as it is known: a full run takes most of an hour.
   setvbuf(stdout, nullptr, _IOLBF, 0);
-  const bool quick = argc > 1 && strcmp(argv[1], "--quick") == 0;
+  bool quick = false, loadingOnly = false;
+  for (int i = 1; i < argc; ++i) {
+    if (strcmp(argv[i], "--quick") == 0) {
+      quick = true;
+    } else if (strcmp(argv[i], "--loading") == 0) {
+      loadingOnly = true;
+    } else {
+      fprintf(stderr, "usage: wine_bench [--quick] [--loading]\n");
+      return 2;
+    }
+  }
   const int runs = quick ? 5 : 15;
   const std::string runtime = xoq::testing::windowsRuntimeHome();
   if (runtime.empty()) {
@@ -374,7 +417,7 @@ int main(int argc, char** argv) {
   printf("%s; runtime: OpenJDK %s for Windows; %ld processors, load average %.2f %.2f %.2f at the start\n\n",
          wine.c_str(), xoq::testing::kWindowsRuntimeVersion, sysconf(_SC_NPROCESSORS_ONLN), load[0], load[1], load[2]);
   xoq::testing::TempDir dir;
-  startupFigures(dir, runtime, runs);
+  if (!loadingOnly) startupFigures(dir, runtime, runs);
   loadingFigures(dir, runtime, quick);
   return 0;
 }
