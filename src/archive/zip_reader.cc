@@ -229,6 +229,12 @@ const uint8_t* ZipReader::extraField(const ZipEntry& entry, uint16_t& length) co
   return data_ + entry.nameOffset + entry.nameLength;
 }
 
+uint32_t ZipReader::unixMode(const ZipEntry& entry) const {
+  const uint8_t* header = data_ + entry.nameOffset - kCentralHeaderLength;
+  constexpr uint8_t kUnixHost = 3;  // the high byte of "version made by"
+  return header[5] == kUnixHost ? readLittle32(header + 38) >> 16 : 0;
+}
+
 EntryTime ZipReader::modificationTime(const ZipEntry& entry) const {
   EntryTime time;
   const uint8_t* header = data_ + entry.nameOffset - kCentralHeaderLength;

@@ -30,6 +30,8 @@ std::string builtInMessage(int id) {
       return "Java virtual machine version %s is too high, version between %s and %s is required.";
     case 13:
       return "There is already an instance of this program running.";
+    case 14:
+      return "The Java runtime of this program cannot be unpacked into %s: %s.";
     default:
       return std::string();
   }

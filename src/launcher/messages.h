@@ -27,6 +27,7 @@ enum class MessageId : int {
   ErrorCaption = 10,
   VersionTooHigh = 12,
   AlreadyRunning = 13,
+  RuntimeCacheFailed = 14,
 };
 
 /// The process exit code that goes with a message: 11 for AlreadyRunning,
@@ -85,11 +86,21 @@ void showFatalMessage(const std::string& text);
 /// could override them belongs to the file that failed its check.
 void showDamagedFileMessage();
 
+/// What a launch failure's message is filled in with: for 6 and 12 the
+/// virtual machine's version, `minjre` and `maxjre`; for 14 the cache
+/// folder and the system's reason.
+struct LaunchFailureDetails {
+  std::string javaVersion;
+  std::string minJre;
+  std::string maxJre;
+  std::string folder;
+  std::string reason;
+};
+
 /// Reports a launch result other than 0: message `result`, for 6 and 12
-/// formatted with the virtual machine's version, `minjre` and `maxjre`.
-/// Returns `result`.
-int reportLaunchFailure(int result, const std::string& javaVersion, const std::string& minJre,
-                        const std::string& maxJre);
+/// formatted with the version and the bounds, for 14 with the folder and
+/// the reason; result 9 shows the damaged-file message. Returns `result`.
+int reportLaunchFailure(int result, const LaunchFailureDetails& details);
 
 }  // namespace xoq
 

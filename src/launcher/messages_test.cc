@@ -25,8 +25,9 @@ TEST(MessageTable, TextsOfEveryMessage) {
   EXPECT_EQ(builtInMessage(10), "Error");
   EXPECT_EQ(builtInMessage(12), "Java virtual machine version %s is too high, version between %s and %s is required.");
   EXPECT_EQ(builtInMessage(13), "There is already an instance of this program running.");
+  EXPECT_EQ(builtInMessage(14), "The Java runtime of this program cannot be unpacked into %s: %s.");
   // Gaps in the block and identifiers of other blocks have no text.
-  for (int id : {-1, 0, 11, 14, 15, 16, 17, 100}) EXPECT_EQ(builtInMessage(id), "") << id;
+  for (int id : {-1, 0, 11, 15, 16, 17, 100}) EXPECT_EQ(builtInMessage(id), "") << id;
 }
 
 TEST(MessageTable, StringTableBlockEntries) {
@@ -101,7 +102,7 @@ TEST(FormatMessage, OverrideTextsCannotMisuseTheArguments) {
 }
 
 TEST(ExitCodes, MessageIdentifiers) {
-  for (int id : {1, 2, 4, 5, 6, 7, 8, 9, 12}) EXPECT_EQ(exitCodeFor(id), id);
+  for (int id : {1, 2, 4, 5, 6, 7, 8, 9, 12, 14}) EXPECT_EQ(exitCodeFor(id), id);
   EXPECT_EQ(exitCodeFor(static_cast<int>(MessageId::AlreadyRunning)), 11);
 }
 
@@ -120,12 +121,17 @@ TEST(FatalMessage, OverridesFromTheConfigurationAndTheCaption) {
   // Only a console can be captured here: the Linux launcher and the Windows
   // test program (a console program) write the message to standard error.
   ::testing::internal::CaptureStderr();
-  EXPECT_EQ(reportLaunchFailure(12, "11.0.2", "", "1.6"), 12);
+  EXPECT_EQ(reportLaunchFailure(12, {"11.0.2", "", "1.6", "", ""}), 12);
+  EXPECT_EQ(reportLaunchFailure(14, {"", "", "", "/c/xoq/runtimes", "Read-only file system"}), 14);
   showDamagedFileMessage();
   const std::string err = ::testing::internal::GetCapturedStderr();
   theConfig = saved;
   EXPECT_NE(err.find("Problem: Java virtual machine version 11.0.2 is too high, version between  and 1.6 is "
                      "required.\n"),
+            std::string::npos)
+      << err;
+  EXPECT_NE(err.find("Problem: The Java runtime of this program cannot be unpacked into /c/xoq/runtimes: Read-only "
+                     "file system.\n"),
             std::string::npos)
       << err;
   // A damaged file shows the built-in texts, whatever its configuration says.

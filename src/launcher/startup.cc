@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "archive/carried_runtime.h"
 #include "archive/native_binding.h"
 #include "archive/payload_archive.h"
 #include "archive/resource_natives.h"
@@ -83,6 +84,7 @@ int runLauncher(int argc, char** argv) {
   theInstances = &instances;
 
   platform::initCommonControls();
+  setCarriedRuntimeSource(carriedRuntimeFolder);
 
   // The splash step runs the runtime search (the runtime's splash library
   // comes from it), before forcecwd changes the working directory that
@@ -132,7 +134,10 @@ int launchApplication(int32_t argumentCount, char** arguments, void (*hook)(), i
   prepareVmOptions(vm, config);
   // Searched already during the splash step; this returns the kept result.
   const std::string library = findJvmLibrary();
-  int result = library.empty() ? 1 : createVm(vm, library);
+  // No library: none found (1), or the runtime the program carries could
+  // not be put where it can be loaded from (its own message).
+  const CarriedRuntimeFailure& carried = carriedRuntimeFailure();
+  int result = !library.empty() ? createVm(vm, library) : carried.messageId != 0 ? carried.messageId : 1;
   std::string javaVersion;
   if (result == 0) {
     if (vm.launcherDefinesSupport) defineStartupSupportClasses(vm.env);
@@ -164,7 +169,9 @@ int launchApplication(int32_t argumentCount, char** arguments, void (*hook)(), i
     scheduleAutomaticSplashClose(closeOnWindow ? 30000 : 750);
   }
   trace("launch result %d", result);
-  if (result != 0) reportLaunchFailure(result, javaVersion, config.minJre(), config.maxJre());
+  if (result != 0) {
+    reportLaunchFailure(result, {javaVersion, config.minJre(), config.maxJre(), carried.folder, carried.reason});
+  }
   return result;
 }
 

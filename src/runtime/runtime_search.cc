@@ -36,6 +36,28 @@ std::string configuredLibrary(ConfigStore& config) {
   return accept(path) ? path : std::string();
 }
 
+CarriedRuntimeSource carriedRuntimeSource = nullptr;
+CarriedRuntimeFailure carriedFailure;
+
+// Method p: stops the search when the carried runtime exists but cannot be
+// used (`stop` set, the failure kept for the message).
+std::string carriedRuntime(ConfigStore& config, bool& stop) {
+  std::string folder;
+  CarriedRuntimeFailure failure;
+  if (carriedRuntimeSource == nullptr || !carriedRuntimeSource(folder, failure)) {
+    if (failure.messageId != 0) {
+      trace("runtime method p: cannot use the carried runtime: %s: %s", failure.folder.c_str(), failure.reason.c_str());
+      carriedFailure = failure;
+      stop = true;
+    } else {
+      trace("runtime method p: this program carries no runtime");
+    }
+    return std::string();
+  }
+  trace("runtime method p: %s", folder.c_str());
+  return locateJvmInDirectory(folder, config.preferredVmName());
+}
+
 std::string localRuntime(ConfigStore& config) {
   const std::string directory = config.jre();
   trace("runtime method b: %s", directory.c_str());
@@ -49,7 +71,7 @@ std::string runtimeSearchOrder(const std::string& jreOrder) {
   bool anyMethod = false;
   for (char c : jreOrder) {
     const char lower = asciiLower(c);
-    if (lower == 'c' || lower == 'b' || lower == 's' || lower == 'i' || lower == 'e') anyMethod = true;
+    if (lower == 'c' || lower == 'b' || lower == 's' || lower == 'i' || lower == 'e' || lower == 'p') anyMethod = true;
     order += lower;
   }
   return anyMethod ? order : "cbsie";
@@ -93,6 +115,7 @@ std::string searchJvmLibrary(ConfigStore& config) {
   trace("runtime search order: %s", order.c_str());
   for (char method : order) {
     std::string library;
+    bool stop = false;
     switch (method) {
       case 'c':
         library = configuredLibrary(config);
@@ -109,9 +132,13 @@ std::string searchJvmLibrary(ConfigStore& config) {
       case 'e':
         library = findRuntimeFromEnvironment(config);
         break;
+      case 'p':
+        library = carriedRuntime(config, stop);
+        break;
       default:
         continue;  // not a method letter
     }
+    if (stop) return std::string();
     if (!library.empty()) {
       trace("runtime library chosen (method %c): %s", method, library.c_str());
       return library;
@@ -120,6 +147,10 @@ std::string searchJvmLibrary(ConfigStore& config) {
   trace("runtime search: no runtime found");
   return std::string();
 }
+
+void setCarriedRuntimeSource(CarriedRuntimeSource source) { carriedRuntimeSource = source; }
+
+const CarriedRuntimeFailure& carriedRuntimeFailure() { return carriedFailure; }
 
 std::string findJvmLibrary() {
   // The first call (from the splash step) searches; later calls return the
