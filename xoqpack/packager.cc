@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <set>
 
@@ -49,6 +50,100 @@ bool findArchiveLengthField(const std::string& image, const std::string& path, s
       error = path + " already carries a payload; package from the plain launcher template";
       return false;
     }
+  }
+  return true;
+}
+
+// Finds the carried runtime's descriptor of a template: the bytes before
+// the only occurrence of its marker, all zero in a plain template.
+bool findCarriedRuntimeField(const std::string& image, const std::string& path, size_t& field, std::string& error) {
+  const std::string marker(kCarriedRuntimeMarker, sizeof(kCarriedRuntimeMarker));
+  const size_t found = image.find(marker);
+  if (found == std::string::npos || found < kCarriedRuntimeFieldSize ||
+      image.find(marker, found + 1) != std::string::npos) {
+    error = path + " cannot carry a runtime (it has no single runtime marker); package with a launcher of this xoqpack";
+    return false;
+  }
+  field = found - kCarriedRuntimeFieldSize;
+  for (size_t i = 0; i < kCarriedRuntimeFieldSize; ++i) {
+    if (image[field + i] != 0) {
+      error = path + " already carries a runtime; package from the plain launcher template";
+      return false;
+    }
+  }
+  return true;
+}
+
+// A folder or file beside the output that is removed when packaging fails
+// or no longer needs it.
+struct StagedPath {
+  std::filesystem::path path;
+  ~StagedPath() {
+    std::error_code code;
+    if (!path.empty()) std::filesystem::remove_all(path, code);
+  }
+};
+
+// The Java runtime of the program, made ready before anything is written:
+// linked or read, then copied into a staged jre/ folder or packed into an
+// archive for the executable.
+struct PreparedRuntime {
+  RuntimeImage image;
+  StagedPath linked;   // jlink's output
+  StagedPath folder;   // the jre/ folder to put beside the output
+  StagedPath archive;  // the archive to carry inside the executable
+  std::array<uint8_t, 32> digest{};
+  uint64_t archiveSize = 0;
+};
+
+bool prepareRuntime(const PackRequest& request, bool windows, const std::vector<PackEntry>& entries,
+                    bool wantsSplashLibrary, PreparedRuntime& runtime, std::string& error) {
+  namespace fs = std::filesystem;
+  const RuntimeRequest& wanted = request.runtime;
+  const std::string staged = request.outputPath + ".xoqpack-" + std::to_string(getpid());
+  fs::path home = wanted.runtime;
+  if (wanted.jlink) {
+    // jdeps reads the application's jars and classes as they are packaged.
+    std::vector<std::string> classInputs;
+    for (const PackEntry& entry : entries) {
+      if (endsWithIgnoringCase(entry.name, ".jar") || endsWithIgnoringCase(entry.name, ".class"))
+        classInputs.push_back(entry.source);
+    }
+    // The runtime's splash library comes with java.desktop.
+    std::vector<std::string> extraModules;
+    if (wantsSplashLibrary) extraModules.push_back("java.desktop");
+    runtime.linked.path = staged + ".jlink";
+    if (!linkRuntime(wanted, windows, classInputs, extraModules, runtime.linked.path, request.warn,
+                     runtime.image.modules, error))
+      return false;
+    home = runtime.linked.path;
+  }
+  const std::string modules = runtime.image.modules;
+  if (!readRuntimeImage(home, windows, request.warn, runtime.image, error)) return false;
+  runtime.image.modules = modules;
+  std::string what = "Java " + runtime.image.version;
+  if (!modules.empty()) what += " (" + modules + ")";
+  what += ": " + std::to_string(runtime.image.files.size()) + " files, " + describeSize(runtime.image.totalSize);
+  if (wanted.embed) {
+    runtime.archive.path = staged + ".runtime";
+    if (!writeRuntimeArchive(runtime.image, runtime.archive.path, runtime.digest, runtime.archiveSize, error))
+      return false;
+    if (request.report) {
+      request.report("runtime " + what + ", carried inside the executable compressed to " +
+                     describeSize(runtime.archiveSize));
+    }
+    return true;
+  }
+  if (wanted.jlink) {
+    runtime.folder.path = runtime.linked.path;
+    runtime.linked.path.clear();
+  } else {
+    runtime.folder.path = staged + ".jre";
+    if (!copyRuntimeImage(runtime.image, runtime.folder.path, error)) return false;
+  }
+  if (!markRuntimeFolder(runtime.folder.path, error)) return false;
+  if (request.report) {
+    request.report("runtime " + what + ", in " + (fs::path(folderOf(request.outputPath)) / "jre").string());
   }
   return true;
 }
@@ -203,6 +298,39 @@ bool pack(const PackRequest& request, std::string& error) {
     entries.push_back({entry.source, name});
   }
 
+  // The runtime: refused early when jre/ cannot be written, then made
+  // ready before the executable is written.
+  namespace fs = std::filesystem;
+  const RuntimeRequest& runtimeRequest = request.runtime;
+  const fs::path runtimeFolder =
+      fs::path(folderOf(request.outputPath).empty() ? "." : folderOf(request.outputPath)) / "jre";
+  size_t carriedField = 0;
+  PreparedRuntime runtime;
+  if (runtimeRequest.wanted()) {
+    if (runtimeRequest.embed) {
+      if (!findCarriedRuntimeField(image, request.templatePath, carriedField, error)) return false;
+      // The carried runtime comes first unless the configuration has an
+      // order of its own.
+      ConfigStore store;
+      store.appendText(block.data(), block.size());
+      const std::string order = store.lookup("jre_order", false, false);
+      if (order.empty()) {
+        block.insert(3, "jre_order pcbsie\r\n");
+      } else if (order.find_first_of("pP") == std::string::npos && request.warn) {
+        request.warn("the configuration's jre_order \"" + order +
+                     "\" leaves out p, so the program never uses the runtime it carries; add p where it should be "
+                     "tried");
+      }
+    } else if (!runtimeFolderReplaceable(runtimeFolder, error)) {
+      return false;
+    }
+    ConfigStore store;
+    store.appendText(block.data(), block.size());
+    const bool wantsSplashLibrary =
+        !request.resources.splashImage.empty() || !store.lookup("splash", false, false).empty();
+    if (!prepareRuntime(request, windows, entries, wantsSplashLibrary, runtime, error)) return false;
+  }
+
   TemporaryFile output;
   output.path = request.outputPath + ".xoqpack-" + std::to_string(getpid());
   output.file = fopen(output.path.c_str(), "w+b");
@@ -251,6 +379,16 @@ bool pack(const PackRequest& request, std::string& error) {
       ok = zip.addBytes(entry.name, data, true);
     }
   }
+  // The carried runtime lies after the entries, in none of them.
+  uint32_t runtimeOffset = 0;
+  uint64_t runtimeLength = 0;
+  if (ok && runtimeRequest.embed) {
+    ok = zip.addUnlistedBytes(runtime.archive.path.string(), runtimeOffset, runtimeLength);
+    if (ok && runtimeLength != runtime.archiveSize) {
+      error = "the runtime's archive changed while it was copied";
+      return false;
+    }
+  }
   uint32_t archiveLength = 0;
   std::string centralDirectory;
   std::string endRecord;
@@ -268,12 +406,22 @@ bool pack(const PackRequest& request, std::string& error) {
   for (size_t i = 0; i < 8; ++i) {
     head[lengthField + i] = static_cast<char>((static_cast<uint64_t>(archiveLength) >> (8 * i)) & 0xFF);
   }
+  if (runtimeRequest.embed) {
+    std::string descriptor;
+    appendLittle64(descriptor, runtimeLength);
+    appendLittle64(descriptor, runtimeOffset);
+    descriptor.append(reinterpret_cast<const char*>(runtime.digest.data()), runtime.digest.size());
+    head.replace(carriedField, kCarriedRuntimeFieldSize, descriptor);
+  }
   const IntegrityValue value =
       computeIntegrityValue(reinterpret_cast<const uint8_t*>(head.data()), payloadPosition,
                             reinterpret_cast<const uint8_t*>(centralDirectory.data()), centralDirectory.size(),
                             reinterpret_cast<const uint8_t*>(endRecord.data()));
+  const size_t descriptorSize = runtimeRequest.embed ? kCarriedRuntimeFieldSize : 0;
   if (fseeko(output.file, static_cast<off_t>(lengthField), SEEK_SET) != 0 ||
       fwrite(head.data() + lengthField, 1, 8, output.file) != 8 ||
+      fseeko(output.file, static_cast<off_t>(carriedField), SEEK_SET) != 0 ||
+      fwrite(head.data() + carriedField, 1, descriptorSize, output.file) != descriptorSize ||
       fseeko(output.file, static_cast<off_t>(payloadPosition), SEEK_SET) != 0 ||
       fwrite(value.data(), 1, value.size(), output.file) != value.size()) {
     error = "cannot write " + request.outputPath + ": " + strerror(errno);
@@ -293,8 +441,38 @@ bool pack(const PackRequest& request, std::string& error) {
   struct stat templateInfo;
   const mode_t mode = stat(request.templatePath.c_str(), &templateInfo) == 0 ? (templateInfo.st_mode & 0777) : 0755;
   chmod(output.path.c_str(), mode | 0200);
+
+  // The runtime folder goes in first, an earlier one set aside until the
+  // executable is in place too, so that a failure leaves both as they were.
+  std::error_code code;
+  StagedPath aside;
+  const bool placeFolder = !runtime.folder.path.empty();
+  if (placeFolder) {
+    if (fs::exists(fs::symlink_status(runtimeFolder, code))) {
+      aside.path = runtimeFolder.string() + ".xoqpack-old-" + std::to_string(getpid());
+      fs::rename(runtimeFolder, aside.path, code);
+      if (code) {
+        error = "cannot replace " + runtimeFolder.string() + ": " + code.message();
+        aside.path.clear();
+        return false;
+      }
+    }
+    fs::rename(runtime.folder.path, runtimeFolder, code);
+    if (code) {
+      error = "cannot write " + runtimeFolder.string() + ": " + code.message();
+      if (!aside.path.empty()) fs::rename(aside.path, runtimeFolder, code);
+      aside.path.clear();
+      return false;
+    }
+    runtime.folder.path.clear();
+  }
   if (rename(output.path.c_str(), request.outputPath.c_str()) != 0) {
     error = "cannot write " + request.outputPath + ": " + strerror(errno);
+    if (placeFolder) {
+      fs::remove_all(runtimeFolder, code);
+      if (!aside.path.empty()) fs::rename(aside.path, runtimeFolder, code);
+      aside.path.clear();
+    }
     return false;
   }
   output.keep = true;

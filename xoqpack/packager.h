@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime_image.h"
 #include "windows_resources.h"
 
 namespace xoq {
@@ -30,9 +31,14 @@ struct PackRequest {
   // the configuration names one, and its Class-Path followed unless off.
   std::string applicationJar;
   bool followClassPath = true;
+  // The Java runtime that goes with the program; none unless asked for.
+  RuntimeRequest runtime;
   // Told, one line at a time, of what xoqpack leaves out and the user may
   // want to know about; may be empty.
   std::function<void(const std::string& warning)> warn;
+  // Told what xoqpack wrote besides the executable (the runtime and its
+  // size); may be empty.
+  std::function<void(const std::string& line)> report;
 };
 
 /// Checks an entry name: relative, '/'-separated (a '\' is turned into '/'),

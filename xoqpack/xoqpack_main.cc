@@ -53,6 +53,33 @@ const char kUsage[] =
     "      --comment TEXT         an archive comment after the archive\n"
     "  -h, --help                 this text\n"
     "\n"
+    "A Java runtime with the program, for machines without Java:\n"
+    "      --runtime DIR          a ready runtime image for the target (a JDK or JRE\n"
+    "                             folder: lib/server/libjvm.so for Linux,\n"
+    "                             bin/server/jvm.dll for Windows, a release file)\n"
+    "      --jlink                make a small runtime with the JDK's jlink: the\n"
+    "                             modules jdeps finds in the packaged jars and\n"
+    "                             classes, java.base, java.desktop for a splash\n"
+    "                             image, and --add-modules; no debug information,\n"
+    "                             commands, man pages or headers; a class data\n"
+    "                             archive when the target is this system\n"
+    "      --jdk DIR              the JDK whose jlink and jdeps --jlink runs\n"
+    "                             (default: JAVA_HOME, else the javac on PATH)\n"
+    "      --jmods DIR            the jmods to link (a Windows JDK's jmods folder for\n"
+    "                             a Windows target; same feature version as --jdk)\n"
+    "      --add-modules LIST     further modules for --jlink, comma-separated (those\n"
+    "                             the application finds by reflection or services,\n"
+    "                             such as jdk.localedata or jdk.crypto.ec)\n"
+    "                             Without more, the runtime is written as jre/ beside\n"
+    "                             the executable, where the launcher finds it with\n"
+    "                             no configuration; a jre/ there from an earlier run\n"
+    "                             is replaced, anything else there is refused.\n"
+    "      --embed-runtime        carry the runtime inside the executable instead,\n"
+    "                             compressed: the first start unpacks it into the\n"
+    "                             user's cache, later starts use it from there. The\n"
+    "                             configuration gets jre_order pcbsie unless it has\n"
+    "                             its own jre_order (p: the carried runtime)\n"
+    "\n"
     "Windows resources (see docs/windows-resources.md):\n"
     "      --icon FILE.ico        the program's icon in Explorer and on the taskbar:\n"
     "                             every image of the file, 256-pixel PNGs included\n"
@@ -91,6 +118,7 @@ const char kUsage[] =
     "com/tarvolin/xoq/ belong to xoq.\n"
     "\n"
     "Examples:\n"
+    "  xoqpack --target linux --jar app.jar --jlink --embed-runtime --output app\n"
     "  xoqpack --jar build/notes.jar --icon notes.ico --file-version 1.4.2.0 \\\n"
     "          --product Notes --output Notes.exe\n"
     "  xoqpack --target windows --config app.cfg --add build/app.jar=app.jar \\\n"
@@ -171,6 +199,10 @@ int main(int argc, char** argv) {
       {"--copyright", &resources.copyright},
       {"--internal-name", &resources.internalName},
       {"--execution-level", &resources.executionLevel},
+      {"--runtime", &request.runtime.runtime},
+      {"--jdk", &request.runtime.jdk},
+      {"--jmods", &request.runtime.jmods},
+      {"--add-modules", &request.runtime.addModules},
   };
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
@@ -188,6 +220,14 @@ int main(int argc, char** argv) {
     }
     if (option == "--utf8-code-page") {
       resources.utf8CodePage = true;
+      continue;
+    }
+    if (option == "--jlink") {
+      request.runtime.jlink = true;
+      continue;
+    }
+    if (option == "--embed-runtime") {
+      request.runtime.embed = true;
       continue;
     }
     const auto plain = plainValues.find(option);
@@ -209,6 +249,11 @@ int main(int argc, char** argv) {
     }
   }
   if (request.outputPath.empty()) return fail("no --output given (see xoqpack --help)");
+  const xoq::RuntimeRequest& runtime = request.runtime;
+  if (runtime.jlink && !runtime.runtime.empty()) return fail("give either --runtime or --jlink, not both");
+  if (runtime.embed && !runtime.wanted()) return fail("--embed-runtime needs a runtime: give --runtime DIR or --jlink");
+  if (!runtime.jlink && (!runtime.jdk.empty() || !runtime.jmods.empty() || !runtime.addModules.empty()))
+    return fail("--jdk, --jmods and --add-modules go with --jlink");
   if (!request.templatePath.empty() && !target.empty()) return fail("give either --target or --template, not both");
   if (request.templatePath.empty()) {
     if (target.empty()) target = "windows";
@@ -222,6 +267,7 @@ int main(int argc, char** argv) {
       return fail("the " + target + " launcher template is missing: " + request.templatePath);
   }
   request.warn = [](const std::string& warning) { fprintf(stderr, "xoqpack: warning: %s\n", warning.c_str()); };
+  request.report = [](const std::string& line) { printf("xoqpack: %s\n", line.c_str()); };
   if (!xoq::pack(request, error)) return fail(error);
   return 0;
 }
