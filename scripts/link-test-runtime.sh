@@ -7,7 +7,7 @@ set -eu
 jlink="$1"
 output="$2"
 rm -rf "$output"
-if ! "$jlink" --add-modules java.base --strip-debug --no-man-pages --no-header-files --generate-cds-archive \
+if ! "$jlink" --add-modules java.base --strip-debug --no-man-pages --no-header-files --generate-cds-archive --compress=2 \
     --output "$output" >"$output.log" 2>&1; then
   cat "$output.log"
   exit 1

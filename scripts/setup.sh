@@ -16,6 +16,12 @@ packages=(
   liblog4j2-java junit5 libclojure-java         # real libraries the compatibility tests package
   libdeflate-dev                                # the Linux launcher's inflater
 )
+# The jmods that jlink links JDK 17 runtimes from (xoqpack --jlink and its
+# tests): inside openjdk-17-jdk-headless up to Debian 12, a package of their
+# own in later releases.
+if apt-cache show openjdk-17-jmods >/dev/null 2>&1; then
+  packages+=(openjdk-17-jmods)
+fi
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
