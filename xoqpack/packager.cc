@@ -11,11 +11,14 @@
 #include <set>
 
 #include "application_jar.h"
+#include "archive/extracted_entries.h"
 #include "archive/integrity.h"
 #include "base/byte_order.h"
+#include "base/sha256.h"
 #include "config/ascii.h"
 #include "config/config_store.h"
 #include "config/payload.h"
+#include "config/string_list.h"
 #include "config_block.h"
 #include "path_names.h"
 #include "pe_image.h"
@@ -165,6 +168,40 @@ bool writePeChecksum(std::FILE* file, size_t checksumOffset) {
          fwrite(field.data(), 1, field.size(), file) == field.size();
 }
 
+// The entries that the configuration's extract lines name get the SHA-256
+// of their bytes recorded in their central directory entries, by name in
+// `blocks`. A line that names no entry is refused: the program would start
+// without the file it was packaged for.
+bool recordExtractedDigests(const std::string& block, const std::vector<PackEntry>& entries,
+                            std::map<std::string, std::string>& blocks, std::string& error) {
+  ConfigStore store;
+  store.appendText(block.data(), block.size());
+  StringList values;
+  store.collectValues("extract", true, false, values);
+  if (values.size() == 0) return true;
+  std::vector<std::string> patterns;
+  for (size_t i = 0; i < values.size(); ++i) patterns.push_back(values.str(i));
+  std::vector<std::string_view> names;
+  for (const PackEntry& entry : entries) names.push_back(entry.name);
+  std::vector<std::string> unmatched;
+  const std::vector<size_t> chosen = selectExtractedEntries(names, patterns, &unmatched);
+  if (!unmatched.empty()) {
+    error = "extract " + unmatched.front() + " names no entry of the archive";
+    return false;
+  }
+  for (const size_t i : chosen) {
+    std::string data;
+    if (!platform::readWholeFile(entries[i].source, data)) {
+      error = "cannot read " + entries[i].source;
+      return false;
+    }
+    Sha256 hash;
+    hash.update(reinterpret_cast<const uint8_t*>(data.data()), data.size());
+    blocks[entries[i].name] = contentDigestBlock(hash.finish());
+  }
+  return true;
+}
+
 struct TemporaryFile {
   std::string path;
   std::FILE* file = nullptr;
@@ -241,6 +278,15 @@ bool pack(const PackRequest& request, std::string& error) {
     }
   }
 
+  // --extract lines go after the byte-order mark, in the order given.
+  for (auto it = request.extract.rbegin(); it != request.extract.rend(); ++it) {
+    if (it->find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+      error = "--extract " + *it + ": a name of one line is needed";
+      return false;
+    }
+    block.insert(3, "extract " + *it + "\r\n");
+  }
+
   std::vector<PackEntry> requested;
   if (!request.applicationJar.empty()) {
     ApplicationJar jar;
@@ -297,6 +343,9 @@ bool pack(const PackRequest& request, std::string& error) {
     }
     entries.push_back({entry.source, name});
   }
+
+  std::map<std::string, std::string> digestBlocks;
+  if (!recordExtractedDigests(block, entries, digestBlocks, error)) return false;
 
   // The runtime: refused early when jre/ cannot be written, then made
   // ready before the executable is written.
@@ -367,8 +416,10 @@ bool pack(const PackRequest& request, std::string& error) {
     const PackEntry& entry = entries[i];
     // Nested archives are stored, so that the launcher can serve a stored
     // jar straight from the mapped executable; everything else is deflated.
+    const auto digest = digestBlocks.find(entry.name);
+    const std::string extra = digest != digestBlocks.end() ? digest->second : std::string();
     if (endsWithIgnoringCase(entry.name, ".jar") || endsWithIgnoringCase(entry.name, ".zip")) {
-      ok = zip.addFileStored(entry.name, entry.source);
+      ok = zip.addFileStored(entry.name, entry.source, extra);
     } else {
       std::string data;
       ok = platform::readWholeFile(entry.source, data);
@@ -376,7 +427,7 @@ bool pack(const PackRequest& request, std::string& error) {
         error = "cannot read " + entry.source;
         return false;
       }
-      ok = zip.addBytes(entry.name, data, true);
+      ok = zip.addBytes(entry.name, data, true, 0, extra);
     }
   }
   // The carried runtime lies after the entries, in none of them.

@@ -31,6 +31,9 @@ struct PackRequest {
   // the configuration names one, and its Class-Path followed unless off.
   std::string applicationJar;
   bool followClassPath = true;
+  // Entries (names or patterns) that the program unpacks into the user's
+  // cache and uses as files: added to the configuration as extract lines.
+  std::vector<std::string> extract;
   // The Java runtime that goes with the program; none unless asked for.
   RuntimeRequest runtime;
   // Told, one line at a time, of what xoqpack leaves out and the user may

@@ -50,6 +50,15 @@ const char kUsage[] =
     "  -d, --add-tree DIR[=PREFIX]\n"
     "                             put every file below DIR into the archive, named\n"
     "                             by its path below DIR, under PREFIX/ when given.\n"
+    "      --extract NAME         the entry NAME (or every entry a pattern names, '*'\n"
+    "                             and '?' within one folder, or every file below a\n"
+    "                             folder NAME/) is unpacked into the user's cache\n"
+    "                             on the first start and used as a real file: jars\n"
+    "                             on the class path, for libraries that need their\n"
+    "                             own file (Ant, Jython, Spring's classpath*:\n"
+    "                             scanning); native libraries (.dll, .so) first in\n"
+    "                             java.library.path. The same as an extract line of\n"
+    "                             the configuration. Repeatable.\n"
     "      --comment TEXT         an archive comment after the archive\n"
     "  -h, --help                 this text\n"
     "\n"
@@ -232,14 +241,16 @@ int main(int argc, char** argv) {
       continue;
     }
     const auto plain = plainValues.find(option);
-    const bool takesValue =
-        plain != plainValues.end() || option == "-a" || option == "--add" || option == "-d" || option == "--add-tree";
+    const bool takesValue = plain != plainValues.end() || option == "-a" || option == "--add" || option == "-d" ||
+                            option == "--add-tree" || option == "--extract";
     if (!takesValue) return fail("unknown option " + option + " (see xoqpack --help)");
     if (i + 1 >= argc) return fail(option + " needs a value (see xoqpack --help)");
     const std::string value = argv[++i];
     if (value.empty() && option != "--comment") return fail(option + " needs a value (see xoqpack --help)");
     if (plain != plainValues.end()) {
       *plain->second = value;
+    } else if (option == "--extract") {
+      request.extract.push_back(value);
     } else if (option == "-a" || option == "--add") {
       xoq::PackEntry entry;
       splitSourceAndName(value, entry.source, entry.name);

@@ -68,9 +68,10 @@ bool checkFolders(const std::string& root, const std::vector<std::string>& ours,
   return true;
 }
 
-// Unpacks every entry of the archive into `target`, checking each CRC.
-bool unpackInto(const std::string& target, const std::string& shownFolder, const uint8_t* data, size_t size,
-                std::vector<CachedFile>& files, CacheFailure& failure) {
+// Unpacks the content's entries of the archive into `target`, checking
+// each CRC and whatever else the content asks.
+bool unpackInto(const std::string& target, const std::string& shownFolder, CacheContent& content, const uint8_t* data,
+                size_t size, std::vector<CachedFile>& files, CacheFailure& failure) {
   ZipReader zip;
   const char* why = zip.open(data, size);
   if (why != nullptr)
@@ -81,6 +82,7 @@ bool unpackInto(const std::string& target, const std::string& shownFolder, const
   std::string failedFolder, reason;
   for (const ZipEntry& entry : zip.entries()) {
     std::string name(zip.name(entry));
+    if (!content.selects(name)) continue;
     const bool directory = !name.empty() && name.back() == '/';
     if (directory) name.pop_back();
     if (!isSafeCacheName(name)) {
@@ -102,6 +104,7 @@ bool unpackInto(const std::string& target, const std::string& shownFolder, const
     }
     if (why != nullptr)
       return fail(failure, 9, shownFolder, "the archive in the program is damaged at " + name + ": " + why);
+    if (!content.accepts(name, buffer.get(), entry.size, reason)) return fail(failure, 9, shownFolder, reason);
     const bool executable = (zip.unixMode(entry) & 0100) != 0;
     if (!platform::writeNewFile(joined(target, name), buffer.get(), entry.size, executable, reason))
       return fail(failure, 14, shownFolder, reason);
@@ -111,14 +114,22 @@ bool unpackInto(const std::string& target, const std::string& shownFolder, const
   return true;
 }
 
-bool matchesDigest(const uint8_t* data, size_t size, const std::string& digestHex) {
+}  // namespace
+
+std::string sha256Hex(const uint8_t* data, size_t size) {
   Sha256 hash;
   hash.update(data, size);
   const Sha256::Digest digest = hash.finish();
-  return hexDigits(digest.data(), digest.size()) == digestHex;
+  return hexDigits(digest.data(), digest.size());
 }
 
-}  // namespace
+bool CacheContent::matchesDigest(const uint8_t* data, size_t size, const std::string& digestHex) {
+  return sha256Hex(data, size) == digestHex;
+}
+
+bool CacheContent::selects(const std::string&) const { return true; }
+
+bool CacheContent::accepts(const std::string&, const uint8_t*, size_t, std::string&) { return true; }
 
 const char kCacheMarkerName[] = ".xoq-unpacked";
 
@@ -253,13 +264,13 @@ bool ensureCacheFolderIn(const std::string& cacheRoot, const std::string& kind, 
   const uint8_t* data = nullptr;
   size_t size = 0;
   if (!content.bytes(data, size, reason)) return fail(failure, 9, folder, reason);
-  if (!matchesDigest(data, size, digestHex)) {
+  if (!content.matchesDigest(data, size, digestHex)) {
     return fail(failure, 9, folder, "the archive in the program does not match its digest");
   }
   if (!platform::makeNewFolder(partial, reason)) return fail(failure, 14, folder, reason);
   trace("cache %s: unpacking into %s", folder.c_str(), partial.c_str());
   std::vector<CachedFile> files;
-  const bool unpacked = unpackInto(partial, folder, data, size, files, failure);
+  const bool unpacked = unpackInto(partial, folder, content, data, size, files, failure);
   const std::string marker = cacheMarkerText(digestHex, files);
   if (!unpacked ||
       !platform::writeNewFile(joined(partial, kCacheMarkerName), reinterpret_cast<const uint8_t*>(marker.data()),

@@ -32,13 +32,23 @@ struct CacheFailure {
 };
 
 /// The archive a cache folder is filled from, asked for only when the
-/// folder must be unpacked.
+/// folder must be unpacked: by default every entry of an archive named by
+/// the SHA-256 of all its bytes (a carried runtime); a content that is a
+/// part of a larger archive says which entries belong to it and how each
+/// is checked.
 class CacheContent {
  public:
   virtual ~CacheContent() = default;
   /// The ZIP archive's bytes, alive until the object goes away; false with
   /// the reason when they cannot be had.
   virtual bool bytes(const uint8_t*& data, size_t& size, std::string& reason) = 0;
+  /// True when the archive's bytes are those the folder is named after.
+  virtual bool matchesDigest(const uint8_t* data, size_t size, const std::string& digestHex);
+  /// True when the entry `name` (as stored) goes into the folder.
+  virtual bool selects(const std::string& name) const;
+  /// Checks an unpacked entry's bytes beyond their CRC; false with the
+  /// reason when they are not what the folder's name promises.
+  virtual bool accepts(const std::string& name, const uint8_t* data, size_t size, std::string& reason);
 };
 
 /// The marker's file name inside a complete folder.
@@ -68,6 +78,9 @@ bool isSafeCacheName(const std::string& name);
 
 /// The lower-case hexadecimal form of `count` bytes.
 std::string hexDigits(const uint8_t* bytes, size_t count);
+
+/// The lower-case hexadecimal SHA-256 of `size` bytes.
+std::string sha256Hex(const uint8_t* data, size_t size);
 
 /// Makes sure the folder <user cache>/xoq/<kind>/<digestHex> holds the
 /// files of `content`'s archive, whose SHA-256 is `digestHex`, and returns

@@ -100,6 +100,10 @@ class ZipReader {
   /// nothing of the entry's data.
   EntryTime modificationTime(const ZipEntry& entry) const;
 
+  /// The data of the block `tag` in the entry's central directory extra
+  /// field (the last one when there are several); null when it has none.
+  const uint8_t* extraBlock(const ZipEntry& entry, uint16_t tag, uint16_t& size) const;
+
   /// The Unix file mode that the entry's central directory entry records
   /// (its external attributes' high 16 bits when it was made on Unix); 0
   /// when it records none.

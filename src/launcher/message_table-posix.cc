@@ -31,7 +31,7 @@ std::string builtInMessage(int id) {
     case 13:
       return "There is already an instance of this program running.";
     case 14:
-      return "The Java runtime of this program cannot be unpacked into %s: %s.";
+      return "The files of this program cannot be unpacked into %s: %s.";
     default:
       return std::string();
   }

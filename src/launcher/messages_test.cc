@@ -25,7 +25,7 @@ TEST(MessageTable, TextsOfEveryMessage) {
   EXPECT_EQ(builtInMessage(10), "Error");
   EXPECT_EQ(builtInMessage(12), "Java virtual machine version %s is too high, version between %s and %s is required.");
   EXPECT_EQ(builtInMessage(13), "There is already an instance of this program running.");
-  EXPECT_EQ(builtInMessage(14), "The Java runtime of this program cannot be unpacked into %s: %s.");
+  EXPECT_EQ(builtInMessage(14), "The files of this program cannot be unpacked into %s: %s.");
   // Gaps in the block and identifiers of other blocks have no text.
   for (int id : {-1, 0, 11, 15, 16, 17, 100}) EXPECT_EQ(builtInMessage(id), "") << id;
 }
@@ -130,7 +130,7 @@ TEST(FatalMessage, OverridesFromTheConfigurationAndTheCaption) {
                      "required.\n"),
             std::string::npos)
       << err;
-  EXPECT_NE(err.find("Problem: The Java runtime of this program cannot be unpacked into /c/xoq/runtimes: Read-only "
+  EXPECT_NE(err.find("Problem: The files of this program cannot be unpacked into /c/xoq/runtimes: Read-only "
                      "file system.\n"),
             std::string::npos)
       << err;

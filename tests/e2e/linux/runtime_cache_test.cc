@@ -24,7 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const char kHelloLine[] = "Hello from a Java program packaged with xoq.\n";
-const char kMessageStart[] = "Error: The Java runtime of this program cannot be unpacked into ";
+const char kMessageStart[] = "Error: The files of this program cannot be unpacked into ";
 
 class RuntimeCache : public ::testing::Test {
  protected:
