@@ -132,6 +132,19 @@ target_include_directories(xoq_spawning_agent SYSTEM PRIVATE "${XOQ_JNI_INCLUDE}
 target_compile_options(xoq_spawning_agent PRIVATE ${XOQ_WARNINGS})
 set_target_properties(xoq_spawning_agent PROPERTIES LIBRARY_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/test-apps")
 
+# A JNI library of a program's own and the library it needs, found beside it
+# through its RUNPATH ($ORIGIN) only, as a program ships them (the tests of
+# the extract key unpack both into the user's cache).
+add_library(xoq_answer_part SHARED "${CMAKE_SOURCE_DIR}/tests/standins/answer_part.c")
+add_library(xoq_answer SHARED "${CMAKE_SOURCE_DIR}/tests/standins/answer_library.c")
+target_link_libraries(xoq_answer PRIVATE xoq_answer_part)
+target_include_directories(xoq_answer SYSTEM PRIVATE "${XOQ_JNI_INCLUDE}" "${XOQ_JNI_INCLUDE}/linux")
+target_compile_options(xoq_answer PRIVATE ${XOQ_WARNINGS})
+target_compile_options(xoq_answer_part PRIVATE ${XOQ_WARNINGS})
+set_target_properties(xoq_answer xoq_answer_part PROPERTIES
+  LIBRARY_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/test-apps/native"
+  BUILD_WITH_INSTALL_RPATH TRUE INSTALL_RPATH "$ORIGIN")
+
 # --- End-to-end tests ---------------------------------------------------------
 # tests/e2e/common runs against both targets; tests/e2e/<target> against one.
 file(GLOB XOQ_E2E_COMMON_SOURCES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/e2e/common/*.cc")
@@ -158,7 +171,7 @@ set_target_properties(xoq_instance_peer PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${C
 xoq_e2e_tests(xoq_e2e_linux linux)
 add_dependencies(xoq_e2e_linux xoq_instance_peer example_opener)
 add_dependencies(xoq_e2e_linux examples example_notes xoq_spawning_agent xoq_test_runtime)
-add_dependencies(xoq_e2e_linux xoq_attached_thread)
+add_dependencies(xoq_e2e_linux xoq_attached_thread xoq_answer)
 # The tests that link runtimes with jlink take minutes on a busy machine.
 gtest_discover_tests(xoq_e2e_linux DISCOVERY_MODE PRE_TEST TEST_PREFIX "e2e.linux." PROPERTIES TIMEOUT 900)
 
