@@ -151,10 +151,10 @@ TEST_P(Extract, SpringScansTheClassPathAsUnderJavaCp) {
   EXPECT_EQ(values["codesource.path"], folders()[0] + "/lib/spring-core.jar");
 
   // Without the key nothing changes: the jars are served from the
-  // executable, as before.
+  // executable, as before, where Spring finds nothing to scan.
   values = parseKeyValues(run(pack("spring-plain", config, arguments), {"spring"}).out);
   EXPECT_EQ(values["resource.protocol"], "xoq");
-  EXPECT_EQ(values["resource.sha256"], expected["resource.sha256"]);
+  EXPECT_EQ(values["resources"], "0");
 }
 
 TEST_P(Extract, NativeLibraryLoadsFromTheCacheWithTheLibraryItNeeds) {
@@ -187,8 +187,8 @@ TEST_P(Extract, NativeLibraryLoadsFromTheCacheWithTheLibraryItNeeds) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryJdk, Extract, ::testing::ValuesIn(installedJdkHomes()),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                           return jdkParameterName(info.param);
+                         [](const ::testing::TestParamInfo<std::string>& param) {
+                           return jdkParameterName(param.param);
                          });
 
 // The cache as later starts meet it, on one runtime: the Ant launcher.
@@ -280,8 +280,8 @@ TEST_P(ExtractCache, ManyFirstStartsAtOnceAndAReadOnlyCache) {
 }
 
 INSTANTIATE_TEST_SUITE_P(OneJdk, ExtractCache, ::testing::Values(installedJdkHomes().front()),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                           return jdkParameterName(info.param);
+                         [](const ::testing::TestParamInfo<std::string>& param) {
+                           return jdkParameterName(param.param);
                          });
 
 TEST(ExtractPacking, ANameThatNamesNoEntryIsRefusedAndNothingWritten) {
