@@ -16,6 +16,10 @@ packages=(
   liblog4j2-java junit5 libclojure-java         # real libraries the compatibility tests package
   ant libspring-core-java libcommons-logging-java # libraries that need real files (extract tests)
   libdeflate-dev                                # the Linux launcher's inflater
+  maven libmaven3-core-java libmaven-plugin-tools-java libplexus-utils2-java   # the Maven plugin, built offline
+  libmaven-compiler-plugin-java libmaven-resources-plugin-java libmaven-jar-plugin-java   # against Debian's
+  libmaven-install-plugin-java libsurefire-java                                # /usr/share/maven-repo
+  libcommons-cli-java libcommons-lang3-java     # the dependencies of examples/maven
 )
 # The jmods that jlink links JDK 17 runtimes from (xoqpack --jlink and its
 # tests): inside openjdk-17-jdk-headless up to Debian 12, a package of their

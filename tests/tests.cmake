@@ -196,3 +196,5 @@ target_link_libraries(xoq_e2e_linux PRIVATE ${XOQ_X11_LIBRARY})
 if(XOQ_WINDOWS)
   target_link_libraries(xoq_e2e_windows PRIVATE ${XOQ_X11_LIBRARY})
 endif()
+
+include("${CMAKE_SOURCE_DIR}/tests/maven/maven.cmake")

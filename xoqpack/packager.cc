@@ -29,6 +29,12 @@
 
 namespace xoq {
 
+const char kPackagedRuntimeOrder[] = "cbsiejvwf";
+
+std::string packagedRuntimeOrder(bool carriesRuntime) {
+  return carriesRuntime ? std::string("p") + kPackagedRuntimeOrder : std::string(kPackagedRuntimeOrder);
+}
+
 namespace {
 
 // The layout addresses the file with signed 32-bit positions.
@@ -286,6 +292,26 @@ bool pack(const PackRequest& request, std::string& error) {
     }
     block.insert(3, "extract " + *it + "\r\n");
   }
+  {
+    ConfigStore store;
+    store.appendText(block.data(), block.size());
+    size_t orders = 0;
+    store.forEachValue(
+        "jre_order", false, false, [](void* count, const char*) { ++*static_cast<size_t*>(count); }, &orders);
+    // A program that carries its runtime tries that one first; the
+    // configuration's own order, when it has one, stands as written.
+    const bool carried = request.runtime.wanted() && request.runtime.embed;
+    if (orders == 0) {
+      block.insert(3, "jre_order " + packagedRuntimeOrder(carried) + "\r\n");
+    } else if (carried && request.warn) {
+      const std::string order = store.lookup("jre_order", false, false);
+      if (order.find_first_of("pP") == std::string::npos) {
+        request.warn("the configuration's jre_order \"" + order +
+                     "\" leaves out p, so the program never uses the runtime it carries; add p where it should be "
+                     "tried");
+      }
+    }
+  }
 
   std::vector<PackEntry> requested;
   if (!request.applicationJar.empty()) {
@@ -358,18 +384,6 @@ bool pack(const PackRequest& request, std::string& error) {
   if (runtimeRequest.wanted()) {
     if (runtimeRequest.embed) {
       if (!findCarriedRuntimeField(image, request.templatePath, carriedField, error)) return false;
-      // The carried runtime comes first unless the configuration has an
-      // order of its own.
-      ConfigStore store;
-      store.appendText(block.data(), block.size());
-      const std::string order = store.lookup("jre_order", false, false);
-      if (order.empty()) {
-        block.insert(3, "jre_order pcbsie\r\n");
-      } else if (order.find_first_of("pP") == std::string::npos && request.warn) {
-        request.warn("the configuration's jre_order \"" + order +
-                     "\" leaves out p, so the program never uses the runtime it carries; add p where it should be "
-                     "tried");
-      }
     } else if (!runtimeFolderReplaceable(runtimeFolder, error)) {
       return false;
     }

@@ -72,11 +72,11 @@ TEST_F(CacheFolderRights, FoldersOthersMayChangeAreRefused) {
   std::string folder;
   CacheFailure failure;
   ASSERT_TRUE(ensure(content, folder, failure));
-  // Group-writable, then a link in place of the folder: message 14 naming
+  // Group-writable, then a link in place of the folder: message 16 naming
   // the folder, and nothing is unpacked.
   fs::permissions(root_ + "xoq/runtimes", fs::perms::group_write, fs::perm_options::add);
   EXPECT_FALSE(ensure(content, folder, failure));
-  EXPECT_EQ(failure.messageId, 14);
+  EXPECT_EQ(failure.messageId, 16);
   EXPECT_EQ(failure.folder, root_ + "xoq/runtimes");
   EXPECT_EQ(failure.reason, "other users may write to it");
   fs::permissions(root_ + "xoq/runtimes", fs::perms::group_write, fs::perm_options::remove);
@@ -85,7 +85,7 @@ TEST_F(CacheFolderRights, FoldersOthersMayChangeAreRefused) {
   fs::create_directory_symlink(dir_.file("elsewhere"), folder);
   failure = CacheFailure();
   EXPECT_FALSE(ensure(content, folder, failure));
-  EXPECT_EQ(failure.messageId, 14);
+  EXPECT_EQ(failure.messageId, 16);
   EXPECT_EQ(failure.reason, "it is a symbolic link, not a folder");
   EXPECT_EQ(content.asked, 1);
 
@@ -94,7 +94,7 @@ TEST_F(CacheFolderRights, FoldersOthersMayChangeAreRefused) {
   fs::permissions(root_, fs::perms::others_write, fs::perm_options::add);
   failure = CacheFailure();
   EXPECT_FALSE(ensure(content, folder, failure));
-  EXPECT_EQ(failure.messageId, 14);
+  EXPECT_EQ(failure.messageId, 16);
   EXPECT_NE(failure.reason.find("other users may write to " + root_.substr(0, root_.size() - 1)), std::string::npos)
       << failure.reason;
 }

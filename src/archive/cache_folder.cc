@@ -61,9 +61,9 @@ bool markerMatches(const std::string& folder, const std::string& digestHex) {
 // safe before anything in them is used or made.
 bool checkFolders(const std::string& root, const std::vector<std::string>& ours, CacheFailure& failure) {
   std::string reason;
-  if (!platform::checkCacheFolder(root, false, reason)) return fail(failure, 14, root, reason);
+  if (!platform::checkCacheFolder(root, false, reason)) return fail(failure, kCacheUnusableMessage, root, reason);
   for (const std::string& folder : ours) {
-    if (!platform::checkCacheFolder(folder, true, reason)) return fail(failure, 14, folder, reason);
+    if (!platform::checkCacheFolder(folder, true, reason)) return fail(failure, kCacheUnusableMessage, folder, reason);
   }
   return true;
 }
@@ -91,7 +91,7 @@ bool unpackInto(const std::string& target, const std::string& shownFolder, Cache
     const size_t slash = directory ? name.size() : name.rfind('/');
     if (slash != std::string::npos &&
         !platform::makeFolders(joined(target, name.substr(0, slash)), failedFolder, reason))
-      return fail(failure, 14, shownFolder, reason);
+      return fail(failure, kCacheUnusableMessage, shownFolder, reason);
     if (directory) continue;
     const uint8_t* stored = nullptr;
     why = zip.locate(entry, stored);
@@ -107,7 +107,7 @@ bool unpackInto(const std::string& target, const std::string& shownFolder, Cache
     if (!content.accepts(name, buffer.get(), entry.size, reason)) return fail(failure, 9, shownFolder, reason);
     const bool executable = (zip.unixMode(entry) & 0100) != 0;
     if (!platform::writeNewFile(joined(target, name), buffer.get(), entry.size, executable, reason))
-      return fail(failure, 14, shownFolder, reason);
+      return fail(failure, kCacheUnusableMessage, shownFolder, reason);
     files.push_back({name, entry.size});
     trace("cache: unpacked %s (%u bytes)", name.c_str(), entry.size);
   }
@@ -205,7 +205,7 @@ bool ensureCacheFolder(const std::string& kind, const std::string& digestHex, Ca
                        std::string& folder, CacheFailure& failure) {
   const std::string root = platform::userCacheFolder();
   if (root.empty()) {
-    return fail(failure, 14, "xoq" + std::string(1, platform::kPathSeparator) + kind,
+    return fail(failure, kCacheUnusableMessage, "xoq" + std::string(1, platform::kPathSeparator) + kind,
                 "the user's cache folder is not known (neither LOCALAPPDATA, XDG_CACHE_HOME nor HOME is set)");
   }
   return ensureCacheFolderIn(root, kind, digestHex, content, folder, failure);
@@ -225,7 +225,7 @@ bool ensureCacheFolderIn(const std::string& cacheRoot, const std::string& kind, 
   if (platform::isDirectory(folder)) {
     std::string reason;
     if (!checkFolders(root, ours, failure)) return false;
-    if (!platform::checkCacheFolder(folder, true, reason)) return fail(failure, 14, folder, reason);
+    if (!platform::checkCacheFolder(folder, true, reason)) return fail(failure, kCacheUnusableMessage, folder, reason);
     if (markerMatches(folder, digestHex)) {
       trace("cache %s: complete", folder.c_str());
       return true;
@@ -234,17 +234,20 @@ bool ensureCacheFolderIn(const std::string& cacheRoot, const std::string& kind, 
 
   // The first start, or one after damage: one start at a time unpacks.
   std::string failedFolder, reason;
-  if (!platform::makeFolders(kindFolder, failedFolder, reason)) return fail(failure, 14, failedFolder, reason);
+  if (!platform::makeFolders(kindFolder, failedFolder, reason)) {
+    return fail(failure, kCacheUnusableMessage, failedFolder, reason);
+  }
   if (!checkFolders(root, ours, failure)) return false;
   platform::FileLock lock;
   if (!lock.acquire(joined(kindFolder, kLockName), kCacheLockWait, reason)) {
-    return fail(failure, 14, folder, "cannot take the lock " + joined(kindFolder, kLockName) + ": " + reason);
+    return fail(failure, kCacheUnusableMessage, folder,
+                "cannot take the lock " + joined(kindFolder, kLockName) + ": " + reason);
   }
   trace("cache %s: lock taken%s", folder.c_str(), lock.locked() ? "" : " (the file system has no locks)");
 
   // Another start may have finished it while this one waited.
   if (platform::isDirectory(folder)) {
-    if (!platform::checkCacheFolder(folder, true, reason)) return fail(failure, 14, folder, reason);
+    if (!platform::checkCacheFolder(folder, true, reason)) return fail(failure, kCacheUnusableMessage, folder, reason);
     if (markerMatches(folder, digestHex)) {
       trace("cache %s: complete", folder.c_str());
       return true;
@@ -253,13 +256,15 @@ bool ensureCacheFolderIn(const std::string& cacheRoot, const std::string& kind, 
     // removed, then removed.
     const std::string stale = folder + kStaleSuffix;
     platform::removeTree(stale);
-    if (!platform::renameFolder(folder, stale, reason)) return fail(failure, 14, folder, reason);
+    if (!platform::renameFolder(folder, stale, reason)) return fail(failure, kCacheUnusableMessage, folder, reason);
     platform::removeTree(stale);
     trace("cache %s: damaged, unpacked afresh", folder.c_str());
   }
   // What a killed start left behind.
   const std::string partial = folder + kPartialSuffix;
-  if (!platform::removeTree(partial)) return fail(failure, 14, partial, "what an earlier start left cannot be removed");
+  if (!platform::removeTree(partial)) {
+    return fail(failure, kCacheUnusableMessage, partial, "what an earlier start left cannot be removed");
+  }
 
   const uint8_t* data = nullptr;
   size_t size = 0;
@@ -267,7 +272,7 @@ bool ensureCacheFolderIn(const std::string& cacheRoot, const std::string& kind, 
   if (!content.matchesDigest(data, size, digestHex)) {
     return fail(failure, 9, folder, "the archive in the program does not match its digest");
   }
-  if (!platform::makeNewFolder(partial, reason)) return fail(failure, 14, folder, reason);
+  if (!platform::makeNewFolder(partial, reason)) return fail(failure, kCacheUnusableMessage, folder, reason);
   trace("cache %s: unpacking into %s", folder.c_str(), partial.c_str());
   std::vector<CachedFile> files;
   const bool unpacked = unpackInto(partial, folder, content, data, size, files, failure);
@@ -276,12 +281,12 @@ bool ensureCacheFolderIn(const std::string& cacheRoot, const std::string& kind, 
       !platform::writeNewFile(joined(partial, kCacheMarkerName), reinterpret_cast<const uint8_t*>(marker.data()),
                               marker.size(), false, reason)) {
     platform::removeTree(partial);
-    return unpacked ? fail(failure, 14, folder, reason) : false;
+    return unpacked ? fail(failure, kCacheUnusableMessage, folder, reason) : false;
   }
   trace("cache %s: marker written, %zu files", folder.c_str(), files.size());
   if (!platform::renameFolder(partial, folder, reason)) {
     platform::removeTree(partial);
-    return fail(failure, 14, folder, reason);
+    return fail(failure, kCacheUnusableMessage, folder, reason);
   }
   trace("cache %s: in place", folder.c_str());
   return true;

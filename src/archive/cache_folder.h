@@ -22,9 +22,13 @@
 
 namespace xoq {
 
+/// The launcher's message (and exit code) for a cache folder that cannot be
+/// used or filled.
+constexpr int kCacheUnusableMessage = 16;
+
 /// Why a cache folder could not be had. `messageId` 9: the archive in the
-/// executable is damaged; 14: the folder cannot be used or filled, for
-/// `reason` (the system's words, or what is wrong with it).
+/// executable is damaged; kCacheUnusableMessage: the folder cannot be used
+/// or filled, for `reason` (the system's words, or what is wrong with it).
 struct CacheFailure {
   int messageId = 0;
   std::string folder;

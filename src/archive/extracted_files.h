@@ -22,7 +22,7 @@ extern const char kExtractedCacheKind[];
 /// Makes sure the entries that `config`'s `extract` key names are files in
 /// the user's cache and says where they are in `unpacked`. True when the
 /// key names none (nothing is read then) or they are all in place; false
-/// with `failure` set (message 9 or 14) when they cannot be had.
+/// with `failure` set (message 9 or 16) when they cannot be had.
 bool unpackExtractedEntries(const ConfigStore& config, UnpackedFiles& unpacked, CacheFailure& failure);
 
 }  // namespace xoq

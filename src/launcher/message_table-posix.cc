@@ -31,6 +31,10 @@ std::string builtInMessage(int id) {
     case 13:
       return "There is already an instance of this program running.";
     case 14:
+      return "Open %s in your browser to get Java?";
+    case 15:
+      return "Java can be downloaded from %s";
+    case 16:
       return "The files of this program cannot be unpacked into %s: %s.";
     default:
       return std::string();

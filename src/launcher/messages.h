@@ -13,7 +13,7 @@
 
 namespace xoq {
 
-/// The identifiers of the message table (string-table block 1).
+/// The identifiers of the message table (string-table blocks 1 and 2).
 enum class MessageId : int {
   RuntimeNotFound = 1,
   RuntimeNotValid = 2,
@@ -27,7 +27,9 @@ enum class MessageId : int {
   ErrorCaption = 10,
   VersionTooHigh = 12,
   AlreadyRunning = 13,
-  RuntimeCacheFailed = 14,
+  DownloadQuestion = 14,    // with `downloadurl`: the box's question after message 1
+  DownloadHint = 15,        // with `downloadurl`: the line printed after message 1
+  RuntimeCacheFailed = 16,  // the carried runtime or extracted files cannot be put into the user's cache
 };
 
 /// The process exit code that goes with a message: 11 for AlreadyRunning,
@@ -86,8 +88,21 @@ void showFatalMessage(const std::string& text);
 /// could override them belongs to the file that failed its check.
 void showDamagedFileMessage();
 
+/// True when `address` may be offered as the place to get Java: an http or
+/// https address (the scheme in any letter case) with something after it and
+/// no control characters or blanks. Anything else is never handed to the
+/// system to open: a file name there would start a program.
+bool isDownloadAddress(const std::string& address);
+
+/// Shows message 1 (no runtime found). With a `downloadurl` that
+/// isDownloadAddress accepts, a GUI program asks whether to open it
+/// (message 1, a blank line and message 14 with the address for its %s; Yes
+/// opens it in the browser), and a console program and Linux print message
+/// 15 with the address below message 1. Without one, message 1 alone.
+void showRuntimeNotFound(const std::string& text);
+
 /// What a launch failure's message is filled in with: for 6 and 12 the
-/// virtual machine's version, `minjre` and `maxjre`; for 14 the cache
+/// virtual machine's version, `minjre` and `maxjre`; for 16 the cache
 /// folder and the system's reason.
 struct LaunchFailureDetails {
   std::string javaVersion;
@@ -98,7 +113,7 @@ struct LaunchFailureDetails {
 };
 
 /// Reports a launch result other than 0: message `result`, for 6 and 12
-/// formatted with the version and the bounds, for 14 with the folder and
+/// formatted with the version and the bounds, for 16 with the folder and
 /// the reason; result 9 shows the damaged-file message. Returns `result`.
 int reportLaunchFailure(int result, const LaunchFailureDetails& details);
 

@@ -25,9 +25,11 @@ TEST(MessageTable, TextsOfEveryMessage) {
   EXPECT_EQ(builtInMessage(10), "Error");
   EXPECT_EQ(builtInMessage(12), "Java virtual machine version %s is too high, version between %s and %s is required.");
   EXPECT_EQ(builtInMessage(13), "There is already an instance of this program running.");
-  EXPECT_EQ(builtInMessage(14), "The files of this program cannot be unpacked into %s: %s.");
+  EXPECT_EQ(builtInMessage(14), "Open %s in your browser to get Java?");
+  EXPECT_EQ(builtInMessage(15), "Java can be downloaded from %s");
+  EXPECT_EQ(builtInMessage(16), "The files of this program cannot be unpacked into %s: %s.");
   // Gaps in the block and identifiers of other blocks have no text.
-  for (int id : {-1, 0, 11, 15, 16, 17, 100}) EXPECT_EQ(builtInMessage(id), "") << id;
+  for (int id : {-1, 0, 11, 17, 100}) EXPECT_EQ(builtInMessage(id), "") << id;
 }
 
 TEST(MessageTable, StringTableBlockEntries) {
@@ -102,7 +104,7 @@ TEST(FormatMessage, OverrideTextsCannotMisuseTheArguments) {
 }
 
 TEST(ExitCodes, MessageIdentifiers) {
-  for (int id : {1, 2, 4, 5, 6, 7, 8, 9, 12, 14}) EXPECT_EQ(exitCodeFor(id), id);
+  for (int id : {1, 2, 4, 5, 6, 7, 8, 9, 12, 14, 15, 16}) EXPECT_EQ(exitCodeFor(id), id);
   EXPECT_EQ(exitCodeFor(static_cast<int>(MessageId::AlreadyRunning)), 11);
 }
 
@@ -122,7 +124,7 @@ TEST(FatalMessage, OverridesFromTheConfigurationAndTheCaption) {
   // test program (a console program) write the message to standard error.
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(reportLaunchFailure(12, {"11.0.2", "", "1.6", "", ""}), 12);
-  EXPECT_EQ(reportLaunchFailure(14, {"", "", "", "/c/xoq/runtimes", "Read-only file system"}), 14);
+  EXPECT_EQ(reportLaunchFailure(16, {"", "", "", "/c/xoq/runtimes", "Read-only file system"}), 16);
   showDamagedFileMessage();
   const std::string err = ::testing::internal::GetCapturedStderr();
   theConfig = saved;
@@ -136,6 +138,18 @@ TEST(FatalMessage, OverridesFromTheConfigurationAndTheCaption) {
       << err;
   // A damaged file shows the built-in texts, whatever its configuration says.
   EXPECT_NE(err.find("Error: The program file is damaged or has been changed.\n"), std::string::npos) << err;
+}
+
+TEST(DownloadAddress, OnlyWebAddressesAreOffered) {
+  EXPECT_TRUE(isDownloadAddress("https://adoptium.net/"));
+  EXPECT_TRUE(isDownloadAddress("HTTP://example.org/get-java?x=1&y=%20"));
+  // Nothing after the scheme, another scheme, a file name or a program: the
+  // system would open or run whatever it names.
+  for (const char* refused :
+       {"https://", "http:/x", "ftp://example.org/", "file:///C:/x.exe", "C:\\Windows\\x.exe", "calc.exe", "",
+        " https://example.org/", "https://example.org/a b", "https://example.org/\n"}) {
+    EXPECT_FALSE(isDownloadAddress(refused)) << refused;
+  }
 }
 
 }  // namespace

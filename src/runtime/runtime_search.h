@@ -10,7 +10,7 @@ namespace xoq {
 class ConfigStore;
 
 /// The search order: `jre_order` lower-cased, or "cbsie" when it holds none
-/// of the method letters c, b, s, i, e, p.
+/// of the method letters (c, b, s, i, e, j, v, w, f, and p).
 std::string runtimeSearchOrder(const std::string& jreOrder);
 
 /// Why method p, the runtime the executable carries, could not be used:

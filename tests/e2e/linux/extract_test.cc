@@ -241,7 +241,7 @@ TEST_P(ExtractCache, LaterStartsCheckDamageIsMendedAndBadFoldersAreRefused) {
   const std::string files = cache_ + "/xoq/files";
   fs::permissions(files, fs::perms::others_write, fs::perm_options::add);
   result = run(program_, {"-version"});
-  EXPECT_EQ(result.exitCode, 14);
+  EXPECT_EQ(result.exitCode, 16);
   EXPECT_EQ(result.out, "");
   EXPECT_NE(result.err.find(kMessageStart + files + ": other users may write to it.\n"), std::string::npos)
       << describe(result);
@@ -273,7 +273,7 @@ TEST_P(ExtractCache, ManyFirstStartsAtOnceAndAReadOnlyCache) {
   how.setEnv["XDG_CACHE_HOME"] = readOnly;
   const ProcessResult result = runProcess(
       withoutJava({program_, "-version"}, "mount -t tmpfs -o ro,size=1m xoq-cache \"$XDG_CACHE_HOME\""), how);
-  EXPECT_EQ(result.exitCode, 14) << describe(result);
+  EXPECT_EQ(result.exitCode, 16) << describe(result);
   EXPECT_EQ(result.out, "");
   EXPECT_NE(result.err.find(kMessageStart + readOnly + "/xoq: Read-only file system.\n"), std::string::npos)
       << describe(result);

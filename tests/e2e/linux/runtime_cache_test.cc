@@ -166,7 +166,7 @@ TEST_F(RuntimeCache, FoldersThatOthersCanChangeAreNotUsed) {
   expectRuns(start());
   fs::permissions(runtimes(), fs::perms::group_write, fs::perm_options::add);
   ProcessResult result = start();
-  EXPECT_EQ(result.exitCode, 14);
+  EXPECT_EQ(result.exitCode, 16);
   EXPECT_EQ(result.out, "");
   EXPECT_NE(result.err.find(kMessageStart + runtimes() + ": other users may write to it.\n"), std::string::npos)
       << result.err;
@@ -176,7 +176,7 @@ TEST_F(RuntimeCache, FoldersThatOthersCanChangeAreNotUsed) {
   if (geteuid() != 0) GTEST_SKIP() << "only root can give a folder to another user";
   ASSERT_EQ(chown((cache_ + "/xoq").c_str(), 65534, 65534), 0);
   result = start();
-  EXPECT_EQ(result.exitCode, 14);
+  EXPECT_EQ(result.exitCode, 16);
   EXPECT_NE(result.err.find(kMessageStart + cache_ + "/xoq: it belongs to another user.\n"), std::string::npos)
       << result.err;
   ASSERT_EQ(chown((cache_ + "/xoq").c_str(), 0, 0), 0);
@@ -189,7 +189,7 @@ TEST_F(RuntimeCache, AReadOnlyOrFullCacheGetsItsOwnMessageAndKeepsNothing) {
   // Read-only: not even the cache's own folder can be made.
   ProcessResult result =
       runProcess(withoutJava({program_}, "mount -t tmpfs -o ro,size=1m xoq-cache \"$XDG_CACHE_HOME\""), options());
-  EXPECT_EQ(result.exitCode, 14) << result.err;
+  EXPECT_EQ(result.exitCode, 16) << result.err;
   EXPECT_EQ(result.out, "");
   EXPECT_NE(result.err.find(kMessageStart + cache_ + "/xoq: Read-only file system.\n"), std::string::npos)
       << result.err;
@@ -199,7 +199,7 @@ TEST_F(RuntimeCache, AReadOnlyOrFullCacheGetsItsOwnMessageAndKeepsNothing) {
   result = runProcess(withoutJava({program_}, "mount -t tmpfs -o size=8m xoq-cache \"$XDG_CACHE_HOME\"",
                                   "cd \"$XDG_CACHE_HOME\" && find . | sort"),
                       options());
-  EXPECT_EQ(result.exitCode, 14) << result.err;
+  EXPECT_EQ(result.exitCode, 16) << result.err;
   EXPECT_NE(result.err.find(kMessageStart + runtimes() + "/"), std::string::npos) << result.err;
   EXPECT_NE(result.err.find(": No space left on device.\n"), std::string::npos) << result.err;
   EXPECT_EQ(result.out, ".\n./xoq\n./xoq/runtimes\n./xoq/runtimes/.lock\n");

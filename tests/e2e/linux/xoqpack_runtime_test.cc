@@ -120,13 +120,15 @@ TEST_F(XoqpackRuntime, TheFolderFormReplacesItsOwnJreAndTheOneFileSearchesItsRun
   }
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"hello", "jre"}));
+  // The runtime beside the program is found by b: the usual order.
+  EXPECT_NE(readFile(output).find("jre_order cbsiejvwf\r\n"), std::string::npos);
 
   // Carried: p comes first unless the configuration orders otherwise, and
   // then xoqpack says when the order leaves the carried runtime out.
   const std::string inside = dir_.file("inside");
   result = runXoqpack(hello(inside, "linux", {"--runtime", testRuntime(), "--embed-runtime"}), {}, 600);
   ASSERT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_NE(readFile(inside).find("jre_order pcbsie\r\n"), std::string::npos);
+  EXPECT_NE(readFile(inside).find("jre_order pcbsiejvwf\r\n"), std::string::npos);
   writeFile(dir_.file("order.cfg"), "mainclass hello.Main\njre_order be\n");
   result = runXoqpack(
       hello(inside, "linux", {"--runtime", testRuntime(), "--embed-runtime", "--config", dir_.file("order.cfg")}), {},
@@ -136,6 +138,7 @@ TEST_F(XoqpackRuntime, TheFolderFormReplacesItsOwnJreAndTheOneFileSearchesItsRun
             "xoqpack: warning: the configuration's jre_order \"be\" leaves out p, so the program never uses the "
             "runtime it carries; add p where it should be tried\n");
   EXPECT_EQ(readFile(inside).find("jre_order pcbsie"), std::string::npos);
+  EXPECT_NE(readFile(inside).find("jre_order be\r\n"), std::string::npos);
 }
 
 }  // namespace
