@@ -14,7 +14,7 @@ packages=(
   python3-pefile icoutils pev                   # PE readers that are not ours, for the resources xoqpack writes
   libx11-dev                                    # the tests read the virtual display's windows and pixels
   liblog4j2-java junit5 libclojure-java         # real libraries the compatibility tests package
-  ant libspring-core-java libcommons-logging-java # libraries that need real files (extract tests)
+  ant jython libspring-core-java libcommons-logging-java # libraries that need real files (extract tests)
   libdeflate-dev                                # the Linux launcher's inflater
   maven libmaven3-core-java libmaven-plugin-tools-java libplexus-utils2-java   # the Maven plugin, built offline
   libmaven-compiler-plugin-java libmaven-resources-plugin-java libmaven-jar-plugin-java   # against Debian's

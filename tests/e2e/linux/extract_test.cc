@@ -1,11 +1,10 @@
 // Libraries that need real files, packaged with the extract key and run as
 // a user would, against java -cp over the same jars on every JDK installed
 // here: Apache Ant's launcher, which finds its own jar through a class's
-// location; Spring's classpath*: scanning, which asks jar: URLs for their
-// file; a JNI library of the program's own with a library it needs beside
-// it. Then the user's cache as later starts meet it: files in place, a
-// damaged file, a folder others may write to, a read-only cache, many
-// first starts at once.
+// location; Jython, which finds its standard library in its jar; Spring's classpath*: scanning, which asks jar: URLs
+// for their file; a JNI library of the program's own with a library it needs beside it. Then the user's cache as later
+// starts meet it: files in place, a damaged file, a folder others may write to, a read-only cache, many first starts at
+// once.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -155,6 +154,31 @@ TEST_P(Extract, SpringScansTheClassPathAsUnderJavaCp) {
   values = parseKeyValues(run(pack("spring-plain", config, arguments), {"spring"}).out);
   EXPECT_EQ(values["resource.protocol"], "xoq");
   EXPECT_EQ(values["resources"], "0");
+}
+
+TEST_P(Extract, JythonFindsItsStandardLibraryAsUnderJavaJar) {
+  // Debian's jython.jar and the jars its manifest names that are here,
+  // started with the arguments of Debian's own launcher script.
+  std::vector<std::string> arguments = {"--add", kDebianJava + "jython.jar=lib/jython.jar", "--extract", "lib/*.jar"};
+  for (const char* jar :
+       {"servlet-api",  "mariadb-java-client", "postgresql",   "antlr3",           "antlr3-runtime", "stringtemplate4",
+        "asm",          "asm-commons",         "asm-util",     "commons-compress", "guava",          "icu4j",
+        "jffi",         "jnr-constants",       "jnr-ffi",      "jnr-netdb",        "jnr-posix",      "jline2",
+        "netty-buffer", "netty-codec",         "netty-common", "netty-handler",    "netty-resolver", "netty-transport",
+        "jaxb-api"}) {
+    const std::string path = kDebianJava + jar + ".jar";
+    if (fs::exists(path)) arguments.insert(arguments.end(), {"--add", path + "=lib/" + jar + ".jar"});
+  }
+  const std::vector<std::string> script = {"-Dpython.home=/usr", "-Dpython.executable=/usr/bin/jython", "-c",
+                                           "import os,sys; print(os.getcwd() != None)"};
+  const ProcessResult packaged = run(pack("jython", "mainclass org.python.util.jython\r\n", arguments), script);
+  EXPECT_EQ(packaged.exitCode, 0) << describe(packaged);
+  EXPECT_EQ(packaged.out, "True\n") << describe(packaged);
+  std::vector<std::string> command = {GetParam() + "/bin/java", "-jar", kDebianJava + "jython.jar"};
+  command.insert(command.end(), script.begin(), script.end());
+  RunOptions how;
+  how.timeoutSeconds = 240;
+  EXPECT_EQ(runProcess(command, how).out, packaged.out);
 }
 
 TEST_P(Extract, NativeLibraryLoadsFromTheCacheWithTheLibraryItNeeds) {
