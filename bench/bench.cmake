@@ -47,6 +47,7 @@ endif()
 add_dependencies(instances_bench xoq_instance_peer)
 # The speed figures start the packaged examples, and the Windows launcher.
 add_dependencies(archive_bench examples example_notes)
+add_dependencies(self_contained_bench examples example_notes)
 if(XOQ_WINDOWS)
   add_dependencies(instances_bench xoq_windows)
   add_dependencies(archive_bench xoq_windows)

@@ -63,6 +63,19 @@ set_target_properties(xoqdep PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY "${st
 target_compile_options(xoqdep PRIVATE ${XOQ_WARNINGS})
 target_link_options(xoqdep PRIVATE -static-libgcc)
 
+# A JNI library of a program's own and the library it needs beside it, for
+# the tests of the extract key: <build>/test-apps/native/xoq_answer.dll.
+add_library(xoq_answer_part SHARED "${CMAKE_SOURCE_DIR}/tests/standins/answer_part.c")
+add_library(xoq_answer SHARED "${CMAKE_SOURCE_DIR}/tests/standins/answer_library.c")
+target_link_libraries(xoq_answer PRIVATE xoq_answer_part)
+target_include_directories(xoq_answer SYSTEM PRIVATE "${CMAKE_SOURCE_DIR}/src/platform/jni-win32" "${XOQ_JNI_INCLUDE}")
+foreach(library xoq_answer xoq_answer_part)
+  target_compile_options(${library} PRIVATE ${XOQ_WARNINGS})
+  target_link_options(${library} PRIVATE -static-libgcc)
+  set_target_properties(${library} PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/test-apps/native"
+                                              ARCHIVE_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/test-apps/native")
+endforeach()
+
 # A stand-in library built from tests/standins/<source> as
 # <build>/standins/<folder>/<name>.dll, with the given definitions.
 function(xoq_standin target source name folder)

@@ -6,15 +6,19 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <set>
 
 #include "application_jar.h"
+#include "archive/extracted_entries.h"
 #include "archive/integrity.h"
 #include "base/byte_order.h"
+#include "base/sha256.h"
 #include "config/ascii.h"
 #include "config/config_store.h"
 #include "config/payload.h"
+#include "config/string_list.h"
 #include "config_block.h"
 #include "path_names.h"
 #include "pe_image.h"
@@ -26,6 +30,10 @@
 namespace xoq {
 
 const char kPackagedRuntimeOrder[] = "cbsiejvwf";
+
+std::string packagedRuntimeOrder(bool carriesRuntime) {
+  return carriesRuntime ? std::string("p") + kPackagedRuntimeOrder : std::string(kPackagedRuntimeOrder);
+}
 
 namespace {
 
@@ -55,6 +63,100 @@ bool findArchiveLengthField(const std::string& image, const std::string& path, s
   return true;
 }
 
+// Finds the carried runtime's descriptor of a template: the bytes before
+// the only occurrence of its marker, all zero in a plain template.
+bool findCarriedRuntimeField(const std::string& image, const std::string& path, size_t& field, std::string& error) {
+  const std::string marker(kCarriedRuntimeMarker, sizeof(kCarriedRuntimeMarker));
+  const size_t found = image.find(marker);
+  if (found == std::string::npos || found < kCarriedRuntimeFieldSize ||
+      image.find(marker, found + 1) != std::string::npos) {
+    error = path + " cannot carry a runtime (it has no single runtime marker); package with a launcher of this xoqpack";
+    return false;
+  }
+  field = found - kCarriedRuntimeFieldSize;
+  for (size_t i = 0; i < kCarriedRuntimeFieldSize; ++i) {
+    if (image[field + i] != 0) {
+      error = path + " already carries a runtime; package from the plain launcher template";
+      return false;
+    }
+  }
+  return true;
+}
+
+// A folder or file beside the output that is removed when packaging fails
+// or no longer needs it.
+struct StagedPath {
+  std::filesystem::path path;
+  ~StagedPath() {
+    std::error_code code;
+    if (!path.empty()) std::filesystem::remove_all(path, code);
+  }
+};
+
+// The Java runtime of the program, made ready before anything is written:
+// linked or read, then copied into a staged jre/ folder or packed into an
+// archive for the executable.
+struct PreparedRuntime {
+  RuntimeImage image;
+  StagedPath linked;   // jlink's output
+  StagedPath folder;   // the jre/ folder to put beside the output
+  StagedPath archive;  // the archive to carry inside the executable
+  std::array<uint8_t, 32> digest{};
+  uint64_t archiveSize = 0;
+};
+
+bool prepareRuntime(const PackRequest& request, bool windows, const std::vector<PackEntry>& entries,
+                    bool wantsSplashLibrary, PreparedRuntime& runtime, std::string& error) {
+  namespace fs = std::filesystem;
+  const RuntimeRequest& wanted = request.runtime;
+  const std::string staged = request.outputPath + ".xoqpack-" + std::to_string(getpid());
+  fs::path home = wanted.runtime;
+  if (wanted.jlink) {
+    // jdeps reads the application's jars and classes as they are packaged.
+    std::vector<std::string> classInputs;
+    for (const PackEntry& entry : entries) {
+      if (endsWithIgnoringCase(entry.name, ".jar") || endsWithIgnoringCase(entry.name, ".class"))
+        classInputs.push_back(entry.source);
+    }
+    // The runtime's splash library comes with java.desktop.
+    std::vector<std::string> extraModules;
+    if (wantsSplashLibrary) extraModules.push_back("java.desktop");
+    runtime.linked.path = staged + ".jlink";
+    if (!linkRuntime(wanted, windows, classInputs, extraModules, runtime.linked.path, request.warn,
+                     runtime.image.modules, error))
+      return false;
+    home = runtime.linked.path;
+  }
+  const std::string modules = runtime.image.modules;
+  if (!readRuntimeImage(home, windows, request.warn, runtime.image, error)) return false;
+  runtime.image.modules = modules;
+  std::string what = "Java " + runtime.image.version;
+  if (!modules.empty()) what += " (" + modules + ")";
+  what += ": " + std::to_string(runtime.image.files.size()) + " files, " + describeSize(runtime.image.totalSize);
+  if (wanted.embed) {
+    runtime.archive.path = staged + ".runtime";
+    if (!writeRuntimeArchive(runtime.image, runtime.archive.path, runtime.digest, runtime.archiveSize, error))
+      return false;
+    if (request.report) {
+      request.report("runtime " + what + ", carried inside the executable compressed to " +
+                     describeSize(runtime.archiveSize));
+    }
+    return true;
+  }
+  if (wanted.jlink) {
+    runtime.folder.path = runtime.linked.path;
+    runtime.linked.path.clear();
+  } else {
+    runtime.folder.path = staged + ".jre";
+    if (!copyRuntimeImage(runtime.image, runtime.folder.path, error)) return false;
+  }
+  if (!markRuntimeFolder(runtime.folder.path, error)) return false;
+  if (request.report) {
+    request.report("runtime " + what + ", in " + (fs::path(folderOf(request.outputPath)) / "jre").string());
+  }
+  return true;
+}
+
 // Sets the PE CheckSum of the finished file to what Windows' own routine
 // computes over all of it, payload included, reading it back in blocks.
 bool writePeChecksum(std::FILE* file, size_t checksumOffset) {
@@ -70,6 +172,40 @@ bool writePeChecksum(std::FILE* file, size_t checksumOffset) {
   appendLittle32(field, checksum.finish());
   return fseeko(file, static_cast<off_t>(checksumOffset), SEEK_SET) == 0 &&
          fwrite(field.data(), 1, field.size(), file) == field.size();
+}
+
+// The entries that the configuration's extract lines name get the SHA-256
+// of their bytes recorded in their central directory entries, by name in
+// `blocks`. A line that names no entry is refused: the program would start
+// without the file it was packaged for.
+bool recordExtractedDigests(const std::string& block, const std::vector<PackEntry>& entries,
+                            std::map<std::string, std::string>& blocks, std::string& error) {
+  ConfigStore store;
+  store.appendText(block.data(), block.size());
+  StringList values;
+  store.collectValues("extract", true, false, values);
+  if (values.size() == 0) return true;
+  std::vector<std::string> patterns;
+  for (size_t i = 0; i < values.size(); ++i) patterns.push_back(values.str(i));
+  std::vector<std::string_view> names;
+  for (const PackEntry& entry : entries) names.push_back(entry.name);
+  std::vector<std::string> unmatched;
+  const std::vector<size_t> chosen = selectExtractedEntries(names, patterns, &unmatched);
+  if (!unmatched.empty()) {
+    error = "extract " + unmatched.front() + " names no entry of the archive";
+    return false;
+  }
+  for (const size_t i : chosen) {
+    std::string data;
+    if (!platform::readWholeFile(entries[i].source, data)) {
+      error = "cannot read " + entries[i].source;
+      return false;
+    }
+    Sha256 hash;
+    hash.update(reinterpret_cast<const uint8_t*>(data.data()), data.size());
+    blocks[entries[i].name] = contentDigestBlock(hash.finish());
+  }
+  return true;
 }
 
 struct TemporaryFile {
@@ -148,13 +284,33 @@ bool pack(const PackRequest& request, std::string& error) {
     }
   }
 
+  // --extract lines go after the byte-order mark, in the order given.
+  for (auto it = request.extract.rbegin(); it != request.extract.rend(); ++it) {
+    if (it->find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+      error = "--extract " + *it + ": a name of one line is needed";
+      return false;
+    }
+    block.insert(3, "extract " + *it + "\r\n");
+  }
   {
     ConfigStore store;
     store.appendText(block.data(), block.size());
     size_t orders = 0;
     store.forEachValue(
         "jre_order", false, false, [](void* count, const char*) { ++*static_cast<size_t*>(count); }, &orders);
-    if (orders == 0) block.insert(3, std::string("jre_order ") + kPackagedRuntimeOrder + "\r\n");
+    // A program that carries its runtime tries that one first; the
+    // configuration's own order, when it has one, stands as written.
+    const bool carried = request.runtime.wanted() && request.runtime.embed;
+    if (orders == 0) {
+      block.insert(3, "jre_order " + packagedRuntimeOrder(carried) + "\r\n");
+    } else if (carried && request.warn) {
+      const std::string order = store.lookup("jre_order", false, false);
+      if (order.find_first_of("pP") == std::string::npos) {
+        request.warn("the configuration's jre_order \"" + order +
+                     "\" leaves out p, so the program never uses the runtime it carries; add p where it should be "
+                     "tried");
+      }
+    }
   }
 
   std::vector<PackEntry> requested;
@@ -214,6 +370,30 @@ bool pack(const PackRequest& request, std::string& error) {
     entries.push_back({entry.source, name});
   }
 
+  std::map<std::string, std::string> digestBlocks;
+  if (!recordExtractedDigests(block, entries, digestBlocks, error)) return false;
+
+  // The runtime: refused early when jre/ cannot be written, then made
+  // ready before the executable is written.
+  namespace fs = std::filesystem;
+  const RuntimeRequest& runtimeRequest = request.runtime;
+  const fs::path runtimeFolder =
+      fs::path(folderOf(request.outputPath).empty() ? "." : folderOf(request.outputPath)) / "jre";
+  size_t carriedField = 0;
+  PreparedRuntime runtime;
+  if (runtimeRequest.wanted()) {
+    if (runtimeRequest.embed) {
+      if (!findCarriedRuntimeField(image, request.templatePath, carriedField, error)) return false;
+    } else if (!runtimeFolderReplaceable(runtimeFolder, error)) {
+      return false;
+    }
+    ConfigStore store;
+    store.appendText(block.data(), block.size());
+    const bool wantsSplashLibrary =
+        !request.resources.splashImage.empty() || !store.lookup("splash", false, false).empty();
+    if (!prepareRuntime(request, windows, entries, wantsSplashLibrary, runtime, error)) return false;
+  }
+
   TemporaryFile output;
   output.path = request.outputPath + ".xoqpack-" + std::to_string(getpid());
   output.file = fopen(output.path.c_str(), "w+b");
@@ -250,8 +430,10 @@ bool pack(const PackRequest& request, std::string& error) {
     const PackEntry& entry = entries[i];
     // Nested archives are stored, so that the launcher can serve a stored
     // jar straight from the mapped executable; everything else is deflated.
+    const auto digest = digestBlocks.find(entry.name);
+    const std::string extra = digest != digestBlocks.end() ? digest->second : std::string();
     if (endsWithIgnoringCase(entry.name, ".jar") || endsWithIgnoringCase(entry.name, ".zip")) {
-      ok = zip.addFileStored(entry.name, entry.source);
+      ok = zip.addFileStored(entry.name, entry.source, extra);
     } else {
       std::string data;
       ok = platform::readWholeFile(entry.source, data);
@@ -259,7 +441,17 @@ bool pack(const PackRequest& request, std::string& error) {
         error = "cannot read " + entry.source;
         return false;
       }
-      ok = zip.addBytes(entry.name, data, true);
+      ok = zip.addBytes(entry.name, data, true, 0, extra);
+    }
+  }
+  // The carried runtime lies after the entries, in none of them.
+  uint32_t runtimeOffset = 0;
+  uint64_t runtimeLength = 0;
+  if (ok && runtimeRequest.embed) {
+    ok = zip.addUnlistedBytes(runtime.archive.path.string(), runtimeOffset, runtimeLength);
+    if (ok && runtimeLength != runtime.archiveSize) {
+      error = "the runtime's archive changed while it was copied";
+      return false;
     }
   }
   uint32_t archiveLength = 0;
@@ -279,12 +471,22 @@ bool pack(const PackRequest& request, std::string& error) {
   for (size_t i = 0; i < 8; ++i) {
     head[lengthField + i] = static_cast<char>((static_cast<uint64_t>(archiveLength) >> (8 * i)) & 0xFF);
   }
+  if (runtimeRequest.embed) {
+    std::string descriptor;
+    appendLittle64(descriptor, runtimeLength);
+    appendLittle64(descriptor, runtimeOffset);
+    descriptor.append(reinterpret_cast<const char*>(runtime.digest.data()), runtime.digest.size());
+    head.replace(carriedField, kCarriedRuntimeFieldSize, descriptor);
+  }
   const IntegrityValue value =
       computeIntegrityValue(reinterpret_cast<const uint8_t*>(head.data()), payloadPosition,
                             reinterpret_cast<const uint8_t*>(centralDirectory.data()), centralDirectory.size(),
                             reinterpret_cast<const uint8_t*>(endRecord.data()));
+  const size_t descriptorSize = runtimeRequest.embed ? kCarriedRuntimeFieldSize : 0;
   if (fseeko(output.file, static_cast<off_t>(lengthField), SEEK_SET) != 0 ||
       fwrite(head.data() + lengthField, 1, 8, output.file) != 8 ||
+      fseeko(output.file, static_cast<off_t>(carriedField), SEEK_SET) != 0 ||
+      fwrite(head.data() + carriedField, 1, descriptorSize, output.file) != descriptorSize ||
       fseeko(output.file, static_cast<off_t>(payloadPosition), SEEK_SET) != 0 ||
       fwrite(value.data(), 1, value.size(), output.file) != value.size()) {
     error = "cannot write " + request.outputPath + ": " + strerror(errno);
@@ -304,8 +506,38 @@ bool pack(const PackRequest& request, std::string& error) {
   struct stat templateInfo;
   const mode_t mode = stat(request.templatePath.c_str(), &templateInfo) == 0 ? (templateInfo.st_mode & 0777) : 0755;
   chmod(output.path.c_str(), mode | 0200);
+
+  // The runtime folder goes in first, an earlier one set aside until the
+  // executable is in place too, so that a failure leaves both as they were.
+  std::error_code code;
+  StagedPath aside;
+  const bool placeFolder = !runtime.folder.path.empty();
+  if (placeFolder) {
+    if (fs::exists(fs::symlink_status(runtimeFolder, code))) {
+      aside.path = runtimeFolder.string() + ".xoqpack-old-" + std::to_string(getpid());
+      fs::rename(runtimeFolder, aside.path, code);
+      if (code) {
+        error = "cannot replace " + runtimeFolder.string() + ": " + code.message();
+        aside.path.clear();
+        return false;
+      }
+    }
+    fs::rename(runtime.folder.path, runtimeFolder, code);
+    if (code) {
+      error = "cannot write " + runtimeFolder.string() + ": " + code.message();
+      if (!aside.path.empty()) fs::rename(aside.path, runtimeFolder, code);
+      aside.path.clear();
+      return false;
+    }
+    runtime.folder.path.clear();
+  }
   if (rename(output.path.c_str(), request.outputPath.c_str()) != 0) {
     error = "cannot write " + request.outputPath + ": " + strerror(errno);
+    if (placeFolder) {
+      fs::remove_all(runtimeFolder, code);
+      if (!aside.path.empty()) fs::rename(aside.path, runtimeFolder, code);
+      aside.path.clear();
+    }
     return false;
   }
   output.keep = true;

@@ -7,18 +7,50 @@
 #include "config/string_list.h"
 #include "platform/elevation.h"
 #include "platform/legacy_code_page.h"
+#include "platform/library_path.h"
 #include "platform/platform.h"
 #include "runtime/class_data_cache.h"
 #include "runtime/class_path.h"
 #include "runtime/java_strings.h"
 #include "runtime/option_text.h"
+#include "runtime/runtime_layout.h"
 #include "runtime/runtime_release.h"
 #include "runtime/runtime_search.h"
 #include "runtime/vm_context.h"
 
 namespace xoq {
 
-void prepareVmOptions(VmContext& context, ConfigStore& config) {
+namespace {
+
+const char kLibraryPathOption[] = "-Djava.library.path=";
+
+bool setsLibraryPath(const std::string& option) {
+  return option.compare(0, sizeof(kLibraryPathOption) - 1, kLibraryPathOption) == 0;
+}
+
+// The unpacked native libraries' folders go first in java.library.path: in
+// front of a path that the configuration's options set (those options were
+// held back), else in front of the one the runtime would choose itself.
+template <typename Add>
+void addLibraryFolders(const StringList& options, const std::vector<std::string>& folders, Add add) {
+  if (folders.empty()) return;
+  std::string joined;
+  for (const std::string& folder : folders) joined += (joined.empty() ? "" : kClassPathSeparator) + folder;
+  const std::string option = platform::prepareLibraryFolders(joined);
+  bool configured = false;
+  for (size_t i = 0; i < options.size(); ++i) {
+    const std::string value = options.str(i);
+    if (!setsLibraryPath(value)) continue;
+    const std::string rest = value.substr(sizeof(kLibraryPathOption) - 1);
+    add(kLibraryPathOption + joined + (rest.empty() ? "" : kClassPathSeparator + rest));
+    configured = true;
+  }
+  if (!configured && !option.empty()) add(option);
+}
+
+}  // namespace
+
+void prepareVmOptions(VmContext& context, ConfigStore& config, const UnpackedFiles& unpacked) {
   StringList exports;
   config.exports(exports);
   for (size_t i = 0; i < exports.size(); ++i) {
@@ -48,9 +80,13 @@ void prepareVmOptions(VmContext& context, ConfigStore& config) {
   const bool systemLoader = config.asSystemClassLoader();
   StringList options;
   config.options(options);
-  for (size_t i = 0; i < options.size(); ++i) add(options.str(i), false);
+  for (size_t i = 0; i < options.size(); ++i) {
+    const std::string option = options.str(i);
+    if (unpacked.libraryFolders.empty() || !setsLibraryPath(option)) add(option, false);
+  }
+  addLibraryFolders(options, unpacked.libraryFolders, [&](const std::string& option) { add(option, true); });
 
-  const std::string classPath = buildClassPath(config, false);
+  const std::string classPath = buildClassPath(config, false, unpacked.jars);
   add("-Djava.class.path=" + classPath, true);
   add("-Dxoq.class.path=" + buildClassPath(config, true), true);
   add("-Dxoq.app.path=" + config.executablePath(), true);
