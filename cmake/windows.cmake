@@ -6,6 +6,14 @@ xoq_core_library(xoq_core)
 
 # Everything static, so that the executable needs no DLL beside it.
 set(XOQ_STATIC_LINK -static -static-libgcc -static-libstdc++)
+# No time stamp in the PE headers: the same sources link to the same bytes.
+add_link_options(-Wl,--no-insert-timestamp)
+# The support classes come from the Linux build's generated source, outside
+# this build's folder.
+if(XOQ_SUPPORT_CLASSES_CC)
+  get_filename_component(support_classes_dir "${XOQ_SUPPORT_CLASSES_CC}" DIRECTORY)
+  add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${support_classes_dir}/=generated/>")
+endif()
 
 # The templates xoqpack copies are stripped: symbols and debugging sections
 # are two thirds of the file and no user needs them. The linker's own output,
@@ -31,6 +39,25 @@ xoq_windows_launcher(xoq-launcher windows)
 # tells itself apart by the subsystem in its own PE header).
 xoq_windows_launcher(xoq-launcher-console console)
 
+# xoqpack for Windows: the same program, its seam's Windows side, finding the
+# templates beside itself in ${XOQ_BIN_DIR}.
+if(XOQ_SUPPORT_CLASSES_CC)
+  add_library(xoqpack_lib STATIC ${XOQPACK_SOURCES} "${XOQ_SUPPORT_CLASSES_CC}")
+  target_include_directories(xoqpack_lib PUBLIC "${CMAKE_SOURCE_DIR}/xoqpack")
+  target_link_libraries(xoqpack_lib PUBLIC xoq_core)
+  target_compile_options(xoqpack_lib PRIVATE ${XOQ_WARNINGS})
+  add_executable(xoqpack "${CMAKE_SOURCE_DIR}/xoqpack/xoqpack_main.cc")
+  target_link_libraries(xoqpack PRIVATE xoqpack_lib)
+  target_compile_options(xoqpack PRIVATE ${XOQ_WARNINGS})
+  target_link_options(xoqpack PRIVATE ${XOQ_STATIC_LINK} -mconsole)
+  set_target_properties(xoqpack PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${XOQ_BIN_DIR}")
+endif()
+
+# A release build stops here: the launcher templates and xoqpack.
+if(NOT XOQ_TESTS)
+  return()
+endif()
+
 # A test tool, not shipped: prints the caption and the child window texts of
 # a top-level window, so that the end-to-end tests can read a message box
 # that the launcher shows under Wine and Xvfb.
@@ -52,6 +79,10 @@ add_executable(xoq_unit_tests ${XOQ_TEST_SOURCES} "${CMAKE_SOURCE_DIR}/tests/sup
                               "${CMAKE_SOURCE_DIR}/src/launcher/launcher.rc")
 target_include_directories(xoq_unit_tests PRIVATE "${CMAKE_SOURCE_DIR}/tests")
 target_link_libraries(xoq_unit_tests PRIVATE xoq_core gtest_main)
+if(XOQ_SUPPORT_CLASSES_CC)
+  target_sources(xoq_unit_tests PRIVATE ${XOQPACK_TEST_SOURCES})
+  target_link_libraries(xoq_unit_tests PRIVATE xoqpack_lib)
+endif()
 target_compile_options(xoq_unit_tests PRIVATE ${XOQ_WARNINGS})
 target_link_options(xoq_unit_tests PRIVATE ${XOQ_STATIC_LINK} -mconsole)
 

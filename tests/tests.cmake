@@ -8,7 +8,6 @@ set(XOQ_WINE_ENVIRONMENT "WINEPREFIX=${XOQ_WINE_PREFIX};WINEDEBUG=-all;WINEDLLOV
 
 # --- Linux unit tests, under AddressSanitizer and UndefinedBehaviorSanitizer -
 set(XOQ_SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
-file(GLOB XOQPACK_TEST_SOURCES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/xoqpack/*_test.cc")
 file(GLOB XOQ_TEST_SUPPORT_SOURCES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/support/*.cc")
 # The virtual display runs scripts/virtual-display.sh, in whichever program
 # links it.
@@ -16,7 +15,7 @@ set_source_files_properties("${CMAKE_SOURCE_DIR}/tests/support/virtual_display.c
                             PROPERTIES COMPILE_DEFINITIONS "XOQ_SOURCE_DIR=\"${CMAKE_SOURCE_DIR}\"")
 add_executable(xoq_unit_tests ${XOQ_TEST_SOURCES} ${XOQPACK_TEST_SOURCES} ${XOQ_CORE_SOURCES} ${XOQPACK_SOURCES}
                               ${XOQ_TEST_SUPPORT_SOURCES} "${support_classes_cc}")
-target_include_directories(xoq_unit_tests PRIVATE "${CMAKE_SOURCE_DIR}/src" "${CMAKE_SOURCE_DIR}/xoqpack"
+target_include_directories(xoq_unit_tests PRIVATE "${CMAKE_SOURCE_DIR}/src" "${CMAKE_BINARY_DIR}/generated" "${CMAKE_SOURCE_DIR}/xoqpack"
                                                   "${CMAKE_SOURCE_DIR}/tests")
 target_include_directories(xoq_unit_tests SYSTEM PRIVATE "${XOQ_JNI_INCLUDE}" "${XOQ_JNI_INCLUDE}/linux")
 target_compile_options(xoq_unit_tests PRIVATE ${XOQ_WARNINGS} ${XOQ_SANITIZE})
@@ -59,8 +58,9 @@ set_tests_properties(wine.shutdown PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
 # This list is made on the Linux side, whose sources leave out the
 # Windows-only tests (-win32_test.cc); their suites are added here.
 set(windows_suites "")
-file(GLOB windows_only_test_sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/src/*/*-win32_test.cc")
-foreach(test_source IN LISTS XOQ_TEST_SOURCES windows_only_test_sources)
+file(GLOB windows_only_test_sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/src/*/*-win32_test.cc"
+                                                     "${CMAKE_SOURCE_DIR}/xoqpack/*-win32_test.cc")
+foreach(test_source IN LISTS XOQ_TEST_SOURCES XOQPACK_TEST_SOURCES windows_only_test_sources)
   if(test_source MATCHES "-posix_test\\.cc$")
     continue()
   endif()
@@ -169,3 +169,24 @@ target_link_libraries(xoq_e2e_linux PRIVATE ${XOQ_X11_LIBRARY})
 if(XOQ_WINDOWS)
   target_link_libraries(xoq_e2e_windows PRIVATE ${XOQ_X11_LIBRARY})
 endif()
+
+# --- The release: its archives built, built again elsewhere and compared, and
+# used from where they are unpacked, as a user without a build tree would ---
+set(XOQ_RELEASE_DIR "${CMAKE_BINARY_DIR}/release")
+add_test(NAME release.build COMMAND "${CMAKE_SOURCE_DIR}/scripts/release.sh" --build-dir "${XOQ_RELEASE_DIR}/build"
+                                    --dist-dir "${XOQ_RELEASE_DIR}/dist")
+set_tests_properties(release.build PROPERTIES FIXTURES_SETUP release TIMEOUT 3600)
+add_test(NAME release.reproducible COMMAND "${CMAKE_SOURCE_DIR}/scripts/check-release-reproducible.sh"
+                                           "${XOQ_RELEASE_DIR}")
+set_tests_properties(release.reproducible PROPERTIES FIXTURES_REQUIRED release TIMEOUT 3600)
+file(GLOB xoq_release_test_sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/e2e/release/*.cc")
+add_executable(xoq_e2e_release ${xoq_release_test_sources} ${XOQ_TEST_SUPPORT_SOURCES})
+target_include_directories(xoq_e2e_release PRIVATE "${CMAKE_SOURCE_DIR}/tests")
+target_link_libraries(xoq_e2e_release PRIVATE gtest_main xoqpack_lib ${XOQ_X11_LIBRARY})
+target_compile_options(xoq_e2e_release PRIVATE ${XOQ_WARNINGS})
+target_compile_definitions(xoq_e2e_release PRIVATE XOQ_BIN_DIR="${XOQ_BIN_DIR}" XOQ_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+                                                   XOQ_BUILD_DIR="${CMAKE_BINARY_DIR}"
+                                                   XOQ_WINE_PROGRAM="${WINE_PROGRAM}"
+                                                   XOQ_RELEASE_DIST="${XOQ_RELEASE_DIR}/dist")
+gtest_discover_tests(xoq_e2e_release DISCOVERY_MODE PRE_TEST TEST_PREFIX "e2e.release."
+  PROPERTIES TIMEOUT 300 FIXTURES_REQUIRED "release;wine" ENVIRONMENT "${XOQ_WINE_ENVIRONMENT}")

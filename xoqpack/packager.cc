@@ -1,8 +1,5 @@
 #include "packager.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -16,9 +13,10 @@
 #include "config/config_store.h"
 #include "config/payload.h"
 #include "config_block.h"
+#include "host_files.h"
+#include "host_process.h"
 #include "path_names.h"
 #include "pe_image.h"
-#include "platform/platform.h"
 #include "splash_images.h"
 #include "support_classes.h"
 #include "zip_writer.h"
@@ -58,7 +56,7 @@ bool findArchiveLengthField(const std::string& image, const std::string& path, s
 bool writePeChecksum(std::FILE* file, size_t checksumOffset) {
   PeChecksum checksum(checksumOffset);
   std::string block(1 << 20, '\0');
-  if (fflush(file) != 0 || fseeko(file, 0, SEEK_SET) != 0) return false;
+  if (fflush(file) != 0 || !host::seekFile(file, 0)) return false;
   size_t got = 0;
   while ((got = fread(&block[0], 1, block.size(), file)) > 0) {
     checksum.add(reinterpret_cast<const uint8_t*>(block.data()), got);
@@ -66,19 +64,88 @@ bool writePeChecksum(std::FILE* file, size_t checksumOffset) {
   if (ferror(file) != 0) return false;
   std::string field;
   appendLittle32(field, checksum.finish());
-  return fseeko(file, static_cast<off_t>(checksumOffset), SEEK_SET) == 0 &&
-         fwrite(field.data(), 1, field.size(), file) == field.size();
+  return host::seekFile(file, checksumOffset) && fwrite(field.data(), 1, field.size(), file) == field.size();
 }
 
-struct TemporaryFile {
-  std::string path;
-  std::FILE* file = nullptr;
-  bool keep = false;
-  ~TemporaryFile() {
-    if (file != nullptr) fclose(file);
-    if (!keep && !path.empty()) remove(path.c_str());
+// The file being written, under a temporary name beside its target until
+// `commit` puts it in the target's place in one step; removed when it is
+// not committed.
+class OutputFile {
+ public:
+  explicit OutputFile(const std::string& target)
+      : target_(target), path_(target + ".xoqpack-" + std::to_string(host::processId())) {}
+  ~OutputFile() {
+    file_.reset();
+    if (!committed_ && opened_) host::removeFile(path_);
   }
+
+  bool open(std::string& error) {
+    std::string reason;
+    file_ = host::openFile(path_, "w+b", reason);
+    opened_ = file_ != nullptr;
+    if (!opened_) error = "cannot write " + target_ + ": " + reason;
+    return opened_;
+  }
+
+  std::FILE* get() const { return file_.get(); }
+
+  /// A failed write, in the words the user gets.
+  bool failed(std::string& error) const {
+    error = "cannot write " + target_ + ": " + strerror(errno);
+    return false;
+  }
+
+  /// Closes the file, gives it the permissions of `model` and puts it in
+  /// the target's place.
+  bool commit(const std::string& model, std::string& error) {
+    const int closed = fclose(file_.release());
+    if (closed != 0) return failed(error);
+    if (!model.empty()) host::copyPermissions(model, path_);
+    std::string reason;
+    if (!host::replaceFile(path_, target_, reason)) {
+      error = "cannot write " + target_ + ": " + reason;
+      return false;
+    }
+    committed_ = true;
+    return true;
+  }
+
+ private:
+  std::string target_;
+  std::string path_;
+  host::FilePointer file_;
+  bool opened_ = false;
+  bool committed_ = false;
 };
+
+// Reads an input file; false with the line the user gets.
+bool readInput(const std::string& path, const std::string& what, std::string& content, std::string& error) {
+  std::string reason;
+  if (host::fileKind(path) == host::FileKind::kDirectory) {
+    error = "cannot read " + what + path + ": it is a folder";
+    return false;
+  }
+  if (!host::readFile(path, content, reason)) {
+    error = "cannot read " + what + path + ": " + reason;
+    return false;
+  }
+  return true;
+}
+
+// The support classes, with the application's own service files merged
+// into ours of the same name.
+bool addSupportClasses(ZipWriter& zip, const std::map<std::string, std::string>& ownServices) {
+  bool ok = zip.addDirectory(kSupportPackageDirectory);
+  for (size_t i = 0; ok && i < kSupportClassCount; ++i) {
+    const SupportClass& support = kSupportClasses[i];
+    const auto own = ownServices.find(support.name);
+    ok = zip.addBytes(support.name,
+                      (own != ownServices.end() ? own->second : std::string()) +
+                          std::string(reinterpret_cast<const char*>(support.data), support.size),
+                      true);
+  }
+  return ok;
+}
 
 }  // namespace
 
@@ -111,10 +178,7 @@ std::string normaliseEntryName(const std::string& name, std::string& error) {
 
 bool pack(const PackRequest& request, std::string& error) {
   std::string image;
-  if (!platform::readWholeFile(request.templatePath, image)) {
-    error = "cannot read the launcher template " + request.templatePath;
-    return false;
-  }
+  if (!readInput(request.templatePath, "the launcher template ", image, error)) return false;
   size_t lengthField = 0;
   if (!findArchiveLengthField(image, request.templatePath, lengthField, error)) return false;
 
@@ -136,10 +200,7 @@ bool pack(const PackRequest& request, std::string& error) {
   std::string block = "\xEF\xBB\xBF";
   if (!request.configPath.empty()) {
     std::string file;
-    if (!platform::readWholeFile(request.configPath, file)) {
-      error = "cannot read the configuration file " + request.configPath;
-      return false;
-    }
+    if (!readInput(request.configPath, "the configuration file ", file, error)) return false;
     if (!makeConfigurationBlock(file, block, error)) {
       error = request.configPath + ": " + error;
       return false;
@@ -184,10 +245,7 @@ bool pack(const PackRequest& request, std::string& error) {
     if (name.empty()) return false;
     if (name.compare(0, 18, "META-INF/services/") == 0 && names.count(name) != 0 && ownServices.count(name) == 0) {
       std::string lines;
-      if (!platform::readWholeFile(entry.source, lines)) {
-        error = "cannot read " + entry.source;
-        return false;
-      }
+      if (!readInput(entry.source, "", lines, error)) return false;
       if (!lines.empty() && lines.back() != '\n') lines += '\n';
       ownServices[name] = lines;
       continue;
@@ -196,21 +254,17 @@ bool pack(const PackRequest& request, std::string& error) {
       error = "two entries are named " + name;
       return false;
     }
-    if (!platform::isReadable(entry.source) || platform::isDirectory(entry.source)) {
-      error = "cannot read " + entry.source;
+    const host::FileKind kind = host::fileKind(entry.source);
+    if (kind == host::FileKind::kMissing || kind == host::FileKind::kDirectory) {
+      error = "cannot read " + entry.source +
+              (kind == host::FileKind::kMissing ? ": No such file or directory" : ": it is a folder");
       return false;
     }
     entries.push_back({entry.source, name});
   }
 
-  TemporaryFile output;
-  output.path = request.outputPath + ".xoqpack-" + std::to_string(getpid());
-  output.file = fopen(output.path.c_str(), "w+b");
-  if (output.file == nullptr) {
-    error = "cannot write " + request.outputPath + ": " + strerror(errno);
-    output.path.clear();
-    return false;
-  }
+  OutputFile output(request.outputPath);
+  if (!output.open(error)) return false;
 
   // Image, block with its NUL and length, and a hole for the integrity value.
   std::string head = image;
@@ -219,21 +273,10 @@ bool pack(const PackRequest& request, std::string& error) {
   appendLittle32(head, static_cast<uint32_t>(block.size() + 1));
   const size_t payloadPosition = head.size();
   head.append(kIntegrityValueSize, '\0');
-  if (fwrite(head.data(), 1, head.size(), output.file) != head.size()) {
-    error = "cannot write " + request.outputPath + ": " + strerror(errno);
-    return false;
-  }
+  if (fwrite(head.data(), 1, head.size(), output.get()) != head.size()) return output.failed(error);
 
-  ZipWriter zip(output.file);
-  bool ok = zip.addDirectory(kSupportPackageDirectory);
-  for (size_t i = 0; ok && i < kSupportClassCount; ++i) {
-    const SupportClass& support = kSupportClasses[i];
-    const auto own = ownServices.find(support.name);
-    ok = zip.addBytes(support.name,
-                      (own != ownServices.end() ? own->second : std::string()) +
-                          std::string(reinterpret_cast<const char*>(support.data), support.size),
-                      true);
-  }
+  ZipWriter zip(output.get(), request.entryTime);
+  bool ok = addSupportClasses(zip, ownServices);
   if (ok && !splashImage.empty()) ok = zip.addBytes(kSplashImageEntry, splashImage, false);
   for (size_t i = 0; ok && i < entries.size(); ++i) {
     const PackEntry& entry = entries[i];
@@ -243,11 +286,7 @@ bool pack(const PackRequest& request, std::string& error) {
       ok = zip.addFileStored(entry.name, entry.source);
     } else {
       std::string data;
-      ok = platform::readWholeFile(entry.source, data);
-      if (!ok) {
-        error = "cannot read " + entry.source;
-        return false;
-      }
+      if (!readInput(entry.source, "", data, error)) return false;
       ok = zip.addBytes(entry.name, data, true);
     }
   }
@@ -272,33 +311,26 @@ bool pack(const PackRequest& request, std::string& error) {
       computeIntegrityValue(reinterpret_cast<const uint8_t*>(head.data()), payloadPosition,
                             reinterpret_cast<const uint8_t*>(centralDirectory.data()), centralDirectory.size(),
                             reinterpret_cast<const uint8_t*>(endRecord.data()));
-  if (fseeko(output.file, static_cast<off_t>(lengthField), SEEK_SET) != 0 ||
-      fwrite(head.data() + lengthField, 1, 8, output.file) != 8 ||
-      fseeko(output.file, static_cast<off_t>(payloadPosition), SEEK_SET) != 0 ||
-      fwrite(value.data(), 1, value.size(), output.file) != value.size()) {
-    error = "cannot write " + request.outputPath + ": " + strerror(errno);
-    return false;
-  }
-  if (windows && !writePeChecksum(output.file, peChecksumOffset(head))) {
-    error = "cannot write " + request.outputPath + ": " + strerror(errno);
-    return false;
-  }
-  const int closed = fclose(output.file);
-  output.file = nullptr;
-  if (closed != 0) {
-    error = "cannot write " + request.outputPath + ": " + strerror(errno);
-    return false;
-  }
+  if (!host::seekFile(output.get(), lengthField) || fwrite(head.data() + lengthField, 1, 8, output.get()) != 8 ||
+      !host::seekFile(output.get(), payloadPosition) ||
+      fwrite(value.data(), 1, value.size(), output.get()) != value.size())
+    return output.failed(error);
+  if (windows && !writePeChecksum(output.get(), peChecksumOffset(head))) return output.failed(error);
+  return output.commit(request.templatePath, error);
+}
 
-  struct stat templateInfo;
-  const mode_t mode = stat(request.templatePath.c_str(), &templateInfo) == 0 ? (templateInfo.st_mode & 0777) : 0755;
-  chmod(output.path.c_str(), mode | 0200);
-  if (rename(output.path.c_str(), request.outputPath.c_str()) != 0) {
-    error = "cannot write " + request.outputPath + ": " + strerror(errno);
+bool writeSupportJar(const std::string& path, DosTime entryTime, std::string& error) {
+  OutputFile output(path);
+  if (!output.open(error)) return false;
+  ZipWriter zip(output.get(), entryTime);
+  uint32_t archiveLength = 0;
+  std::string centralDirectory;
+  std::string endRecord;
+  if (!addSupportClasses(zip, {}) || !zip.finish(std::string(), archiveLength, centralDirectory, endRecord)) {
+    error = zip.error();
     return false;
   }
-  output.keep = true;
-  return true;
+  return output.commit(std::string(), error);
 }
 
 }  // namespace xoq

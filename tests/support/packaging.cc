@@ -33,6 +33,16 @@ ProcessResult runXoqpack(const std::vector<std::string>& arguments, const std::v
   return runProcess(command, options);
 }
 
+std::string xoqpackExePath() { return binDirectory() + "/xoqpack.exe"; }
+
+ProcessResult runXoqpackExe(const std::vector<std::string>& arguments, RunOptions options) {
+  std::vector<std::string> command = {XOQ_WINE_PROGRAM, xoqpackExePath()};
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  if (options.setEnv.find("LC_ALL") == options.setEnv.end()) options.setEnv["LC_ALL"] = "C.UTF-8";
+  options.timeoutSeconds = 120;
+  return runProcess(command, options);
+}
+
 std::string packageExecutable(Target target, const std::string& output, const std::string& config,
                               const std::vector<std::pair<std::string, std::string>>& files) {
   std::vector<std::string> arguments;
