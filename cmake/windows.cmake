@@ -27,8 +27,11 @@ function(xoq_windows_launcher name subsystem)
   target_link_options(${name} PRIVATE ${XOQ_STATIC_LINK} -m${subsystem} -Wl,--whole-archive
                       $<TARGET_FILE:xoq_core> -Wl,--no-whole-archive -Wl,-Map=${XOQ_UNSTRIPPED_DIR}/${name}.map)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${XOQ_UNSTRIPPED_DIR}")
+  # strip writes the time into the PE header unless SOURCE_DATE_EPOCH names
+  # one: 0, as the linker leaves it.
   add_custom_command(TARGET ${name} POST_BUILD
-                     COMMAND "${CMAKE_STRIP}" --strip-all -o "${XOQ_BIN_DIR}/${name}.exe" "$<TARGET_FILE:${name}>"
+                     COMMAND "${CMAKE_COMMAND}" -E env SOURCE_DATE_EPOCH=0 "${CMAKE_STRIP}" --strip-all
+                             -o "${XOQ_BIN_DIR}/${name}.exe" "$<TARGET_FILE:${name}>"
                      COMMENT "Stripping the ${name} template into ${XOQ_BIN_DIR}")
 endfunction()
 

@@ -91,7 +91,9 @@ windows="$stage/xoq-$version-windows-x86_64"
 cp -R "$common" "$linux"
 cp -R "$common" "$windows"
 strip --strip-all -o "$linux/xoqpack" "$bin/xoqpack"
-x86_64-w64-mingw32-strip --strip-all -o "$windows/xoqpack.exe" "$bin/xoqpack.exe"
+# For PE files strip writes SOURCE_DATE_EPOCH, else the time, into the
+# header: 0, as the linker and the templates have it.
+SOURCE_DATE_EPOCH=0 x86_64-w64-mingw32-strip --strip-all -o "$windows/xoqpack.exe" "$bin/xoqpack.exe"
 
 # --- Archives ------------------------------------------------------------------
 linux_archive="$dist_dir/xoq-$version-linux-x86_64.tar.gz"

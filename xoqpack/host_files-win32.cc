@@ -248,20 +248,23 @@ std::string absolutePath(const std::string& path) {
 }
 
 std::string canonicalPath(const std::string& path) {
-  const HandlePointer file = openForQuery(systemPath(path));
+  const std::wstring system = systemPath(path);
+  const HandlePointer file = openForQuery(system);
   if (file.get() == INVALID_HANDLE_VALUE) return std::string();
   std::wstring buffer(MAX_PATH, L'\0');
   for (int attempt = 0; attempt < 3; ++attempt) {
     const DWORD length = GetFinalPathNameByHandleW(file.get(), &buffer[0], static_cast<DWORD>(buffer.size()),
                                                    FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (length == 0) return std::string();
+    if (length == 0) break;
     if (length < buffer.size()) {
       buffer.resize(length);
       return utf8Of(userPath(buffer));
     }
     buffer.assign(length + 1, L'\0');
   }
-  return std::string();
+  // The file exists, but the system cannot name its final path (Wine cannot
+  // past MAX_PATH): its full path is the next best name.
+  return utf8Of(userPath(system));
 }
 
 std::string joinPath(const std::string& folder, const std::string& relative) {

@@ -95,31 +95,33 @@ class Reproducible : public ::testing::Test {
 
 TEST_F(Reproducible, TwoPacksOnLinuxAndOneOnWindowsGiveOneFile) {
   for (const std::string target : {"windows-console", "linux"}) {
+    // One output name (the version information holds it), three folders.
     const std::string base = dir_.file("out/" + target);
-    std::filesystem::create_directories(base);
+    for (const char* folder : {"/first", "/second", "/third"}) std::filesystem::create_directories(base + folder);
+    const std::string name = target == "linux" ? "/app" : "/app.exe";
     const ProcessResult first =
-        packOnLinux(options(target, base + "/first.exe", asIs), "022", {{"TZ", "UTC"}, {"LC_ALL", "C"}});
+        packOnLinux(options(target, base + "/first" + name, asIs), "022", {{"TZ", "UTC"}, {"LC_ALL", "C"}});
     ASSERT_EQ(first.exitCode, 0) << first.err;
     touchInputs("2001-02-03 04:05:06");
-    const ProcessResult second = packOnLinux(options(target, base + "/second.exe", asIs), "077",
+    const ProcessResult second = packOnLinux(options(target, base + "/second" + name, asIs), "077",
                                              {{"TZ", "Pacific/Kiritimati"}, {"LC_ALL", "C.UTF-8"}});
     ASSERT_EQ(second.exitCode, 0) << second.err;
     touchInputs("2030-01-01 00:00:00");
     RunOptions elsewhere;
     elsewhere.setEnv["TZ"] = "America/Los_Angeles";
     elsewhere.unsetEnv = {"SOURCE_DATE_EPOCH"};
-    const ProcessResult third = runXoqpackExe(options(target, base + "/third.exe", windows), elsewhere);
+    const ProcessResult third = runXoqpackExe(options(target, base + "/third" + name, windows), elsewhere);
     ASSERT_EQ(third.exitCode, 0) << third.err;
 
-    const std::string bytes = readFile(base + "/first.exe");
+    const std::string bytes = readFile(base + "/first" + name);
     ASSERT_GT(bytes.size(), 100000u);
-    EXPECT_TRUE(bytes == readFile(base + "/second.exe")) << target << ": the second Linux packing differs";
-    EXPECT_TRUE(bytes == readFile(base + "/third.exe")) << target << ": xoqpack.exe's packing differs";
-    EXPECT_EQ(firstEntryTime(base + "/third.exe"), "(1980, 1, 1, 0, 0, 0)\n");
+    EXPECT_TRUE(bytes == readFile(base + "/second" + name)) << target << ": the second Linux packing differs";
+    EXPECT_TRUE(bytes == readFile(base + "/third" + name)) << target << ": xoqpack.exe's packing differs";
+    EXPECT_EQ(firstEntryTime(base + "/third" + name), "(1980, 1, 1, 0, 0, 0)\n");
   }
 
   // The Linux program runs, its integrity check passed.
-  const std::string linux = dir_.file("out/linux/third.exe");
+  const std::string linux = dir_.file("out/linux/third/app");
   makeExecutable(linux);
   const ProcessResult hello = runExecutable(Target::kLinux, linux, {});
   EXPECT_EQ(hello.exitCode, 0) << hello.err;
@@ -132,7 +134,7 @@ TEST_F(Reproducible, TwoPacksOnLinuxAndOneOnWindowsGiveOneFile) {
 
   // The Windows program can be signed, and signed or not it passes its
   // check under Wine.
-  const std::string exe = dir_.file("out/windows-console/third.exe");
+  const std::string exe = dir_.file("out/windows-console/third/app.exe");
   ASSERT_EQ(signWithThrowAwayCertificate(dir_.path(), exe, dir_.file("signed.exe")), "");
   RunOptions noRuntime;
   noRuntime.unsetEnv = {"JAVA_HOME", "JRE_HOME"};

@@ -105,12 +105,14 @@ TEST_F(XoqpackExe, PacksEveryTargetFromWindowsPathsAsTheLinuxXoqpackDoes) {
   EXPECT_NE(hello.out.find(kHello), std::string::npos) << hello.out << hello.err;
   EXPECT_NE(hello.out.find("Argument 0: eins"), std::string::npos) << hello.out;
 
-  // The console program runs under Wine from its long path.
+  // The console program runs under Wine (from a short path: the launcher
+  // names itself with the narrow functions, within MAX_PATH).
   XOQ_REQUIRE_WINDOWS_RUNTIME();
+  std::filesystem::copy_file(cases[1].path, dir_.file("console.exe"));
   RunOptions withRuntime;
   withRuntime.setEnv["JAVA_HOME"] = windows(windowsRuntimeHome());
   withRuntime.timeoutSeconds = 120;
-  const ProcessResult console = runExecutable(Target::kWindowsConsole, cases[1].path, {"zwei"}, withRuntime);
+  const ProcessResult console = runExecutable(Target::kWindowsConsole, dir_.file("console.exe"), {"zwei"}, withRuntime);
   EXPECT_EQ(console.exitCode, 0) << console.err;
   EXPECT_NE(console.out.find(kHello), std::string::npos) << console.out << console.err;
   EXPECT_NE(console.out.find("Argument 0: zwei"), std::string::npos) << console.out;
@@ -118,6 +120,8 @@ TEST_F(XoqpackExe, PacksEveryTargetFromWindowsPathsAsTheLinuxXoqpackDoes) {
 
 TEST_F(XoqpackExe, RefusesBadInputWithTheLinuxLine) {
   std::filesystem::copy_file(app(), dir_.file("a.jar"));
+  std::filesystem::create_directories(dir_.file("lib"));
+  std::filesystem::copy_file(dir_.file(std::string(kScriptFolder) + "/lib/util.jar"), dir_.file("lib/util.jar"));
   std::filesystem::copy_file(app(), dir_.file("b.jar"));
   std::filesystem::copy_file(dir_.file(std::string(kScriptFolder) + "/lib/util.jar"), dir_.file("nomain.jar"));
   writeFile(dir_.file("plain.txt"), "no marker here");
@@ -168,6 +172,28 @@ TEST_F(XoqpackExe, RefusesBadInputWithTheLinuxLine) {
   for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
     EXPECT_EQ(entry.path().filename().string().find(".xoqpack-"), std::string::npos) << entry.path();
   }
+}
+
+TEST(XoqVersion, OneNumberForXoqpackTheTemplatesAndTheLauncher) {
+  std::string version = readFile(std::string(XOQ_SOURCE_DIR) + "/VERSION");
+  version = version.substr(0, version.find('\n'));
+  ASSERT_FALSE(version.empty());
+  EXPECT_EQ(runXoqpack({"--version"}).out, "xoqpack " + version + "\n");
+  EXPECT_EQ(runXoqpackExe({"--version"}).out, "xoqpack " + version + "\n");
+  for (const Target target : {Target::kWindows, Target::kWindowsConsole}) {
+    const ProcessResult read =
+        runProcess({"/usr/bin/python3", std::string(XOQ_SOURCE_DIR) + "/tests/e2e/windows/tools/pe_resources.py",
+                    templatePath(target)});
+    ASSERT_EQ(read.exitCode, 0) << read.err;
+    EXPECT_NE(read.out.find("version FileVersion " + version + "\n"), std::string::npos) << read.out;
+    EXPECT_NE(read.out.find("version ProductName xoq\n"), std::string::npos) << read.out;
+    EXPECT_NE(read.out.find("fixed " + version + ".0 " + version + ".0\n"), std::string::npos) << read.out;
+  }
+  // A packaged program says which launcher it is when asked why.
+  TempDir dir;
+  const std::string exe = packageExecutable(Target::kLinux, dir.file("app"), "mainclass a.Main\r\n");
+  ASSERT_FALSE(exe.empty());
+  EXPECT_TRUE(traced(runExecutable(Target::kLinux, exe, {}), "xoq launcher " + version));
 }
 
 }  // namespace
