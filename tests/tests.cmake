@@ -175,10 +175,11 @@ endif()
 set(XOQ_RELEASE_DIR "${CMAKE_BINARY_DIR}/release")
 add_test(NAME release.build COMMAND "${CMAKE_SOURCE_DIR}/scripts/release.sh" --build-dir "${XOQ_RELEASE_DIR}/build"
                                     --dist-dir "${XOQ_RELEASE_DIR}/dist")
-set_tests_properties(release.build PROPERTIES FIXTURES_SETUP release TIMEOUT 3600)
+# Each build keeps both cores busy.
+set_tests_properties(release.build PROPERTIES FIXTURES_SETUP release TIMEOUT 3600 PROCESSORS 2)
 add_test(NAME release.reproducible COMMAND "${CMAKE_SOURCE_DIR}/scripts/check-release-reproducible.sh"
                                            "${XOQ_RELEASE_DIR}")
-set_tests_properties(release.reproducible PROPERTIES FIXTURES_REQUIRED release TIMEOUT 3600)
+set_tests_properties(release.reproducible PROPERTIES FIXTURES_REQUIRED release TIMEOUT 3600 PROCESSORS 2)
 file(GLOB xoq_release_test_sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/e2e/release/*.cc")
 add_executable(xoq_e2e_release ${xoq_release_test_sources} ${XOQ_TEST_SUPPORT_SOURCES})
 target_include_directories(xoq_e2e_release PRIVATE "${CMAKE_SOURCE_DIR}/tests")
