@@ -15,6 +15,10 @@ packages=(
   libx11-dev                                    # the tests read the virtual display's windows and pixels
   liblog4j2-java junit5 libclojure-java         # real libraries the compatibility tests package
   libdeflate-dev                                # the Linux launcher's inflater
+  maven libmaven3-core-java libmaven-plugin-tools-java libplexus-utils2-java   # the Maven plugin, built offline
+  libmaven-compiler-plugin-java libmaven-resources-plugin-java libmaven-jar-plugin-java   # against Debian's
+  libmaven-install-plugin-java libsurefire-java                                # /usr/share/maven-repo
+  libcommons-cli-java libcommons-lang3-java     # the dependencies of examples/maven
 )
 missing=()
 for package in "${packages[@]}"; do

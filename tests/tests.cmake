@@ -191,3 +191,5 @@ target_compile_definitions(xoq_e2e_release PRIVATE XOQ_BIN_DIR="${XOQ_BIN_DIR}" 
                                                    XOQ_RELEASE_DIST="${XOQ_RELEASE_DIR}/dist")
 gtest_discover_tests(xoq_e2e_release DISCOVERY_MODE PRE_TEST TEST_PREFIX "e2e.release."
   PROPERTIES TIMEOUT 300 FIXTURES_REQUIRED "release;wine" ENVIRONMENT "${XOQ_WINE_ENVIRONMENT}")
+
+include("${CMAKE_SOURCE_DIR}/tests/maven/maven.cmake")

@@ -23,6 +23,8 @@
 
 namespace xoq {
 
+const char kPackagedRuntimeOrder[] = "cbsiejvwf";
+
 namespace {
 
 // The layout addresses the file with signed 32-bit positions.
@@ -205,6 +207,15 @@ bool pack(const PackRequest& request, std::string& error) {
       error = request.configPath + ": " + error;
       return false;
     }
+  }
+
+  {
+    ConfigStore store;
+    store.appendText(block.data(), block.size());
+    size_t orders = 0;
+    store.forEachValue(
+        "jre_order", false, false, [](void* count, const char*) { ++*static_cast<size_t*>(count); }, &orders);
+    if (orders == 0) block.insert(3, std::string("jre_order ") + kPackagedRuntimeOrder + "\r\n");
   }
 
   std::vector<PackEntry> requested;

@@ -38,6 +38,14 @@ struct PackRequest {
   std::function<void(const std::string& warning)> warn;
 };
 
+/// The runtime search order that xoqpack writes into the configuration
+/// block when the configuration names none (no `jre_order` line at all):
+/// the launcher's own default, cbsie, followed by the methods that find the
+/// runtimes people install today (JavaSoft's newer keys, the vendors' keys,
+/// PATH, the usual install folders). A configuration with a `jre_order`
+/// line, even an empty one, keeps exactly what it says.
+extern const char kPackagedRuntimeOrder[];
+
 /// Checks an entry name: relative, '/'-separated (a '\' is turned into '/'),
 /// no empty, "." or ".." component. Returns the normalised name, or an
 /// empty string with `error` set.

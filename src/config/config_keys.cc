@@ -117,6 +117,8 @@ std::string ConfigStore::minJre() const { return traced("minjre", lookup("minjre
 
 std::string ConfigStore::maxJre() const { return traced("maxjre", lookup("maxjre", false, true)); }
 
+std::string ConfigStore::downloadUrl() const { return traced("downloadurl", expandedValue("downloadurl")); }
+
 void ConfigStore::javaClassPathValues(StringList& out) const {
   const size_t first = out.size();
   collectValues("java_classpath", false, true, out);

@@ -114,6 +114,9 @@ class ConfigStore {
   std::string minJre() const;
   /// `maxjre` as written; empty: no upper bound.
   std::string maxJre() const;
+  /// `downloadurl`, expanded: where to get Java when no runtime is found;
+  /// empty when absent.
+  std::string downloadUrl() const;
   /// `java_classpath` lines as written: the class path code splits them at
   /// ';' and expands each entry itself.
   void javaClassPathValues(StringList& out) const;

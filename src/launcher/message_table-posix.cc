@@ -30,6 +30,10 @@ std::string builtInMessage(int id) {
       return "Java virtual machine version %s is too high, version between %s and %s is required.";
     case 13:
       return "There is already an instance of this program running.";
+    case 14:
+      return "Open %s in your browser to get Java?";
+    case 15:
+      return "Java can be downloaded from %s";
     default:
       return std::string();
   }

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "base/trace.h"
+#include "config/ascii.h"
 #include "config/config_store.h"
 #include "platform/user_message.h"
 #include "splash/splash_window.h"
@@ -43,7 +44,9 @@ const MessageOverrides* processOverrides() {
   return overrides;
 }
 
-void showWithCaption(const std::string& text, const std::string& caption) {
+// Shows `text` in the one box, or asks it as a yes-or-no question; the
+// answer (false for a plain message).
+bool showWithCaption(const std::string& text, const std::string& caption, bool question = false) {
   trace("fatal message: %s", text.c_str());
   // The box may wait a long time for the user, who may also end the process
   // instead: a log file or command receiving the streams gets everything
@@ -57,8 +60,14 @@ void showWithCaption(const std::string& text, const std::string& caption) {
   // first: the splash would take the box it owns off the screen with it.
   scheduleLiveSplashClose(-1);
   void* owner = liveSplashOwner();
-  platform::showMessageBox(text, caption, owner);
+  bool yes = false;
+  if (question) {
+    yes = platform::askYesNo(text, caption, owner);
+  } else {
+    platform::showMessageBox(text, caption, owner);
+  }
   scheduleLiveSplashClose(100);
+  return yes;
 }
 
 }  // namespace
@@ -166,11 +175,54 @@ void showDamagedFileMessage() {
                   builtInMessage(static_cast<int>(MessageId::ErrorCaption)));
 }
 
+bool isDownloadAddress(const std::string& address) {
+  size_t scheme = 0;
+  for (const char* prefix : {"https://", "http://"}) {
+    size_t i = 0;
+    while (prefix[i] != '\0' && i < address.size() && asciiLower(address[i]) == prefix[i]) ++i;
+    if (prefix[i] == '\0') {
+      scheme = i;
+      break;
+    }
+  }
+  if (scheme == 0 || address.size() == scheme) return false;
+  for (char c : address) {
+    if (static_cast<unsigned char>(c) <= ' ' || c == '\x7f') return false;
+  }
+  return true;
+}
+
+void showRuntimeNotFound(const std::string& text) {
+  const std::string address = theConfig != nullptr ? theConfig->downloadUrl() : std::string();
+  if (address.empty()) {
+    showFatalMessage(text);
+    return;
+  }
+  if (!isDownloadAddress(address)) {
+    trace("downloadurl %s: not an http or https address, not offered", address.c_str());
+    showFatalMessage(text);
+    return;
+  }
+  if (platform::isConsoleProgram()) {
+    showFatalMessage(text + "\n" + formatMessage(loadMessage(static_cast<int>(MessageId::DownloadHint)), {address}));
+    return;
+  }
+  const std::string question =
+      text + "\n\n" + formatMessage(loadMessage(static_cast<int>(MessageId::DownloadQuestion)), {address});
+  const bool open = showWithCaption(question, loadMessage(static_cast<int>(MessageId::ErrorCaption)), true);
+  trace("download question: %s", open ? "yes" : "no");
+  if (open && !platform::openWebAddress(address)) trace("could not open %s", address.c_str());
+}
+
 int reportLaunchFailure(int result, const std::string& javaVersion, const std::string& minJre,
                         const std::string& maxJre) {
   std::string text = loadMessage(result);
   if (result == static_cast<int>(MessageId::VersionTooLow) || result == static_cast<int>(MessageId::VersionTooHigh)) {
     text = formatMessage(text, {javaVersion, minJre, maxJre, std::string(), std::string()});
+  }
+  if (result == static_cast<int>(MessageId::RuntimeNotFound)) {
+    showRuntimeNotFound(text);
+    return result;
   }
   showFatalMessage(text);
   return result;

@@ -27,6 +27,8 @@ enum class MessageId : int {
   ErrorCaption = 10,
   VersionTooHigh = 12,
   AlreadyRunning = 13,
+  DownloadQuestion = 14,  // with `downloadurl`: the box's question after message 1
+  DownloadHint = 15,      // with `downloadurl`: the line printed after message 1
 };
 
 /// The process exit code that goes with a message: 11 for AlreadyRunning,
@@ -84,6 +86,19 @@ void showFatalMessage(const std::string& text);
 /// Shows message 9 with the built-in texts only: the configuration that
 /// could override them belongs to the file that failed its check.
 void showDamagedFileMessage();
+
+/// True when `address` may be offered as the place to get Java: an http or
+/// https address (the scheme in any letter case) with something after it and
+/// no control characters or blanks. Anything else is never handed to the
+/// system to open: a file name there would start a program.
+bool isDownloadAddress(const std::string& address);
+
+/// Shows message 1 (no runtime found). With a `downloadurl` that
+/// isDownloadAddress accepts, a GUI program asks whether to open it
+/// (message 1, a blank line and message 14 with the address for its %s; Yes
+/// opens it in the browser), and a console program and Linux print message
+/// 15 with the address below message 1. Without one, message 1 alone.
+void showRuntimeNotFound(const std::string& text);
 
 /// Reports a launch result other than 0: message `result`, for 6 and 12
 /// formatted with the virtual machine's version, `minjre` and `maxjre`.

@@ -25,8 +25,10 @@ TEST(MessageTable, TextsOfEveryMessage) {
   EXPECT_EQ(builtInMessage(10), "Error");
   EXPECT_EQ(builtInMessage(12), "Java virtual machine version %s is too high, version between %s and %s is required.");
   EXPECT_EQ(builtInMessage(13), "There is already an instance of this program running.");
+  EXPECT_EQ(builtInMessage(14), "Open %s in your browser to get Java?");
+  EXPECT_EQ(builtInMessage(15), "Java can be downloaded from %s");
   // Gaps in the block and identifiers of other blocks have no text.
-  for (int id : {-1, 0, 11, 14, 15, 16, 17, 100}) EXPECT_EQ(builtInMessage(id), "") << id;
+  for (int id : {-1, 0, 11, 16, 17, 100}) EXPECT_EQ(builtInMessage(id), "") << id;
 }
 
 TEST(MessageTable, StringTableBlockEntries) {
@@ -130,6 +132,18 @@ TEST(FatalMessage, OverridesFromTheConfigurationAndTheCaption) {
       << err;
   // A damaged file shows the built-in texts, whatever its configuration says.
   EXPECT_NE(err.find("Error: The program file is damaged or has been changed.\n"), std::string::npos) << err;
+}
+
+TEST(DownloadAddress, OnlyWebAddressesAreOffered) {
+  EXPECT_TRUE(isDownloadAddress("https://adoptium.net/"));
+  EXPECT_TRUE(isDownloadAddress("HTTP://example.org/get-java?x=1&y=%20"));
+  // Nothing after the scheme, another scheme, a file name or a program: the
+  // system would open or run whatever it names.
+  for (const char* refused :
+       {"https://", "http:/x", "ftp://example.org/", "file:///C:/x.exe", "C:\\Windows\\x.exe", "calc.exe", "",
+        " https://example.org/", "https://example.org/a b", "https://example.org/\n"}) {
+    EXPECT_FALSE(isDownloadAddress(refused)) << refused;
+  }
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 
 #include "platform/platform.h"
 
@@ -137,6 +138,13 @@ bool putEnvironment(const std::string& assignment) {
 bool readRegistryValue(RegistryRoot, const std::string&, const std::string&, RegistryValue&) {
   // Linux keeps no registry: every reference falls back to its default.
   return false;
+}
+
+bool listRegistrySubkeys(RegistryRoot, const std::string&, std::vector<std::string>&) { return false; }
+
+std::string resolveLinks(const std::string& path) {
+  const std::unique_ptr<char, void (*)(void*)> resolved(realpath(path.c_str(), nullptr), free);
+  return resolved != nullptr ? std::string(resolved.get()) : std::string();
 }
 
 uint64_t monotonicMillis() {

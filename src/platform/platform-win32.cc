@@ -161,6 +161,66 @@ bool readRegistryValue(RegistryRoot root, const std::string& keyPath, const std:
   return false;
 }
 
+bool listRegistrySubkeys(RegistryRoot root, const std::string& keyPath, std::vector<std::string>& names) {
+  RegistryKey key;
+  if (RegOpenKeyExA(predefinedKey(root), keyPath.c_str(), 0, KEY_READ, key.out()) != ERROR_SUCCESS) return false;
+  // A key name holds at most 255 characters. The count is bounded so that a
+  // key that someone keeps filling cannot hold the start-up forever.
+  for (DWORD index = 0; index < 100000; ++index) {
+    char name[256];
+    DWORD length = sizeof name;
+    const LONG status = RegEnumKeyExA(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_NO_MORE_ITEMS) break;
+    if (status != ERROR_SUCCESS) continue;  // renamed or removed meanwhile
+    names.emplace_back(name, length);
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Links
+
+namespace {
+
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE handle) : handle_(handle) {}
+  ~FileHandle() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+}  // namespace
+
+std::string resolveLinks(const std::string& path) {
+  // Opened without access rights, only to ask for its name; a folder needs
+  // FILE_FLAG_BACKUP_SEMANTICS to be opened at all.
+  FileHandle file(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (file.get() == INVALID_HANDLE_VALUE) return std::string();
+  std::string name(MAX_PATH, '\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD length = GetFinalPathNameByHandleA(file.get(), &name[0], static_cast<DWORD>(name.size()),
+                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0) return std::string();
+    if (length < name.size()) {
+      name.resize(length);
+      // "\\?\UNC\server\share" is "\\server\share"; "\\?\C:\x" is "C:\x".
+      if (name.compare(0, 8, "\\\\?\\UNC\\") == 0) return "\\\\" + name.substr(8);
+      if (name.compare(0, 4, "\\\\?\\") == 0) return name.substr(4);
+      return name;
+    }
+    name.assign(length + 1, '\0');  // the size asked for, terminator included
+  }
+  return std::string();
+}
+
 // ---------------------------------------------------------------------------
 // MappedFile
 

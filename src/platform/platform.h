@@ -89,6 +89,24 @@ struct RegistryValue {
 bool readRegistryValue(RegistryRoot root, const std::string& keyPath, const std::string& valueName,
                        RegistryValue& value);
 
+/// The names of the subkeys of `keyPath` under `root` (RegEnumKeyExA), in
+/// the order the registry lists them, appended to `names`; false when the
+/// key cannot be opened. Always false on Linux.
+bool listRegistrySubkeys(RegistryRoot root, const std::string& keyPath, std::vector<std::string>& names);
+
+/// Whether the system keeps a registry at all: the search methods that only
+/// read it say so on Linux instead of naming keys that cannot exist there.
+#ifdef _WIN32
+constexpr bool kHasRegistry = true;
+#else
+constexpr bool kHasRegistry = false;
+#endif
+
+/// The path that `path` leads to with every link on the way resolved
+/// (realpath on Linux; GetFinalPathNameByHandleA on Windows, without its
+/// "\\?\" prefix); empty when it does not exist or cannot be resolved.
+std::string resolveLinks(const std::string& path);
+
 /// Read-only mapping of a whole file. Closed when the object goes away.
 class MappedFile {
  public:

@@ -13,6 +13,13 @@ void showMessageBox(const std::string& text, const std::string& caption, void* /
   fflush(stderr);
 }
 
+bool askYesNo(const std::string& text, const std::string& caption, void* owner) {
+  showMessageBox(text, caption, owner);
+  return false;
+}
+
+bool openWebAddress(const std::string&) { return false; }
+
 bool findOwnResource(int, int, const uint8_t*&, size_t&) { return false; }
 
 }  // namespace platform

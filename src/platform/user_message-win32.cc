@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <cstdio>
 
 #include "platform/user_message.h"
@@ -43,6 +45,23 @@ void showMessageBox(const std::string& text, const std::string& caption, void* o
   if (MessageBoxA(static_cast<HWND>(owner), text.c_str(), caption.c_str(), kFatalBoxStyle) == 0 && owner != nullptr) {
     MessageBoxA(nullptr, text.c_str(), caption.c_str(), kFatalBoxStyle);
   }
+}
+
+bool askYesNo(const std::string& text, const std::string& caption, void* owner) {
+  if (isConsoleProgram()) {
+    showMessageBox(text, caption, owner);
+    return false;
+  }
+  constexpr UINT kQuestionStyle = MB_YESNO | MB_ICONWARNING | MB_SETFOREGROUND | MB_TOPMOST;
+  int answer = MessageBoxA(static_cast<HWND>(owner), text.c_str(), caption.c_str(), kQuestionStyle);
+  if (answer == 0 && owner != nullptr) answer = MessageBoxA(nullptr, text.c_str(), caption.c_str(), kQuestionStyle);
+  return answer == IDYES;
+}
+
+bool openWebAddress(const std::string& address) {
+  // ShellExecuteA reports success with a value above 32.
+  const HINSTANCE result = ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
 bool findOwnResource(int type, int name, const uint8_t*& data, size_t& size) {

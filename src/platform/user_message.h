@@ -21,6 +21,18 @@ bool isConsoleProgram();
 /// console program and on Linux the line "caption: text" on standard error.
 void showMessageBox(const std::string& text, const std::string& caption, void* owner);
 
+/// Asks the yes-or-no question `text` under `caption` and waits for the
+/// answer: in a Windows GUI program a message box owned by `owner` with Yes
+/// and No, the warning icon, topmost and in the foreground; true for Yes.
+/// Where there is no box (a console program, Linux) it prints "caption:
+/// text" on standard error, as showMessageBox does, and answers No.
+bool askYesNo(const std::string& text, const std::string& caption, void* owner);
+
+/// Opens the web address `address` with the program the user chose for it
+/// (ShellExecuteA, "open"); false when the system could not. Always false on
+/// Linux, where the launcher prints addresses instead of opening them.
+bool openWebAddress(const std::string& address);
+
 /// The raw data of resource `name` (an integer identifier) of type `type`
 /// in the executable's own module, language chosen by the system. False
 /// when there is none; always false on Linux, which has no resources.

@@ -15,6 +15,12 @@ const char kJvmLibraryName[] = "libjvm.so";
 
 const char kClassPathSeparator[] = ":";
 
+const char kJavaLauncherName[] = "java";
+
+const char kPathSeparators[] = "/";
+
+const char kPathListSeparator = ':';
+
 const std::vector<std::string>& runtimeSubdirectories() {
   // A JDK 9+ home keeps lib/server/libjvm.so; a JDK 8 home
   // jre/lib/amd64/server/libjvm.so, a JRE 8 home lib/amd64/server; "../"
@@ -22,6 +28,23 @@ const std::vector<std::string>& runtimeSubdirectories() {
   static const std::vector<std::string> list = {
       "", "lib/", "lib/amd64/", "jre/lib/amd64/", "../lib/", "../jre/lib/amd64/"};
   return list;
+}
+
+bool sameFileName(const std::string& a, const std::string& b) { return a == b; }
+
+std::vector<InstallFolder> usualInstallFolders() {
+  // The distributions' packages (/usr/lib/jvm; /usr/lib64/jvm on some),
+  // Oracle's RPMs (/usr/java), and SDKMAN's candidates, one folder per
+  // version ($SDKMAN_DIR, by default ~/.sdkman).
+  std::vector<InstallFolder> folders = {{"/usr/lib/jvm", ""}, {"/usr/lib64/jvm", ""}, {"/usr/java", ""}};
+  std::string sdkman;
+  std::string home;
+  if (platform::getEnvironment("SDKMAN_DIR", sdkman) && !sdkman.empty()) {
+    folders.push_back({sdkman + "/candidates/java", ""});
+  } else if (platform::getEnvironment("HOME", home) && !home.empty()) {
+    folders.push_back({home + "/.sdkman/candidates/java", ""});
+  }
+  return folders;
 }
 
 namespace {

@@ -21,6 +21,34 @@ extern const char kClassPathSeparator[];
 /// the first is the directory itself.
 const std::vector<std::string>& runtimeSubdirectories();
 
+/// The Java launcher's file name: "java.exe" or "java".
+extern const char kJavaLauncherName[];
+
+/// The characters that separate the components of a path, the one the
+/// launcher writes first: "\\/" on Windows, "/" on Linux (where '\' is an
+/// ordinary character of a file name).
+extern const char kPathSeparators[];
+
+/// What separates the folders of PATH: ';' on Windows, ':' on Linux.
+extern const char kPathListSeparator;
+
+/// True when `a` and `b` name the same file or folder by the system's
+/// rules: without regard to ASCII case on Windows, exactly on Linux.
+bool sameFileName(const std::string& a, const std::string& b);
+
+/// A folder that installers or package managers fill with runtimes, one
+/// subfolder each; only subfolders whose names begin with `namePrefix` are
+/// runtimes (a vendor folder may hold other products too).
+struct InstallFolder {
+  std::string path;
+  std::string namePrefix;
+};
+
+/// The usual install folders of this system, with the environment they
+/// depend on read now (%ProgramFiles%, %LOCALAPPDATA%, $HOME, $SDKMAN_DIR);
+/// folders whose variable is not set are left out.
+std::vector<InstallFolder> usualInstallFolders();
+
 /// The registered runtime of method s (`keyPath` is the JavaSoft key) or i
 /// (the IBM key): from the registry on Windows; on Linux, which has no
 /// registry, method s takes the system's default runtime and method i finds

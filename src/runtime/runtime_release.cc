@@ -1,6 +1,7 @@
 #include "runtime/runtime_release.h"
 
 #include <cstdlib>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -24,7 +25,37 @@ std::string releaseValue(const std::string& text, const std::string& key) {
   return std::string();
 }
 
+// Up to four numbers, as "%d.%d.%d_%d" reads them; a run of digits ends at
+// the first other character.
+std::vector<long> versionNumbers(const std::string& version) {
+  std::vector<long> numbers;
+  size_t i = 0;
+  while (numbers.size() < 4 && i < version.size() && version[i] >= '0' && version[i] <= '9') {
+    long value = 0;
+    for (; i < version.size() && version[i] >= '0' && version[i] <= '9'; ++i) {
+      if (value < 100000000) value = value * 10 + (version[i] - '0');
+    }
+    numbers.push_back(value);
+    const char separator = numbers.size() < 3 ? '.' : '_';
+    if (i + 1 >= version.size() || version[i] != separator) break;
+    ++i;
+  }
+  return numbers;
+}
+
 }  // namespace
+
+int compareJavaVersions(const std::string& a, const std::string& b) {
+  const std::vector<long> first = versionNumbers(a);
+  const std::vector<long> second = versionNumbers(b);
+  if (first.empty() || second.empty()) return static_cast<int>(!first.empty()) - static_cast<int>(!second.empty());
+  for (size_t i = 0; i < 4; ++i) {
+    const long x = i < first.size() ? first[i] : 0;
+    const long y = i < second.size() ? second[i] : 0;
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return 0;
+}
 
 int featureVersion(const std::string& version) {
   if (version.empty() || version[0] < '0' || version[0] > '9') return 0;

@@ -16,6 +16,13 @@ struct RuntimeRelease {
 /// 8 for 1.8.0_402; 0 when the text does not begin with a number.
 int featureVersion(const std::string& version);
 
+/// Orders two JAVA_VERSION values: negative when `a` is older than `b`,
+/// zero when they name the same version, positive when `a` is newer. Each is
+/// read as up to four numbers, major.minor.security_update (1.8.0_402,
+/// 17.0.15, 25), a missing number counting as 0; a value that does not
+/// begin with a number is older than any that does.
+int compareJavaVersions(const std::string& a, const std::string& b);
+
 /// Reads the `release` file of the runtime whose virtual machine library is
 /// `libraryPath`: the first such file in the library's folder or up to four
 /// folders above it (lib/server, bin/server, jre/lib/amd64/server layouts).

@@ -37,5 +37,28 @@ TEST(RuntimeRelease, FoundAboveTheLibraryInEachLayout) {
   EXPECT_EQ(readRuntimeRelease("libjvm.so").feature, 0);
 }
 
+TEST(RuntimeRelease, VersionsInOrder) {
+  // Oldest first; neighbours compare as older, each with itself as equal.
+  const char* const ordered[] = {"",  "abc",    "1.6.0_45", "1.8.0",   "1.8.0_9", "1.8.0_402",
+                                 "9", "11.0.2", "17",       "17.0.15", "25",      "25.0.3"};
+  const size_t count = sizeof ordered / sizeof ordered[0];
+  for (size_t i = 0; i < count; ++i) {
+    for (size_t k = 0; k < count; ++k) {
+      const int order = compareJavaVersions(ordered[i], ordered[k]);
+      const bool same = i == k || (i <= 1 && k <= 1);  // neither begins with a number
+      if (same) {
+        EXPECT_EQ(order, 0) << ordered[i] << " " << ordered[k];
+      } else {
+        EXPECT_EQ(order < 0, i < k) << ordered[i] << " " << ordered[k];
+        EXPECT_NE(order, 0) << ordered[i] << " " << ordered[k];
+      }
+    }
+  }
+  // A missing number counts as 0; what follows the numbers does not count.
+  EXPECT_EQ(compareJavaVersions("17", "17.0.0"), 0);
+  EXPECT_EQ(compareJavaVersions("21.0.2+13", "21.0.2"), 0);
+  EXPECT_EQ(compareJavaVersions("9-ea", "9"), 0);
+}
+
 }  // namespace
 }  // namespace xoq

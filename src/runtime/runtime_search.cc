@@ -1,5 +1,6 @@
 #include "runtime/runtime_search.h"
 
+#include <cstring>
 #include <vector>
 
 #include "base/trace.h"
@@ -7,11 +8,18 @@
 #include "config/config_store.h"
 #include "platform/directory.h"
 #include "platform/platform.h"
+#include "runtime/installed_runtimes.h"
+#include "runtime/registered_runtimes.h"
 #include "runtime/runtime_layout.h"
 
 namespace xoq {
 
 namespace {
+
+// Every letter that names a method: the five the order has always known and
+// those added since (j, v, w, f). An order that names none of them is
+// replaced by the default.
+const char kMethodLetters[] = "cbsiejvwf";
 
 const char kJavaSoftKey[] = "SOFTWARE\\JavaSoft\\Java Runtime Environment";
 const char kIbmKey[] = "SOFTWARE\\IBM\\Java2 Runtime Environment";
@@ -49,7 +57,7 @@ std::string runtimeSearchOrder(const std::string& jreOrder) {
   bool anyMethod = false;
   for (char c : jreOrder) {
     const char lower = asciiLower(c);
-    if (lower == 'c' || lower == 'b' || lower == 's' || lower == 'i' || lower == 'e') anyMethod = true;
+    if (strchr(kMethodLetters, lower) != nullptr && lower != '\0') anyMethod = true;
     order += lower;
   }
   return anyMethod ? order : "cbsie";
@@ -108,6 +116,18 @@ std::string searchJvmLibrary(ConfigStore& config) {
         break;
       case 'e':
         library = findRuntimeFromEnvironment(config);
+        break;
+      case 'j':
+        library = findJavaSoftRuntimes(config);
+        break;
+      case 'v':
+        library = findVendorRuntimes(config);
+        break;
+      case 'w':
+        library = findRuntimeOnPath(config);
+        break;
+      case 'f':
+        library = findRuntimeInInstallFolders(config);
         break;
       default:
         continue;  // not a method letter

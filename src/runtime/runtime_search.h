@@ -10,7 +10,7 @@ namespace xoq {
 class ConfigStore;
 
 /// The search order: `jre_order` lower-cased, or "cbsie" when it holds none
-/// of the method letters c, b, s, i, e.
+/// of the method letters (c, b, s, i, e, and j, v, w, f).
 std::string runtimeSearchOrder(const std::string& jreOrder);
 
 /// The path of a virtual machine library below `directory`, trying the

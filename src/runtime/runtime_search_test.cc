@@ -91,6 +91,12 @@ TEST(RuntimeSearchOrder, DefaultsAndCase) {
   EXPECT_EQ(runtimeSearchOrder("BE"), "be");
   // Other characters stay and are skipped by the search; letters may repeat.
   EXPECT_EQ(runtimeSearchOrder("e-E"), "e-e");
+  // The letters added since count as method letters too: an order of them
+  // alone stands. Others still make the default.
+  EXPECT_EQ(runtimeSearchOrder("J"), "j");
+  EXPECT_EQ(runtimeSearchOrder("wf"), "wf");
+  EXPECT_EQ(runtimeSearchOrder("v"), "v");
+  EXPECT_EQ(runtimeSearchOrder("qz"), "cbsie");
 }
 
 }  // namespace

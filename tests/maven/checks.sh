@@ -1,0 +1,167 @@
+#!/usr/bin/env bash
+# checks.sh CHECK BUILD_DIR: what a user of the xoq Maven plugin sees, on
+# examples/maven as scripts/maven-example.sh builds it into
+# BUILD_DIR/maven/example. Checks:
+#   example         runs scripts/maven-example.sh; the three executables are
+#                   written and installed with their classifiers
+#   linux           the Linux program prints what `java -cp` prints over the
+#                   jars Maven resolved, which are the ones it carries
+#   windows-console the console program does the same under Wine with a real
+#                   Windows Java runtime (skipped, exit 77, without one)
+#   version-info    the Windows programs' version information carries the
+#                   project's version, name, description and organisation
+#   wrong-parameters an unknown target, a missing icon and a missing xoqpack
+#                   each fail the build with one line saying so, and leave
+#                   no executable behind
+set -u
+check=$1
+build=$(cd "$2" && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
+work="$build/maven"
+target="$work/example/target"
+repository="$work/repository"
+version=1.4.2-SNAPSHOT
+jars=("$target/greeter-$version.jar" "$repository/commons-cli/commons-cli/1.5.0/commons-cli-1.5.0.jar"
+      "$repository/org/apache/commons/commons-lang3/3.12.0/commons-lang3-3.12.0.jar")
+# What the pom configures (jvmOptions, systemProperties, arguments), then
+# the command line's own arguments.
+java_options=(-Dgreeter.punctuation=! "-Dgreeter.greeting=Good morning")
+configured=(--name "ada lovelace" 'say "hello"' 'C:\Program Files\')
+given=(--times 2 --shout "two  blanks")
+mvn=(timeout 300 mvn --batch-mode --offline --no-transfer-progress -Dstyle.color=never --settings "$work/settings.xml")
+executables=(greeter greeter.exe greeter-console.exe)
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+# The same output from the packaged program and from java -cp, or a diff.
+same_output() {
+  if ! diff "$1" "$2" >&2; then
+    fail "$3 printed the lines marked < where java -cp printed the lines marked >"
+  fi
+  [ -s "$1" ] || fail "$3 printed nothing"
+}
+
+case "$check" in
+example)
+  # Not what an earlier run installed.
+  rm -rf "$repository/com/example/greeter"
+  "$root/scripts/maven-example.sh" "$build" || fail "scripts/maven-example.sh failed"
+  for file in "${executables[@]}"; do
+    [ -x "$target/$file" ] || fail "mvn package wrote no $target/$file"
+  done
+  installed="$repository/com/example/greeter/$version"
+  for file in greeter-$version-linux.bin greeter-$version-windows.exe greeter-$version-windows-console.exe; do
+    [ -f "$installed/$file" ] || fail "mvn install put no $installed/$file"
+  done
+  ;;
+
+linux)
+  # The jars in the program are the jars Maven resolved, byte for byte.
+  python3 - "$target/greeter" "${jars[@]}" <<'PYTHON' || fail "the Linux program does not carry the resolved jars"
+import sys, zipfile
+program, application, *libraries = sys.argv[1:]
+with zipfile.ZipFile(program) as archive:
+    carried = {name: archive.read(name) for name in archive.namelist() if name.endswith(".jar")}
+expected = {application.rsplit("/", 1)[1]: application}
+expected.update({"lib/" + path.rsplit("/", 1)[1]: path for path in libraries})
+if sorted(carried) != sorted(expected):
+    sys.exit("carried %s, expected %s" % (sorted(carried), sorted(expected)))
+for name, path in expected.items():
+    if carried[name] != open(path, "rb").read():
+        sys.exit("%s differs from %s" % (name, path))
+PYTHON
+  java_home=$(dirname "$(dirname "$(readlink -f "$(command -v java)")")")
+  classpath=$(IFS=:; echo "${jars[*]}")
+  timeout 60 "$java_home/bin/java" "${java_options[@]}" -cp "$classpath" com.example.greeter.Greeter \
+    "${configured[@]}" "${given[@]}" >"$work/linux.expected" 2>&1 || fail "java -cp failed"
+  JAVA_HOME="$java_home" timeout 60 "$target/greeter" "${given[@]}" >"$work/linux.actual" 2>&1 ||
+    fail "target/greeter failed: $(cat "$work/linux.actual")"
+  same_output "$work/linux.actual" "$work/linux.expected" "target/greeter"
+  ;;
+
+windows-console)
+  # Where scripts/windows-runtime.sh (run by scripts/setup.sh) puts it,
+  # marked complete once every file is in place; a test never fetches it.
+  runtime="${XOQ_TEST_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/xoq-tests}/windows-jdk-11.0.2"
+  if [ ! -f "$runtime/.complete" ]; then
+    echo "SKIPPED: no Windows Java runtime in $runtime: scripts/windows-runtime.sh could not fetch it"
+    exit 77
+  fi
+  windows_path() { echo "Z:${1//\//\\}"; }
+  classpath=""
+  for jar in "${jars[@]}"; do classpath="$classpath${classpath:+;}$(windows_path "$jar")"; done
+  "$root/scripts/run-under-wine.sh" 120 "$runtime/bin/java.exe" "${java_options[@]}" -cp "$classpath" \
+    com.example.greeter.Greeter "${configured[@]}" "${given[@]}" >"$work/windows.expected" 2>&1 ||
+    fail "java.exe -cp failed under Wine: $(cat "$work/windows.expected")"
+  JAVA_HOME=$(windows_path "$runtime") "$root/scripts/run-under-wine.sh" 120 "$target/greeter-console.exe" \
+    "${given[@]}" >"$work/windows.actual" 2>&1 || fail "greeter-console.exe failed: $(cat "$work/windows.actual")"
+  same_output "$work/windows.actual" "$work/windows.expected" "target/greeter-console.exe"
+  ;;
+
+version-info)
+  for file in greeter.exe greeter-console.exe; do
+    /usr/bin/python3 "$root/tests/e2e/windows/tools/pe_resources.py" "$target/$file" >"$work/$file.pe" ||
+      fail "pefile cannot read $file"
+    # 1.4.2-SNAPSHOT: the numbers that lead the version.
+    for line in "fixed 1.4.2.0 1.4.2.0" "version FileVersion 1.4.2" "version ProductVersion 1.4.2" \
+                "version ProductName Greeter" "version CompanyName Example Ltd" \
+                "version FileDescription Greets from the command line" \
+                "version LegalCopyright Copyright 2024 Example Ltd" "version OriginalFilename $file"; do
+      grep -qxF "$line" "$work/$file.pe" || fail "$file: no \"$line\" in what pefile reads: $(grep -E '^(fixed|version)' "$work/$file.pe")"
+    done
+    grep -q '^checksum .* True$' "$work/$file.pe" || fail "$file: its checksum is wrong"
+  done
+  ;;
+
+wrong-parameters)
+  # failing_build EXPECTED: builds a copy of the example, its pom changed by
+  # $sed_script, with ${environment[@]} before mvn and ${arguments[@]}
+  # after it. The build must fail with one error line, Maven's, that ends
+  # in EXPECTED, and leave no executable and no staging folder behind.
+  failing_build() {
+    local expected=$1 lines
+    rm -rf "$work/wrong"
+    mkdir -p "$work/wrong"
+    cp -r "$root/examples/maven/pom.xml" "$root/examples/maven/src" "$work/wrong/"
+    sed -i "$sed_script" "$work/wrong/pom.xml"
+    if (cd "$work/wrong" && "${environment[@]}" "${mvn[@]}" "${arguments[@]}" package >"$work/wrong.log" 2>&1); then
+      fail "the build succeeded with $case_name"
+    fi
+    lines=$(grep -c -F "$expected" "$work/wrong.log")
+    grep "^\[ERROR\] Failed to execute goal" "$work/wrong.log" | grep -q -F ": $expected -> [Help 1]" &&
+      [ "$lines" = 1 ] || fail "$case_name: not one error line ending \"$expected\": $(grep ERROR "$work/wrong.log")"
+    for file in "${executables[@]}"; do
+      [ ! -e "$work/wrong/target/$file" ] || fail "$case_name: the failed build left target/$file"
+    done
+    ! ls -a "$work/wrong/target" | grep -q '^\.xoq-' || fail "$case_name: the failed build left its staging folder"
+    echo "ok: $case_name: $expected"
+  }
+
+  case_name="an unknown target"
+  sed_script='s|<target>windows-console</target>|<target>mac</target>|'
+  environment=(env)
+  arguments=()
+  grep -q '<target>windows-console</target>' "$root/examples/maven/pom.xml" || fail "the example names no such target"
+  failing_build 'Unknown target "mac" in <targets>: the targets are windows, windows-console and linux'
+
+  # The Linux target comes first and succeeds; its program must not appear
+  # when a Windows target then fails.
+  case_name="a missing icon"
+  sed_script=""
+  arguments=(-Dxoq.icon=missing.ico)
+  failing_build "xoqpack: cannot read $work/wrong/missing.ico"
+
+  case_name="no xoqpack"
+  environment=(env -u XOQ_HOME PATH=/usr/local/bin:/usr/bin:/bin)
+  arguments=()
+  ! "${environment[@]}" sh -c 'command -v xoqpack' >/dev/null || fail "xoqpack is on /usr/local/bin:/usr/bin:/bin: the case cannot be made"
+  failing_build "xoqpack not found: set the plugin's <xoqpack> parameter (or -Dxoq.xoqpack) to the xoqpack program, or XOQ_HOME to the folder that holds it, or put it on the PATH"
+  ;;
+
+*)
+  fail "unknown check $check"
+  ;;
+esac
