@@ -66,12 +66,15 @@ for example in hello notes opener; do
 done
 classes="$build_dir/hello-classes"
 rm -rf "$classes"
-javac --release 8 -Xlint:-options -encoding UTF-8 -d "$classes" $(find "$source_dir/examples/hello/src" -name '*.java' | sort)
+# Every name goes through as one argument: the source and build folders may
+# hold blanks.
+mapfile -t hello_sources < <(find "$source_dir/examples/hello/src" -name '*.java' | sort)
+javac --release 8 -Xlint:-options -encoding UTF-8 -d "$classes" "${hello_sources[@]}"
 jar_date=$(date -u -d "@$SOURCE_DATE_EPOCH" +%Y-%m-%dT%H:%M:%SZ)
 if [ "$SOURCE_DATE_EPOCH" -lt 315532802 ]; then jar_date=1980-01-01T00:00:02Z; fi
-(cd "$classes" && find . -type f | sed 's|^\./||' | LC_ALL=C sort) >"$build_dir/hello-files"
-jar --create --file "$common/examples/hello/hello.jar" --main-class hello.Main --date="$jar_date" \
-  -C "$classes" $(cat "$build_dir/hello-files")
+mapfile -t hello_files < <(cd "$classes" && find . -type f | sed 's|^\./||' | sort)
+(cd "$classes" && jar --create --file "$common/examples/hello/hello.jar" --main-class hello.Main --date="$jar_date" \
+  "${hello_files[@]}")
 
 # Licences of what is linked into xoqpack and the launchers, as Debian
 # ships them with the libraries this build used. Both archives hold the
