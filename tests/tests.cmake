@@ -50,9 +50,12 @@ endif()
 
 # --- Wine prefix, shared by every Windows test -------------------------------
 add_test(NAME wine.prefix COMMAND "${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh" start "${XOQ_WINE_PREFIX}")
-set_tests_properties(wine.prefix PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+# release-wine: the prefix and the release archives, for the tests that
+# run the archives' programs under Wine (gtest_discover_tests sets one
+# fixture name and one ENVIRONMENT entry on the tests it finds).
+set_tests_properties(wine.prefix PROPERTIES FIXTURES_SETUP "wine;release-wine" TIMEOUT 300)
 add_test(NAME wine.shutdown COMMAND "${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh" stop "${XOQ_WINE_PREFIX}")
-set_tests_properties(wine.shutdown PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
+set_tests_properties(wine.shutdown PROPERTIES FIXTURES_CLEANUP "wine;release-wine" TIMEOUT 60)
 
 # --- Windows unit tests: one ctest entry per test suite ----------------------
 # This list is made on the Linux side, whose sources leave out the
@@ -179,7 +182,7 @@ set(XOQ_RELEASE_DIR "${CMAKE_BINARY_DIR}/release")
 add_test(NAME release.build COMMAND "${CMAKE_SOURCE_DIR}/scripts/release.sh" --build-dir "${XOQ_RELEASE_DIR}/build"
                                     --dist-dir "${XOQ_RELEASE_DIR}/dist")
 # The build keeps both cores busy.
-set_tests_properties(release.build PROPERTIES FIXTURES_SETUP release TIMEOUT 3600 PROCESSORS 2)
+set_tests_properties(release.build PROPERTIES FIXTURES_SETUP "release;release-wine" TIMEOUT 3600 PROCESSORS 2)
 add_test(NAME release.reproducible COMMAND "${CMAKE_SOURCE_DIR}/scripts/compare-builds.sh" "${CMAKE_BINARY_DIR}"
                                            "${XOQ_RELEASE_DIR}/build")
 set_tests_properties(release.reproducible PROPERTIES FIXTURES_REQUIRED release TIMEOUT 120)
@@ -193,6 +196,6 @@ target_compile_definitions(xoq_e2e_release PRIVATE XOQ_BIN_DIR="${XOQ_BIN_DIR}" 
                                                    XOQ_WINE_PROGRAM="${WINE_PROGRAM}"
                                                    XOQ_RELEASE_DIST="${XOQ_RELEASE_DIR}/dist")
 gtest_discover_tests(xoq_e2e_release DISCOVERY_MODE PRE_TEST TEST_PREFIX "e2e.release."
-  PROPERTIES TIMEOUT 300 FIXTURES_REQUIRED "release;wine" ENVIRONMENT "${XOQ_WINE_ENVIRONMENT}")
+  PROPERTIES TIMEOUT 300 FIXTURES_REQUIRED release-wine ENVIRONMENT "WINEPREFIX=${XOQ_WINE_PREFIX}")
 
 include("${CMAKE_SOURCE_DIR}/tests/maven/maven.cmake")

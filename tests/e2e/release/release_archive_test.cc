@@ -125,6 +125,7 @@ TEST_F(ReleaseArchive, LinuxArchivePacksAndRunsHello) {
   XOQ_REQUIRE_WINDOWS_RUNTIME();
   RunOptions withRuntime = inFolder;
   withRuntime.setEnv["JAVA_HOME"] = launcherPath(Target::kWindows, windowsRuntimeHome());
+  withRuntime.setEnv["WINEDEBUG"] = "-all";
   withRuntime.timeoutSeconds = 120;
   const ProcessResult run = runProcess({XOQ_WINE_PROGRAM, "hello.exe"}, withRuntime);
   EXPECT_EQ(run.exitCode, 0) << run.err;
@@ -138,6 +139,7 @@ TEST_F(ReleaseArchive, WindowsArchivePacksAndRunsHelloUnderWine) {
 
   RunOptions inFolder;
   inFolder.workingDirectory = folder;
+  inFolder.setEnv["WINEDEBUG"] = "-all";
   inFolder.timeoutSeconds = 120;
   const ProcessResult version = runProcess({XOQ_WINE_PROGRAM, "xoqpack.exe", "--version"}, inFolder);
   EXPECT_EQ(version.out, "xoqpack " XOQ_VERSION "\n") << version.err;
