@@ -11,17 +11,22 @@
 //   2. where the start-up time goes: the launcher's steps, the virtual
 //      machine's creation with and without what the launcher adds, the
 //      first class;
-//   3. class loading: every class of a large real jar set (/usr/share/java,
-//      or a generated one) through the launcher's loader, against
-//      URLClassLoader over the same jars and the JDK's application loader;
+//   3. class loading as the application grows: every class of the first
+//      10, 50, 130, 250 and all jars of a large real jar set
+//      (/usr/share/java, or a generated one) through the launcher's loader,
+//      against URLClassLoader over the same jars and the JDK's application
+//      loader, and with several loading threads at the largest point;
 //   4. resource reads through "xoq:" URLs against URLClassLoader;
-//   5. resident memory at steady state against `java -cp`;
+//   5. memory once everything is loaded, at every point of 3, against
+//      `java -cp`: resident, anonymous and file-backed, the Java heap, and
+//      the launcher's archive indexes;
 //   6. start-up of Clojure (Debian's jars) to its first printed line, which
 //      depends on entry times: it loads its compiled core only when the
 //      classes are newer than their sources;
 // and once: the Windows launcher's time to loading jvm.dll under Wine.
 // It prints figures and ratios; it is not a test. Run:
-//   ninja -C build archive_bench && build/archive_bench [--quick | --instructions]
+//   ninja -C build archive_bench && build/archive_bench [--quick] [--instructions | --scale]
+// (--scale: only 3 to 5, on every JDK).
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -34,12 +39,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "archive/archive_node.h"
 #include "platform/output_filter.h"
 #include "support/files.h"
 #include "support/jdks.h"
@@ -56,7 +63,9 @@ using xoq::testing::RunOptions;
 // A child process whose output lines are read as they come.
 class Child {
  public:
-  Child(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment) {
+  // Standard error goes to `errorFile`, or nowhere when it is empty.
+  Child(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
+        const std::string& errorFile = std::string()) {
     int out[2], in[2];
     if (pipe(out) != 0 || pipe(in) != 0) return;
     start_ = Clock::now();
@@ -64,8 +73,9 @@ class Child {
     if (pid_ == 0) {
       dup2(in[0], 0);
       dup2(out[1], 1);
-      const int devNull = open("/dev/null", O_WRONLY);
-      dup2(devNull, 2);
+      const int errors =
+          errorFile.empty() ? open("/dev/null", O_WRONLY) : open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      dup2(errors, 2);
       close(in[1]);
       close(out[0]);
       for (const auto& entry : environment) setenv(entry.first.c_str(), entry.second.c_str(), 1);
@@ -91,9 +101,9 @@ class Child {
   }
 
   // Reads until a line equal to `line` arrives; the milliseconds since the
-  // start, or -1 when the output ended first or 120 s passed.
-  double waitForLine(const std::string& line) {
-    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(120);
+  // start, or -1 when the output ended first or `seconds` passed.
+  double waitForLine(const std::string& line, int seconds = 120) {
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(seconds);
     for (;;) {
       const size_t end = buffer_.find('\n');
       if (end != std::string::npos) {
@@ -118,12 +128,14 @@ class Child {
     return xoq::testing::parseKeyValues(all);
   }
 
-  // Resident set size in kB, from /proc.
-  long residentKilobytes() const {
+  // A field of /proc/<pid>/status in kB ("VmRSS", "RssAnon", "RssFile"),
+  // or -1.
+  long statusKilobytes(const std::string& field) const {
     const std::string status = xoq::testing::readFile("/proc/" + std::to_string(pid_) + "/status");
-    const size_t at = status.find("VmRSS:");
-    return at == std::string::npos ? -1 : atol(status.c_str() + at + 6);
+    const size_t at = status.find(field + ":");
+    return at == std::string::npos ? -1 : atol(status.c_str() + at + field.size() + 1);
   }
+  long residentKilobytes() const { return statusKilobytes("VmRSS"); }
 
   void finish() {
     close(input_);
@@ -195,8 +207,9 @@ struct LoadFigures {
 
 LoadFigures loadRun(const std::vector<std::string>& command, const std::map<std::string, std::string>& environment) {
   Child child(command, environment);
-  child.waitForLine("first line");
-  child.waitForLine("resources.ms=" /* never equal: read to the end */);
+  // Loading tens of thousands of classes takes minutes on a busy machine.
+  child.waitForLine("first line", 1800);
+  child.waitForLine("resources.ms=" /* never equal: read to the end */, 1800);
   const std::map<std::string, std::string> values = child.values();
   LoadFigures figures;
   auto get = [&values](const char* key) {
@@ -487,6 +500,275 @@ void wineFigures(const xoq::testing::TempDir& dir, const std::string& home, int 
       median(wine), median(native), median(wineWhole), runs);
 }
 
+// What a user's tools show of a process holding everything it loaded.
+struct MemoryFigures {
+  long resident = -1, anonymous = -1, fileBacked = -1;  // kB, /proc/<pid>/status
+  long heapUsed = -1, heapCommitted = -1;               // kB, the Java heap after a full collection
+  long indexKb = -1;                                    // kB, the launcher's archive indexes (its trace)
+};
+
+// Runs `command` with the hold switch on until it holds, and measures it.
+// With `errorFile`, the launcher's trace is read from it for its indexes.
+MemoryFigures heldMemory(const std::vector<std::string>& command, const std::map<std::string, std::string>& environment,
+                         const std::string& errorFile) {
+  MemoryFigures figures;
+  {
+    Child child(command, environment, errorFile);
+    if (child.waitForLine("holding", 1800) < 0) return figures;
+    usleep(300000);
+    figures.resident = child.statusKilobytes("VmRSS");
+    figures.anonymous = child.statusKilobytes("RssAnon");
+    figures.fileBacked = child.statusKilobytes("RssFile");
+    const std::map<std::string, std::string> values = child.values();
+    const auto used = values.find("heap.used.kb");
+    const auto committed = values.find("heap.committed.kb");
+    if (used != values.end()) figures.heapUsed = atol(used->second.c_str());
+    if (committed != values.end()) figures.heapCommitted = atol(committed->second.c_str());
+    child.finish();
+  }
+  if (!errorFile.empty()) {
+    const double bytes = tracedValue(xoq::testing::readFile(errorFile), "index memory ");
+    if (bytes >= 0) figures.indexKb = static_cast<long>(bytes / 1024);
+  }
+  return figures;
+}
+
+std::vector<double> medians(const std::vector<std::vector<double>>& runs) {
+  std::vector<double> result;
+  for (const std::vector<double>& values : runs) result.push_back(median(values));
+  return result;
+}
+
+// The launcher's own share of loading the classes listed in `names`,
+// without a virtual machine: the payload of `exe` opened, then every class
+// file looked up and read as the class natives do it (the payload's top,
+// then its jars), then as many names that no jar holds, each in a folder
+// that jars have. This thread's processor time, the fastest of three rounds.
+struct NativeShare {
+  double openMs = -1;     // opening the payload and every jar in it
+  double foundUs = -1;    // per class file read
+  double missingUs = -1;  // per name not found
+  size_t read = 0;
+};
+
+double threadCpuMicroseconds() {
+  timespec now;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return now.tv_sec * 1e6 + now.tv_nsec / 1e3;
+}
+
+NativeShare nativeShare(const std::string& exe, const std::string& names) {
+  NativeShare share;
+  std::vector<std::string> found, missing;
+  const std::string text = xoq::testing::readFile(names);
+  for (size_t at = 0, end = 0; at < text.size(); at = end + 1) {
+    end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    if (text.compare(at, 2, "C ") != 0) continue;
+    std::string entry = text.substr(at + 2, end - at - 2);
+    std::replace(entry.begin(), entry.end(), '.', '\\');
+    found.push_back(entry + ".class");
+    missing.push_back(entry + "Missing.class");
+  }
+  auto into = [](void* argument, uint32_t size, uint8_t** destination) {
+    std::string& bytes = *static_cast<std::string*>(argument);
+    bytes.resize(size);
+    *destination = reinterpret_cast<uint8_t*>(&bytes[0]);
+    return true;
+  };
+  std::string bytes;
+  for (int round = 0; round < 3; ++round) {
+    double start = threadCpuMicroseconds();
+    xoq::ArchiveNode node(xoq::kPayloadNestingDepth);
+    if (!xoq::openArchiveFile(node, exe)) return share;
+    const double opened = threadCpuMicroseconds();
+    size_t read = 0;
+    for (const std::string& name : found) read += xoq::readEntryBytes(node, name, true, into, &bytes) ? 1 : 0;
+    const double readAll = threadCpuMicroseconds();
+    for (const std::string& name : missing) xoq::readEntryBytes(node, name, true, into, &bytes);
+    const double end = threadCpuMicroseconds();
+    const double openMs = (opened - start) / 1000;
+    const double foundUs = (readAll - opened) / static_cast<double>(found.size());
+    const double missingUs = (end - readAll) / static_cast<double>(missing.size());
+    if (share.openMs < 0 || openMs < share.openMs) share.openMs = openMs;
+    if (share.foundUs < 0 || foundUs < share.foundUs) share.foundUs = foundUs;
+    if (share.missingUs < 0 || missingUs < share.missingUs) share.missingUs = missingUs;
+    share.read = read;
+  }
+  return share;
+}
+
+// 3 to 5. Class loading, resource reads and memory as the application
+// grows: the first 10, 50, 130 and 250 jars of the set in name order, and
+// all of it. Every class of those jars is loaded in a fresh virtual machine
+// through the launcher's loader, through a URLClassLoader over the same jars
+// and through the JDK's application loader (java -cp), then every resource
+// is read; memory is taken after that, against java -cp.
+void scaleSeries(const xoq::testing::TempDir& dir, const std::string& home, const std::vector<std::string>& jars,
+                 const char* origin, bool quick) {
+  const std::string java = home + "/bin/java";
+  const std::string benchJar = std::string(XOQ_BUILD_DIR) + "/bench/bench.jar";
+  const std::string tag = xoq::testing::jdkParameterName(home);
+  const std::map<std::string, std::string> environment = {{"JAVA_HOME", home}, {"XOQ_TRACE", ""}};
+  std::map<std::string, std::string> traced = environment;
+  traced["XOQ_TRACE"] = "1";
+  const int runs = quick ? 1 : 3;
+  std::vector<size_t> points;
+  for (const size_t count : {size_t(10), size_t(50), size_t(130), size_t(250)}) {
+    if (count < jars.size()) points.push_back(count);
+  }
+  points.push_back(jars.size());
+  size_t totalBytes = 0;
+  for (const std::string& jar : jars) totalBytes += fs::file_size(jar);
+  printf("3. class loading as the application grows: the first N of %zu jars from %s (%.1f MB) in name order,\n",
+         jars.size(), origin, totalBytes / 1048576.0);
+  printf("   every class of them loaded in a fresh virtual machine, then every resource read; median of %d;\n", runs);
+  printf(
+      "   the loading thread's processor time in brackets; the launcher's loader's throughput (classes per second)\n");
+  printf(
+      "   jars  classes    MB   launcher ms [cpu]   URLClassLoader ms [cpu]   java -cp ms [cpu]"
+      "   x URLClassLoader [cpu] (aim >= 1.5)   x java -cp [cpu]\n");
+  struct Row {
+    size_t jars;
+    MemoryFigures launcher, javaCp;
+    NativeShare native;
+  };
+  std::vector<Row> memoryRows;
+  for (size_t point = 0; point < points.size(); ++point) {
+    const size_t count = points[point];
+    const bool last = point + 1 == points.size();
+    const std::vector<std::string> subset(jars.begin(), jars.begin() + static_cast<std::ptrdiff_t>(count));
+    const std::string names = dir.file("names-" + std::to_string(count) + ".txt");
+    std::vector<std::string> listCommand = {java, "-cp", benchJar, "bench.LoadBench", "list", names};
+    listCommand.insert(listCommand.end(), subset.begin(), subset.end());
+    RunOptions listOptions;
+    listOptions.timeoutSeconds = 300;
+    xoq::testing::runProcess(listCommand, listOptions);
+
+    // The executable: the bench jar and every jar of the subset nested.
+    std::vector<std::string> pack = {"--add", benchJar + "=bench.jar"};
+    size_t payloadBytes = 0;
+    for (const std::string& jar : subset) {
+      pack.push_back("--add");
+      pack.push_back(jar + "=lib/" + fs::path(jar).filename().string());
+      payloadBytes += fs::file_size(jar);
+    }
+    const std::string exe =
+        xoq::testing::packageWith(xoq::testing::Target::kLinux, dir.file("scale-" + tag + "-" + std::to_string(count)),
+                                  "mainclass bench.LoadBench\r\njre_order e\r\n", pack);
+    std::vector<std::string> classPath = {benchJar};
+    classPath.insert(classPath.end(), subset.begin(), subset.end());
+    const std::string cp = joinPath(classPath);
+    std::vector<std::string> urlCommand = {java, "-cp", benchJar, "bench.LoadBench", "run", "url", names};
+    urlCommand.insert(urlCommand.end(), subset.begin(), subset.end());
+    const std::vector<std::string> exeCommand = {exe, "run", "context", names};
+    const std::vector<std::string> javaCommand = {java, "-cp", cp, "bench.LoadBench", "run", "context", names};
+
+    // Each loader in a fresh virtual machine, runs interleaved.
+    std::vector<std::vector<double>> clock(3), cpu(3), resources(3);
+    LoadFigures lastRun[3];
+    xoq::testing::writeFile(exe + ".cfg", "");
+    for (int i = 0; i < runs; ++i) {
+      lastRun[0] = loadRun(exeCommand, environment);
+      lastRun[1] = loadRun(urlCommand, environment);
+      lastRun[2] = loadRun(javaCommand, environment);
+      for (int k = 0; k < 3; ++k) {
+        clock[k].push_back(lastRun[k].classMs);
+        cpu[k].push_back(lastRun[k].classCpuMs);
+        resources[k].push_back(lastRun[k].resourceMs);
+      }
+    }
+    const std::vector<double> c = medians(clock), p = medians(cpu);
+    // Classes per second: the loaders need not load the same number of
+    // classes (URLClassLoader and java -cp follow the Class-Path of a jar's
+    // manifest to jars outside the set).
+    const double n[3] = {atof(lastRun[0].loaded.c_str()), atof(lastRun[1].loaded.c_str()),
+                         atof(lastRun[2].loaded.c_str())};
+    printf(
+        "   %4zu %8s %5.1f   %7.0f [%7.0f]     %7.0f [%7.0f]         %7.0f [%7.0f]   %5.2f [%5.2f]"
+        "                         %5.2f [%5.2f]\n",
+        count, lastRun[0].loaded.c_str(), payloadBytes / 1048576.0, c[0], p[0], c[1], p[1], c[2], p[2],
+        c[1] / c[0] * n[0] / n[1], p[1] / p[0] * n[0] / n[1], c[2] / c[0] * n[0] / n[2], p[2] / p[0] * n[0] / n[2]);
+    if (lastRun[0].loaded != lastRun[1].loaded || lastRun[0].loaded != lastRun[2].loaded) {
+      printf(
+          "        (classes loaded: launcher %s, URLClassLoader %s, java -cp %s; failed for missing dependencies:"
+          " %s)\n",
+          lastRun[0].loaded.c_str(), lastRun[1].loaded.c_str(), lastRun[2].loaded.c_str(), lastRun[0].failed.c_str());
+    }
+    fflush(stdout);
+
+    Row row{count, MemoryFigures(), MemoryFigures(), nativeShare(exe, names)};
+    xoq::testing::writeFile(exe + ".cfg", "option -Dbench.hold=1\r\n");
+    row.launcher = heldMemory(exeCommand, traced, dir.file("trace-" + std::to_string(count) + ".txt"));
+    std::vector<std::string> javaHeld = javaCommand;
+    javaHeld.insert(javaHeld.begin() + 1, "-Dbench.hold=1");
+    row.javaCp = heldMemory(javaHeld, environment, std::string());
+    memoryRows.push_back(row);
+
+    if (!last) continue;
+    const std::vector<double> r = medians(resources);
+    printf("\n4. resource reads at %zu jars: %s resources, %s bytes, median of %d\n", count, lastRun[0].read.c_str(),
+           lastRun[0].bytes.c_str(), runs);
+    printf("   through xoq: URLs:     %8.1f ms\n", r[0]);
+    printf("   URLClassLoader:        %8.1f ms  (read %s)\n", r[1], lastRun[1].read.c_str());
+    printf("   java -cp:              %8.1f ms  (read %s)\n", r[2], lastRun[2].read.c_str());
+    printf("   throughput ratio xoq / URLClassLoader: %.2f   / java -cp: %.2f\n", r[1] / r[0], r[2] / r[0]);
+
+    // Several loading threads at once, each taking every n-th class.
+    printf(
+        "\n   class loading on several threads at %zu jars (clock; the threads' processor time added up in "
+        "brackets), median of %d:\n",
+        count, runs);
+    for (const int threads : {2, 4}) {
+      std::vector<double> tExe, tUrl, cpuExe, cpuUrl;
+      const std::string option = "-Dbench.threads=" + std::to_string(threads);
+      xoq::testing::writeFile(exe + ".cfg", "option " + option + "\r\n");
+      std::vector<std::string> urlThreads = urlCommand;
+      urlThreads.insert(urlThreads.begin() + 1, option);
+      double perClass = 1;  // the launcher's classes per URLClassLoader's
+      for (int i = 0; i < runs; ++i) {
+        const LoadFigures onExe = loadRun(exeCommand, environment);
+        const LoadFigures onUrl = loadRun(urlThreads, environment);
+        tExe.push_back(onExe.classMs);
+        cpuExe.push_back(onExe.classCpuMs);
+        tUrl.push_back(onUrl.classMs);
+        cpuUrl.push_back(onUrl.classCpuMs);
+        perClass = atof(onExe.loaded.c_str()) / atof(onUrl.loaded.c_str());
+      }
+      printf("     %d threads: launcher %7.0f ms [%7.0f], URLClassLoader %7.0f ms [%7.0f]: throughput x %.2f [%.2f]\n",
+             threads, median(tExe), median(cpuExe), median(tUrl), median(cpuUrl),
+             median(tUrl) / median(tExe) * perClass, median(cpuUrl) / median(cpuExe) * perClass);
+    }
+    xoq::testing::writeFile(exe + ".cfg", "");
+  }
+
+  printf("\n   the launcher's own share, without a virtual machine (this thread's processor time, fastest of 3):\n");
+  printf("   jars   opening the payload   per class file read   per name that no jar holds\n");
+  for (const Row& row : memoryRows) {
+    printf("   %4zu   %13.1f ms      %13.2f us      %13.2f us   (%zu read)\n", row.jars, row.native.openMs,
+           row.native.foundUs, row.native.missingUs, row.native.read);
+  }
+
+  printf("\n5. memory after loading every class and reading every resource, as /proc/<pid>/status tells it (kB):\n");
+  printf("   resident = anonymous (private) + file-backed; the Java heap used/committed after a full collection;\n");
+  printf("   the launcher's archive indexes (its own native allocations) as its trace tells them\n");
+  printf(
+      "   jars   launcher: resident   anon   file   heap used/committed  indexes"
+      "    java -cp: resident   anon   file   heap used/committed"
+      "   ratio resident (aim <= 1.0)  anon (aim <= 1.0)\n");
+  for (const Row& row : memoryRows) {
+    const MemoryFigures& a = row.launcher;
+    const MemoryFigures& b = row.javaCp;
+    printf(
+        "   %4zu   %17ld %6ld %6ld   %8ld/%-8ld     %7ld   %17ld %6ld %6ld   %8ld/%-8ld   %.3f"
+        "                        %.3f\n",
+        row.jars, a.resident, a.anonymous, a.fileBacked, a.heapUsed, a.heapCommitted, a.indexKb, b.resident,
+        b.anonymous, b.fileBacked, b.heapUsed, b.heapCommitted, static_cast<double>(a.resident) / b.resident,
+        static_cast<double>(a.anonymous) / b.anonymous);
+  }
+  printf("   (nested jars are stored, so none is inflated into memory)\n\n");
+}
+
 }  // namespace
 
 namespace {
@@ -515,87 +797,7 @@ void benchJdk(const xoq::testing::TempDir& dir, const std::string& home, bool qu
     jars = generatedJars(dir, home);
     origin = "generated";
   }
-  const std::string benchJar = std::string(XOQ_BUILD_DIR) + "/bench/bench.jar";
-  const std::string names = dir.file("names.txt");
-  std::vector<std::string> listCommand = {java, "-cp", benchJar, "bench.LoadBench", "list", names};
-  listCommand.insert(listCommand.end(), jars.begin(), jars.end());
-  RunOptions listOptions;
-  listOptions.timeoutSeconds = 300;
-  xoq::testing::runProcess(listCommand, listOptions);
-
-  // The executables: the bench jar and every jar of the set nested.
-  std::vector<std::string> pack = {"--add", benchJar + "=bench.jar"};
-  size_t payloadBytes = 0;
-  for (size_t i = 0; i < jars.size(); ++i) {
-    pack.push_back("--add");
-    pack.push_back(jars[i] + "=lib/" + fs::path(jars[i]).filename().string());
-    payloadBytes += fs::file_size(jars[i]);
-  }
-  const std::string config = "mainclass bench.LoadBench\r\njre_order e\r\n";
-  const std::string tag = xoq::testing::jdkParameterName(home);
-  const std::string exe =
-      xoq::testing::packageWith(xoq::testing::Target::kLinux, dir.file("bench-" + tag), config, pack);
-  std::vector<std::string> classPath = {benchJar};
-  classPath.insert(classPath.end(), jars.begin(), jars.end());
-  const std::string cp = joinPath(classPath);
-
-  printf("   jar set for 3 to 5: %zu jars from %s, %.1f MB\n", jars.size(), origin, payloadBytes / 1048576.0);
-
-  // 2 and 3. Class loading and resource reads, each in a fresh virtual
-  // machine, runs interleaved.
-  std::vector<double> cExe, cUrl, cApp, rExe, rUrl, cpuExe, cpuUrl;
-  LoadFigures last[3];
-  std::vector<std::string> urlCommand = {java, "-cp", benchJar, "bench.LoadBench", "run", "url", names};
-  urlCommand.insert(urlCommand.end(), jars.begin(), jars.end());
-  for (int i = 0; i < (quick ? 1 : 5); ++i) {
-    last[0] = loadRun({exe, "run", "context", names}, environment);
-    last[1] = loadRun(urlCommand, environment);
-    last[2] = loadRun({java, "-cp", cp, "bench.LoadBench", "run", "context", names}, environment);
-    cExe.push_back(last[0].classMs);
-    cUrl.push_back(last[1].classMs);
-    cApp.push_back(last[2].classMs);
-    rExe.push_back(last[0].resourceMs);
-    rUrl.push_back(last[1].resourceMs);
-    cpuExe.push_back(last[0].classCpuMs);
-    cpuUrl.push_back(last[1].classCpuMs);
-  }
-  const double classes = atof(last[0].loaded.c_str());
-  printf("3. class loading: %s classes loaded (%s failed for missing dependencies), median\n", last[0].loaded.c_str(),
-         last[0].failed.c_str());
-  printf("   launcher's loader (payload):  %8.1f ms  %9.0f classes/s\n", median(cExe), classes / median(cExe) * 1000);
-  printf("   URLClassLoader (same jars):   %8.1f ms  %9.0f classes/s  (loaded %s)\n", median(cUrl),
-         atof(last[1].loaded.c_str()) / median(cUrl) * 1000, last[1].loaded.c_str());
-  printf("   JDK application class loader: %8.1f ms  %9.0f classes/s  (loaded %s)\n", median(cApp),
-         atof(last[2].loaded.c_str()) / median(cApp) * 1000, last[2].loaded.c_str());
-  printf("   throughput ratio launcher / URLClassLoader: %.2f (aim >= 1.5)   / application loader: %.2f\n",
-         median(cUrl) / median(cExe), median(cApp) / median(cExe));
-  printf("   the same by the loading thread's processor time: %.2f\n\n", median(cpuUrl) / median(cpuExe));
-
-  printf("4. resource reads: %s resources, %s bytes, median\n", last[0].read.c_str(), last[0].bytes.c_str());
-  printf("   through xoq: URLs:     %8.1f ms\n", median(rExe));
-  printf("   URLClassLoader:        %8.1f ms  (read %s)\n", median(rUrl), last[1].read.c_str());
-  printf("   throughput ratio xoq / URLClassLoader: %.2f\n\n", median(rUrl) / median(rExe));
-
-  // 4. Resident memory once everything is loaded.
-  std::map<std::string, std::string> holding = environment;
-  auto resident = [&holding](const std::vector<std::string>& command) {
-    Child child(command, holding);
-    child.waitForLine("holding");
-    usleep(300000);
-    const long kb = child.residentKilobytes();
-    child.finish();
-    return kb;
-  };
-  // The executable takes no runtime options on its command line; the hold
-  // switch goes in through an external configuration file.
-  xoq::testing::writeFile(exe + ".cfg", "option -Dbench.hold=1\r\n");
-  const long mExeHeld = resident({exe, "run", "context", names});
-  const long mJava = resident({java, "-Dbench.hold=1", "-cp", cp, "bench.LoadBench", "run", "context", names});
-  printf("5. resident memory after loading every class and resource\n");
-  printf("   packaged executable:  %8ld kB   ratio %.3f (aim <= 1.0)\n", mExeHeld,
-         static_cast<double>(mExeHeld) / mJava);
-  printf("   java -cp:             %8ld kB\n", mJava);
-  printf("   (nested jars are stored, so none is inflated into memory)\n\n");
+  scaleSeries(dir, home, jars, origin, quick);
 
   // 6. Clojure, packaged and under java -cp.
   const std::vector<std::string> clojure = {"/usr/share/java/clojure.jar", "/usr/share/java/spec.alpha.jar",
@@ -610,7 +812,7 @@ void benchJdk(const xoq::testing::TempDir& dir, const std::string& home, bool qu
     clojurePack.push_back(jar + "=lib/" + fs::path(jar).filename().string());
   }
   const std::string clojureExe = xoq::testing::packageWith(
-      xoq::testing::Target::kLinux, dir.file("clojure-" + tag),
+      xoq::testing::Target::kLinux, dir.file("clojure-" + xoq::testing::jdkParameterName(home)),
       "mainclass clojure.main\r\njre_order e\r\nargv -e \"(println \\\"first line\\\")\"\r\n", clojurePack);
   std::vector<double> tClojure, tClojureJava;
   for (int i = 0; i < runs; ++i) {
@@ -627,8 +829,19 @@ void benchJdk(const xoq::testing::TempDir& dir, const std::string& home, bool qu
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool quick = argc > 1 && strcmp(argv[1], "--quick") == 0;
-  const bool countOnly = argc > 1 && strcmp(argv[1], "--instructions") == 0;
+  bool quick = false, countOnly = false, scaleOnly = false;
+  for (int i = 1; i < argc; ++i) {
+    if (strcmp(argv[i], "--quick") == 0) {
+      quick = true;
+    } else if (strcmp(argv[i], "--instructions") == 0) {
+      countOnly = true;
+    } else if (strcmp(argv[i], "--scale") == 0) {
+      scaleOnly = true;
+    } else {
+      fprintf(stderr, "usage: archive_bench [--quick] [--instructions | --scale]\n");
+      return 2;
+    }
+  }
   const int runs = quick ? 3 : 11;
   const std::vector<std::string> homes = xoq::testing::installedJdkHomes();
   if (homes.empty()) {
@@ -648,6 +861,16 @@ int main(int argc, char** argv) {
     for (const std::string& home : homes) {
       printf("=== JDK %s (%s)\n", xoq::testing::jdkVersion(home).c_str(), home.c_str());
       instructionFigures(dir, home);
+    }
+    return 0;
+  }
+  if (scaleOnly) {
+    std::vector<std::string> jars = systemJars();
+    const char* origin = "/usr/share/java";
+    if (jars.size() < 5) origin = "generated";
+    for (const std::string& home : homes) {
+      printf("=== JDK %s (%s)\n", xoq::testing::jdkVersion(home).c_str(), home.c_str());
+      scaleSeries(dir, home, jars.size() < 5 ? generatedJars(dir, home) : jars, origin, quick);
     }
     return 0;
   }

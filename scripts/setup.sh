@@ -19,6 +19,8 @@ packages=(
   libmaven-compiler-plugin-java libmaven-resources-plugin-java libmaven-jar-plugin-java   # against Debian's
   libmaven-install-plugin-java libsurefire-java                                # /usr/share/maven-repo
   libcommons-cli-java libcommons-lang3-java     # the dependencies of examples/maven
+  # (Maven and its plugins with the libraries above are also archive_bench's
+  # large application: some 280 jars under /usr/share/java)
 )
 missing=()
 for package in "${packages[@]}"; do

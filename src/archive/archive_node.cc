@@ -137,6 +137,7 @@ const char* ArchiveNode::openBytes(const uint8_t* data, size_t size) {
   buildIndex();
   readVersions();
   openNestedArchives();
+  if (!children_.empty()) lookup_.build(*this);
   anyMultiRelease_ = multiRelease();
   for (const std::unique_ptr<ArchiveNode>& child : children_) {
     if (child != nullptr && child->anyMultiRelease_) anyMultiRelease_ = true;
@@ -222,20 +223,32 @@ void ArchiveNode::openNestedArchives() {
 std::unique_ptr<ArchiveNode> ArchiveNode::openChild(const ZipEntry& entry, std::string_view name) {
   const int printedLength = static_cast<int>(name.size());
   if (static_cast<int32_t>(entry.size) <= 0) return nullptr;
-  const uint8_t* stored = nullptr;
-  const char* failure = zip_.locate(entry, stored);
-  if (failure != nullptr) {
-    trace("archive: nested archive %.*s skipped: %s", printedLength, name.data(), failure);
-    return nullptr;
-  }
   std::unique_ptr<ArchiveNode> child(new (std::nothrow) ArchiveNode(depth_ - 1));
   if (child == nullptr) return nullptr;
+  const char* failure = nullptr;
   if (entry.method == 0) {
-    // Stored: the child reads its bytes where they lie. Its own entries
-    // carry their CRC-32s, checked on every read, so the jar as a whole is
-    // not summed here, which would read every byte of it at start-up.
+    // Stored: the child reads its bytes where they lie, from the same file
+    // when this node's bytes lie in one. Its own entries carry their
+    // CRC-32s, checked on every read, so the jar as a whole is not summed
+    // here, which would read every byte of it at start-up.
+    const uint8_t* stored = nullptr;
+    failure = zip_.locate(entry, stored);
+    if (failure != nullptr) {
+      trace("archive: nested archive %.*s skipped: %s", printedLength, name.data(), failure);
+      return nullptr;
+    }
+    if (file_ != nullptr) {
+      child->file_ = file_;
+      child->fileOffset_ = fileOffset_ + static_cast<uint64_t>(stored - zip_.data());
+    }
     failure = child->openBytes(stored, entry.size);
   } else {
+    StoredBuffer compressed;
+    const uint8_t* stored = storedBytes(entry, compressed, failure);
+    if (stored == nullptr) {
+      trace("archive: nested archive %.*s skipped: %s", printedLength, name.data(), failure);
+      return nullptr;
+    }
     std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[entry.size]);
     if (buffer == nullptr) {
       trace("archive: nested archive %.*s skipped: no memory for %u bytes", printedLength, name.data(), entry.size);
@@ -267,13 +280,39 @@ bool openArchiveFile(ArchiveNode& node, const std::string& path) {
     trace("archive: cannot map %s", path.c_str());
     return false;
   }
+  node.file_ = &node.mapping_;
   const char* failure = node.openBytes(node.mapping_.data(), node.mapping_.size());
   if (failure != nullptr) {
     trace("archive: %s holds no readable archive: %s", path.c_str(), failure);
     return false;
   }
-  trace("archive: %s: %zu entries, %zu nested archives", path.c_str(), node.entryCount(), node.nestedNames().size());
+  if (traceEnabled()) {
+    trace("archive: %s: %zu entries, %zu nested archives; index memory %zu bytes, inflated archives %zu bytes",
+          path.c_str(), node.entryCount(), node.nestedNames().size(), node.indexMemory(), node.inflatedMemory());
+  }
   return true;
+}
+
+size_t ArchiveNode::indexMemory() const {
+  size_t bytes = zip_.entries().capacity() * sizeof(ZipEntry) + index_.capacity() * sizeof(IndexSlot) +
+                 positionHigh_.capacity() * sizeof(uint16_t) + versioned_.capacity() * sizeof(VersionedSlot) +
+                 nestedNames_.capacity() * sizeof(std::string) + children_.capacity() * sizeof(children_[0]) +
+                 lookup_.memory();
+  for (const std::string& name : nestedNames_) {
+    if (name.capacity() > std::string().capacity()) bytes += name.capacity() + 1;
+  }
+  for (const std::unique_ptr<ArchiveNode>& child : children_) {
+    if (child != nullptr) bytes += sizeof(ArchiveNode) + child->indexMemory();
+  }
+  return bytes;
+}
+
+size_t ArchiveNode::inflatedMemory() const {
+  size_t bytes = ownedBytes_ != nullptr && mapping_.data() == nullptr ? zip_.size() : 0;
+  for (const std::unique_ptr<ArchiveNode>& child : children_) {
+    if (child != nullptr) bytes += child->inflatedMemory();
+  }
+  return bytes;
 }
 
 bool openArchiveMemory(ArchiveNode& node, std::unique_ptr<uint8_t[]> bytes, size_t length) {
@@ -314,15 +353,66 @@ int32_t ArchiveNode::findForRelease(std::string_view name, int32_t release, std:
   return findEntry(*this, name);
 }
 
+uint8_t* ArchiveNode::StoredBuffer::reserve(size_t size) {
+  if (size <= sizeof(local_)) {
+    heap_.reset();
+    return local_;
+  }
+  heap_.reset(new (std::nothrow) uint8_t[size]);
+  return heap_.get();
+}
+
+const uint8_t* ArchiveNode::storedBytes(const ZipEntry& entry, StoredBuffer& buffer, const char*& failure) const {
+  const uint8_t* stored = nullptr;
+  if (file_ == nullptr) {
+    failure = zip_.locate(entry, stored);
+    return failure == nullptr ? stored : nullptr;
+  }
+  uint64_t header = 0;
+  failure = zip_.findLocalHeader(entry, header);
+  if (failure != nullptr) return nullptr;
+  // One read for the local header and the data behind it, on the guess
+  // that the header's name is as long as the central directory's and its
+  // extra field empty, as nearly always; a second read when it was not.
+  const uint64_t guess = ZipReader::kLocalHeaderLength + entry.nameLength + uint64_t{entry.compressedSize};
+  const size_t first = static_cast<size_t>(std::min<uint64_t>(guess, zip_.size() - header));
+  uint8_t* into = buffer.reserve(first);
+  if (into == nullptr) {
+    failure = "no memory for its data";
+    return nullptr;
+  }
+  if (!file_->readAt(fileOffset_ + header, into, first)) {
+    failure = "cannot be read from the file";
+    return nullptr;
+  }
+  uint64_t start = 0;
+  failure = zip_.findData(entry, header, into, start);
+  if (failure != nullptr) return nullptr;
+  const uint64_t skip = start - header;
+  if (skip + entry.compressedSize <= first) return into + skip;
+  into = buffer.reserve(entry.compressedSize);
+  if (into == nullptr) {
+    failure = "no memory for its data";
+    return nullptr;
+  }
+  if (!file_->readAt(fileOffset_ + start, into, entry.compressedSize)) {
+    failure = "cannot be read from the file";
+    return nullptr;
+  }
+  return into;
+}
+
 bool ArchiveNode::extractAt(int32_t position, std::string_view name, EntryAllocator allocate, void* argument) const {
   const ZipEntry& entry = zip_.entries()[static_cast<size_t>(position)];
   const int printedLength = static_cast<int>(name.size());
-  // Everything the entry claims is checked before any memory is asked for,
-  // so a hostile size cannot make the caller allocate more than the data
-  // could ever produce.
-  const uint8_t* stored = nullptr;
-  const char* failure = zip_.locate(entry, stored);
-  if (failure != nullptr) {
+  // Everything the entry claims is checked, and its stored bytes are at
+  // hand, before any memory is asked for: a hostile size cannot make the
+  // caller allocate more than the data could ever produce, and the caller's
+  // memory is not held while the file is read.
+  StoredBuffer buffer;
+  const char* failure = nullptr;
+  const uint8_t* stored = storedBytes(entry, buffer, failure);
+  if (stored == nullptr) {
     trace("archive: entry %.*s unreadable: %s", printedLength, name.data(), failure);
     return false;
   }
@@ -376,15 +466,17 @@ class EntrySearch {
       return true;
     }
 
-    if (!searchNested) return false;
-    for (size_t i = 0; i < node.children_.size(); ++i) {
-      const ArchiveNode* child = node.children_[i].get();
-      if (child != nullptr && run(*child, name, false, release, visit, argument, location)) {
-        prependArchive(location, node.nestedNames_[i]);
-        return true;
-      }
-    }
-    return false;
+    if (!searchNested || node.lookup_.empty()) return false;
+    // One level down, only the archives that have the name's folder; each
+    // resolves parent steps itself, as above.
+    const std::string resolved = containsParentStep(name) ? resolveParentSteps(name) : std::string();
+    return node.lookup_.forEachCandidate(resolved.empty() ? name : std::string_view(resolved), 1,
+                                         [&](const NestedLookup::Archive& candidate) {
+                                           if (!run(*candidate.node, name, false, release, visit, argument, location))
+                                             return false;
+                                           prependArchive(location, candidate.path);
+                                           return true;
+                                         });
   }
 
   struct Reading {
@@ -426,20 +518,38 @@ bool findEntryInfo(const ArchiveNode& node, std::string_view name, bool searchNe
   return EntrySearch::run(node, name, searchNested, 0, EntrySearch::describe, &info, nullptr);
 }
 
+namespace {
+
+// Looks `name` up in `node` itself; true when the search is over (a match
+// with no `report`).
+bool findOwnEntryPath(const ArchiveNode& node, std::string_view name, std::string& outPath, const std::string& prefix,
+                      EntryPathReport report, void* reportArg, int32_t release) {
+  std::string versioned;
+  if (node.findForRelease(name, release, &versioned) < 0) return false;
+  const std::string found = versioned.empty() ? std::string(name) : versioned;
+  std::string path = prefix.empty() ? found : prefix + "!" + found;
+  if (report == nullptr) {
+    outPath = std::move(path);
+    return true;
+  }
+  report(reportArg, path);
+  return false;
+}
+
+}  // namespace
+
 bool findEntryPaths(const ArchiveNode& node, std::string_view name, std::string& outPath, const std::string& prefix,
                     EntryPathReport report, void* reportArg, int32_t release) {
   const size_t bang = name.find('!');
   if (bang == std::string_view::npos) {
-    std::string versioned;
-    if (node.findForRelease(name, release, &versioned) >= 0) {
-      const std::string found = versioned.empty() ? std::string(name) : versioned;
-      std::string path = prefix.empty() ? found : prefix + "!" + found;
-      if (report == nullptr) {
-        outPath = std::move(path);
-        return true;
-      }
-      report(reportArg, path);
-    }
+    if (findOwnEntryPath(node, name, outPath, prefix, report, reportArg, release)) return true;
+    // Every level below, depth first, only the archives that have the
+    // name's folder.
+    return node.lookup_.forEachCandidate(name, INT32_MAX, [&](const NestedLookup::Archive& candidate) {
+      return findOwnEntryPath(*candidate.node, name, outPath,
+                              prefix.empty() ? candidate.path : prefix + "!" + candidate.path, report, reportArg,
+                              release);
+    });
   }
   if (node.nestedNames().empty()) return false;
   EntryPathSplit split{false, std::string_view(), name};

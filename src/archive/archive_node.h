@@ -21,6 +21,12 @@
 // Threads: a node never changes after it has been opened, so lookups take no
 // lock; each node has one lock, held while an entry's bytes are produced,
 // because its inflater is shared by its reads.
+//
+// Memory: the payload archive is mapped for its central directories, which
+// the indexes read names from; entry data of an archive that lies in the
+// file (the payload and the jars stored in it) is read with reads at its
+// position instead, so that the pages of every class ever loaded do not
+// stay in the process's resident memory for as long as it runs.
 #ifndef XOQ_ARCHIVE_ARCHIVE_NODE_H_
 #define XOQ_ARCHIVE_ARCHIVE_NODE_H_
 
@@ -32,6 +38,7 @@
 #include <string_view>
 #include <vector>
 
+#include "archive/nested_lookup.h"
 #include "archive/zip_reader.h"
 #include "platform/platform.h"
 
@@ -82,6 +89,8 @@ class ArchiveNode {
   size_t entryCount() const { return index_.size(); }
   /// The i-th entry name in name order, as stored ('/' separators and all).
   std::string_view entryName(size_t i) const { return slotName(index_[i]); }
+  /// The i-th entry's name in the order of the central directory.
+  std::string_view listedName(size_t i) const { return zip_.name(zip_.entries()[i]); }
   /// The i-th entry in name order, as its central directory entry says.
   const ZipEntry& entry(size_t i) const { return zip_.entries()[slotPosition(i)]; }
 
@@ -90,6 +99,10 @@ class ArchiveNode {
   bool multiRelease() const { return !versioned_.empty(); }
   /// True when this archive or any archive nested below it is one.
   bool anyMultiRelease() const { return anyMultiRelease_; }
+  /// The names that the versioned entries of a multi-release jar stand in
+  /// for (after META-INF/versions/N/), by name.
+  size_t versionedCount() const { return versioned_.size(); }
+  std::string_view versionedName(size_t i) const { return slotName(versioned_[i]); }
 
   /// The names of the nested-archive entries, with '\' separators, in the
   /// order in which they are searched.
@@ -102,6 +115,12 @@ class ArchiveNode {
   /// buffer, or a part of its parent's bytes.
   const uint8_t* bytes() const { return zip_.data(); }
   size_t byteCount() const { return zip_.size(); }
+
+  /// Heap bytes that the node and the nodes below it hold for their
+  /// indexes and names: what opening costs beyond the archives' own bytes.
+  size_t indexMemory() const;
+  /// Heap bytes of the deflated nested archives inflated below this node.
+  size_t inflatedMemory() const;
 
   /// The position of this archive's own entry `name` ('\\' separators), its
   /// versioned entry for `release` in a multi-release jar (whose name goes
@@ -129,7 +148,21 @@ class ArchiveNode {
   friend bool openArchiveFile(ArchiveNode& node, const std::string& path);
   friend bool openArchiveMemory(ArchiveNode& node, std::unique_ptr<uint8_t[]> bytes, size_t length);
   friend int32_t findEntry(const ArchiveNode& node, std::string_view name);
+  friend bool findEntryPaths(const ArchiveNode& node, std::string_view name, std::string& outPath,
+                             const std::string& prefix, EntryPathReport report, void* reportArg, int32_t release);
   friend class EntrySearch;
+
+  // Room for an entry's stored bytes read from the file: most class files
+  // fit the part on the stack.
+  class StoredBuffer {
+   public:
+    uint8_t* reserve(size_t size);
+    uint8_t* data() { return heap_ != nullptr ? heap_.get() : local_; }
+
+   private:
+    uint8_t local_[16384];
+    std::unique_ptr<uint8_t[]> heap_;
+  };
 
   const char* openBytes(const uint8_t* data, size_t size);
   void buildIndex();
@@ -137,6 +170,7 @@ class ArchiveNode {
   void openNestedArchives();
   std::unique_ptr<ArchiveNode> openChild(const ZipEntry& entry, std::string_view name);
   bool extractAt(int32_t position, std::string_view name, EntryAllocator allocate, void* argument) const;
+  const uint8_t* storedBytes(const ZipEntry& entry, StoredBuffer& buffer, const char*& failure) const;
   template <typename Slot>
   std::string_view slotName(const Slot& slot) const {
     return std::string_view(reinterpret_cast<const char*>(zip_.data()) + slot.nameOffset, slot.nameLength);
@@ -145,8 +179,10 @@ class ArchiveNode {
     return index_[i].positionLow | (positionHigh_.empty() ? 0u : static_cast<uint32_t>(positionHigh_[i]) << 16);
   }
 
-  std::unique_ptr<uint8_t[]> ownedBytes_;  // a deflated nested archive, inflated
-  platform::MappedFile mapping_;           // the payload archive's file
+  std::unique_ptr<uint8_t[]> ownedBytes_;       // a deflated nested archive, inflated
+  platform::MappedFile mapping_;                // the payload archive's file
+  const platform::MappedFile* file_ = nullptr;  // the file the node's bytes lie in, if they do
+  uint64_t fileOffset_ = 0;                     // where in it
   std::vector<std::string> nestedNames_;
   std::vector<std::unique_ptr<ArchiveNode>> children_;
   int32_t depth_;
@@ -156,6 +192,7 @@ class ArchiveNode {
   std::vector<uint16_t> positionHigh_;    // beside index_, for more than 65535 entries only
   std::vector<VersionedSlot> versioned_;  // of a multi-release jar: by name, then highest version first
   bool anyMultiRelease_ = false;
+  NestedLookup lookup_;      // which nested archives may hold a name
   mutable std::mutex lock_;  // guards inflater_
   mutable Inflater inflater_;
 };

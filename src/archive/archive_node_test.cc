@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -226,6 +228,77 @@ TEST(ArchiveNesting, FindEntryPathsReportsEveryMatchDepthFirst) {
   std::string path;
   ASSERT_TRUE(findEntryPaths(*node->child(0), "r.txt", path, "app.jar", nullptr, nullptr));
   EXPECT_EQ(path, "app.jar!r.txt");
+}
+
+// --- Many nested archives --------------------------------------------------------
+
+TEST(ManyNestedArchives, TheFirstArchiveInSearchOrderThatHoldsANameWins) {
+  // Sixty jars, each holding some of these names, with its own name in the
+  // bytes; one holds a jar of its own too.
+  const std::vector<std::string> names = {"a/A.class", "a/B.class",    "b/c/C.class",         "b/c/",
+                                          "top.txt",   "x\\y/Z.class", "META-INF/MANIFEST.MF"};
+  ZipBuilder top;
+  std::vector<std::string> jars;  // as held: '\\' separators
+  std::map<std::string, std::vector<std::string>> holders;
+  const std::string grandchildHolder = "lib\\jjjjjjj13.jar";
+  for (int j = 0; j < 60; ++j) {
+    const std::string jarName = "lib/" + std::string(static_cast<size_t>(j % 7 + 1), 'j') + std::to_string(j) + ".jar";
+    const std::string held = "lib\\" + jarName.substr(4);
+    jars.push_back(held);
+    ZipBuilder jar;
+    for (size_t k = 0; k < names.size(); ++k) {
+      if ((static_cast<size_t>(j) * 7 + k * 3) % 5 != 0) continue;
+      jar.stored(names[k], held + " " + names[k]);
+      holders[names[k]].push_back(held);
+    }
+    if (held == grandchildHolder) jar.stored("inner.jar", ZipBuilder().stored("a/A.class", "inner").build());
+    top.stored(jarName, jar.build());
+  }
+  top.stored("top.txt", "the payload's own");
+  const auto node = openNode(top.build());
+  std::sort(jars.begin(), jars.end(),
+            [](const std::string& a, const std::string& b) { return compareEntryNames(a, b) < 0; });
+  ASSERT_EQ(node->nestedNames(), jars);
+
+  for (const std::string& name : names) {
+    std::vector<std::string> expectedPaths;
+    std::string expectedRead = kNotFound;
+    if (name == "top.txt") {
+      expectedPaths.push_back(name);
+      expectedRead = "the payload's own";
+    }
+    for (const std::string& jar : jars) {
+      const std::vector<std::string>& holding = holders[name];
+      if (std::find(holding.begin(), holding.end(), jar) != holding.end()) {
+        expectedPaths.push_back(jar + "!" + name);
+        if (expectedRead == kNotFound) expectedRead = jar + " " + name;
+      }
+      if (jar == grandchildHolder && name == "a/A.class") expectedPaths.push_back(jar + "!inner.jar!a/A.class");
+    }
+    EXPECT_EQ(read(*node, name), expectedRead) << name;
+    EXPECT_EQ(allPaths(*node, name), expectedPaths) << name;
+    EXPECT_EQ(firstPath(*node, name), expectedPaths.empty() ? kNotFound : expectedPaths.front()) << name;
+  }
+  ASSERT_FALSE(holders["a/A.class"].empty());
+  const std::string firstA = holders["a/A.class"].front();
+  // Parent steps are resolved before the folder is looked for.
+  EXPECT_EQ(read(*node, "q/../a/A.class"), read(*node, "a/A.class"));
+  EXPECT_EQ(read(*node, "a\\b\\..\\..\\top.txt", false), "the payload's own");
+  // A folder that archives have, a name that none has; a folder nobody has.
+  EXPECT_EQ(read(*node, "a/Missing.class"), kNotFound);
+  EXPECT_TRUE(allPaths(*node, "a/Missing.class").empty());
+  EXPECT_EQ(read(*node, "nowhere/A.class"), kNotFound);
+  // Two levels down only by path, or for findEntryPaths.
+  EXPECT_EQ(read(*node, "inner.jar!a/A.class"), kNotFound);
+  EXPECT_EQ(read(*node, grandchildHolder + "!inner.jar!a/A.class", false), "inner");
+}
+
+TEST(ManyNestedArchives, FolderHashesTakeTheFolderOnly) {
+  EXPECT_EQ(folderHash("a/b/C.class"), folderHash("a\\b\\D.class"));
+  EXPECT_EQ(folderHash("a/b/"), folderHash("a/x"));  // a folder's own entry is in its parent
+  EXPECT_EQ(folderHash("Top.class"), folderHash("other.txt"));
+  EXPECT_EQ(folderHash("dir/"), folderHash("top.txt"));
+  EXPECT_NE(folderHash("a/b/C.class"), folderHash("a/B/C.class"));
 }
 
 // --- Multi-release jars ---------------------------------------------------------

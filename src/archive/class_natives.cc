@@ -1,5 +1,7 @@
 #include "archive/class_natives.h"
 
+#include <atomic>
+#include <mutex>
 #include <string>
 
 #include "archive/archive_node.h"
@@ -95,6 +97,43 @@ jclass defineFromArchive(JNIEnv* env, jobject self, jstring name, bool searchNes
   return defined;
 }
 
+// The runtime's map from the packages of the boot layer's modules to their
+// modules, which its built-in class loaders consult before anything else: a
+// class whose package is in it is looked for in that module only, never on
+// the class path. Taken once; null on a runtime that has none (Java 8) or
+// keeps it elsewhere, and then no package counts as the boot layer's.
+struct BootLayerPackages {
+  jobject map = nullptr;  // a global reference
+  jmethodID containsKey = nullptr;
+};
+
+std::mutex bootLayerLock;
+std::atomic<bool> bootLayerKnown{false};
+BootLayerPackages bootLayer;
+
+const BootLayerPackages& bootLayerPackages(JNIEnv* env) {
+  if (bootLayerKnown.load(std::memory_order_acquire)) return bootLayer;
+  std::lock_guard<std::mutex> guard(bootLayerLock);
+  if (bootLayerKnown.load(std::memory_order_relaxed)) return bootLayer;
+  jclass loaderClass = env->FindClass("jdk/internal/loader/BuiltinClassLoader");
+  jfieldID field =
+      loaderClass != nullptr ? env->GetStaticFieldID(loaderClass, "packageToModule", "Ljava/util/Map;") : nullptr;
+  jobject map = field != nullptr ? env->GetStaticObjectField(loaderClass, field) : nullptr;
+  jclass mapClass = map != nullptr ? env->FindClass("java/util/Map") : nullptr;
+  bootLayer.containsKey =
+      mapClass != nullptr ? env->GetMethodID(mapClass, "containsKey", "(Ljava/lang/Object;)Z") : nullptr;
+  if (bootLayer.containsKey != nullptr) bootLayer.map = env->NewGlobalRef(map);
+  clearPendingException(env, false);
+  trace("boot layer packages: %s", bootLayer.map != nullptr
+                                       ? "the runtime's module map; their classes are not served from the payload"
+                                       : "none (a runtime without modules)");
+  if (mapClass != nullptr) env->DeleteLocalRef(mapClass);
+  if (map != nullptr) env->DeleteLocalRef(map);
+  if (loaderClass != nullptr) env->DeleteLocalRef(loaderClass);
+  bootLayerKnown.store(true, std::memory_order_release);
+  return bootLayer;
+}
+
 }  // namespace
 
 void definePackageIfAbsent(JNIEnv* env, jclass loaderClass, jobject loader, jstring name) {
@@ -141,5 +180,14 @@ JNIEXPORT jclass JNICALL Java_com_tarvolin_xoq_HolvaneClassLoader_defineClass(JN
 
 JNIEXPORT jclass JNICALL Java_com_tarvolin_xoq_HolvaneClassLoader_findClass(JNIEnv* env, jobject self, jstring name) {
   return xoq::defineFromArchive(env, self, name, false, true);
+}
+
+JNIEXPORT jboolean JNICALL Java_com_tarvolin_xoq_HolvaneClassLoader_packageInBootLayer(JNIEnv* env, jclass,
+                                                                                       jstring packageName) {
+  const xoq::BootLayerPackages& packages = xoq::bootLayerPackages(env);
+  if (packages.map == nullptr || packageName == nullptr) return JNI_FALSE;
+  const jboolean owned = env->CallBooleanMethod(packages.map, packages.containsKey, packageName);
+  xoq::clearPendingException(env, false);
+  return owned;
 }
 }

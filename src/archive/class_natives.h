@@ -16,6 +16,12 @@ JNIEXPORT jclass JNICALL Java_com_tarvolin_xoq_HolvaneClassLoader_defineClass(JN
 /// the payload archive, and the class's package is defined first when the
 /// loader has none.
 JNIEXPORT jclass JNICALL Java_com_tarvolin_xoq_HolvaneClassLoader_findClass(JNIEnv* env, jobject self, jstring name);
+
+/// static packageInBootLayer(String): whether the package (dotted name)
+/// belongs to a module of the runtime's boot layer. Always false on a
+/// runtime without modules (Java 8).
+JNIEXPORT jboolean JNICALL Java_com_tarvolin_xoq_HolvaneClassLoader_packageInBootLayer(JNIEnv* env, jclass owner,
+                                                                                       jstring packageName);
 }
 
 namespace xoq {

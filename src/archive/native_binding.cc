@@ -27,6 +27,7 @@ struct SupportClass {
 const SupportClass kSupportClasses[] = {
     {"com.tarvolin.xoq.HolvaneClassLoader",
      {{"defineClass", "(Ljava/lang/String;)Ljava/lang/Class;"},
+      {"packageInBootLayer", "(Ljava/lang/String;)Z"},
       {"findResource", "(Ljava/lang/String;)Ljava/net/URL;"},
       {"findResources", "(Ljava/lang/String;)Ljava/util/Enumeration;"}}},
     {"com.tarvolin.xoq.Handler",

@@ -20,7 +20,6 @@ constexpr uint64_t kEndRecordLength = 22;
 constexpr uint64_t kZip64EndLength = 56;  // without the version 2 extensible data nobody writes
 constexpr uint64_t kZip64LocatorLength = 20;
 constexpr uint64_t kCentralHeaderLength = 46;
-constexpr uint64_t kLocalHeaderLength = 30;
 // An archive comment is at most 65535 bytes, but a signed executable carries
 // its signature after the archive too; the payload locator looks as far back
 // as a hundredth of the file, so the reader does the same.
@@ -258,6 +257,14 @@ EntryTime ZipReader::modificationTime(const ZipEntry& entry) const {
 
 const char* ZipReader::locate(const ZipEntry& entry, const uint8_t*& stored) const {
   stored = nullptr;
+  uint64_t header = 0, start = 0;
+  const char* failure = findLocalHeader(entry, header);
+  if (failure == nullptr) failure = findData(entry, header, data_ + header, start);
+  if (failure == nullptr) stored = data_ + start;
+  return failure;
+}
+
+const char* ZipReader::findLocalHeader(const ZipEntry& entry, uint64_t& header) const {
   if (!open_) return "archive not open";
   if (entry.refusal == kBeyond4Gb) return "larger than 4 GB";
   if (entry.refusal == kZip64ExtraShort) return "ZIP64 extra field too short";
@@ -266,17 +273,20 @@ const char* ZipReader::locate(const ZipEntry& entry, const uint8_t*& stored) con
   if (entry.disk != 0) return "on another disk";
   // Entry data lies between the archive's first byte and its central
   // directory; nothing an entry says may reach beyond that.
-  const uint64_t header = archiveStart_ + entry.localHeaderOffset;
+  header = archiveStart_ + entry.localHeaderOffset;
   if (header + kLocalHeaderLength > directoryStart_) return "local header beyond the archive";
-  if (!hasSignature(data_ + header, kLocalSignature)) return "no local header where the directory says";
-  const uint64_t nameLength = readLittle16(data_ + header + 26);
-  const uint64_t extraLength = readLittle16(data_ + header + 28);
-  const uint64_t start = header + kLocalHeaderLength + nameLength + extraLength;
+  return nullptr;
+}
+
+const char* ZipReader::findData(const ZipEntry& entry, uint64_t header, const uint8_t* fixed, uint64_t& start) const {
+  if (!hasSignature(fixed, kLocalSignature)) return "no local header where the directory says";
+  const uint64_t nameLength = readLittle16(fixed + 26);
+  const uint64_t extraLength = readLittle16(fixed + 28);
+  start = header + kLocalHeaderLength + nameLength + extraLength;
   if (start + entry.compressedSize > directoryStart_) return "data runs beyond the archive";
   if (entry.method == kMethodStored && entry.compressedSize != entry.size) return "stored sizes differ";
   if (entry.method == kMethodDeflated && entry.size > entry.compressedSize * kMaxDeflateRatio)
     return "claims more bytes than its data can hold";
-  stored = data_ + start;
   return nullptr;
 }
 

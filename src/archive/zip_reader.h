@@ -108,6 +108,17 @@ class ZipReader {
   /// only bytes that never change, so any thread may call it.
   const char* locate(const ZipEntry& entry, const uint8_t*& stored) const;
 
+  /// The fixed part of a local file header.
+  static constexpr uint64_t kLocalHeaderLength = 30;
+
+  /// locate in two steps, for a caller that reads the local header itself
+  /// rather than through data(): the first checks what the central
+  /// directory says and gives where the local header starts in the input;
+  /// the second takes that header's fixed `kLocalHeaderLength` bytes and
+  /// gives where the data starts. Null on success, otherwise why not.
+  const char* findLocalHeader(const ZipEntry& entry, uint64_t& header) const;
+  const char* findData(const ZipEntry& entry, uint64_t header, const uint8_t* fixed, uint64_t& start) const;
+
   /// Produces the `entry.size` bytes of an entry that `locate` accepted into
   /// `out` and checks their CRC-32. Null on success, otherwise why not; `out`
   /// then holds garbage. `inflater` is only used for deflated entries.

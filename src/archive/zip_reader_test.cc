@@ -8,6 +8,7 @@
 
 #include "archive/archive_node.h"
 #include "support/archive_reads.h"
+#include "support/files.h"
 #include "support/zip_builder.h"
 
 namespace xoq {
@@ -528,6 +529,54 @@ TEST(DamagedArchive, EveryByteChanged) {
       const auto node = openNode(damaged);
       expectNothingButTheTruth(*node, sample, "byte " + std::to_string(offset) + " ^ " + std::to_string(change));
     }
+  }
+}
+
+// The payload and the jars stored in it are read from the file, at their
+// data's position, rather than through the mapping; whatever the damage,
+// that reads what reading from memory reads.
+TEST(DamagedArchive, ReadFromTheFileAsFromMemory) {
+  Sample sample = makeSample();
+  // A local header whose extra field is longer, and one whose name is
+  // shorter, than the central directory's entry lets guess.
+  sample.builder.deflated("delta/D.class", "delta, its local header has a long extra field, delta delta");
+  sample.builder.last().extra = std::string(5000, '\0');
+  sample.contents["delta/D.class"] = "delta, its local header has a long extra field, delta delta";
+  sample.builder.stored("echo.txt", std::string(20000, 'e'));
+  sample.builder.last().localName = "e.txt";
+  sample.contents["echo.txt"] = std::string(20000, 'e');
+  sample.nestedOf["delta/D.class"] = "delta/D.class";
+  sample.nestedOf["echo.txt"] = "echo.txt";
+  const std::string good = sample.builder.build();
+  testing::TempDir dir;
+  const std::string path = dir.file("payload");
+  auto compare = [&](const std::string& bytes, const std::string& context) {
+    testing::writeFile(path, bytes);
+    ArchiveNode fromFile(kPayloadNestingDepth);
+    openArchiveFile(fromFile, path);
+    const auto fromMemory = openNode(bytes);
+    for (const auto& item : sample.contents) {
+      const std::string name = item.first.substr(item.first.find('!') + 1);
+      EXPECT_EQ(read(fromFile, item.first, false), read(*fromMemory, item.first, false)) << item.first << context;
+      EXPECT_EQ(read(fromFile, name), read(*fromMemory, name)) << name << context;
+    }
+  };
+  {
+    testing::writeFile(path, std::string(3000, 'M') + good);
+    ArchiveNode node(kPayloadNestingDepth);
+    ASSERT_TRUE(openArchiveFile(node, path));
+    for (const auto& item : sample.contents) EXPECT_EQ(read(node, item.first, false), item.second) << item.first;
+  }
+  // Every few bytes: every byte of every header is covered by the memory
+  // tests above.
+  const size_t step = good.size() / 300 + 1;
+  for (size_t offset = 0; offset < good.size(); offset += step) {
+    std::string damaged = good;
+    damaged[offset] = static_cast<char>(damaged[offset] ^ 0xFF);
+    compare(damaged, " byte " + std::to_string(offset));
+  }
+  for (size_t length = 0; length < good.size(); length += step) {
+    compare(good.substr(0, length), " cut to " + std::to_string(length));
   }
 }
 

@@ -158,10 +158,12 @@ uint64_t monotonicMillis() {
 
 MappedFile::~MappedFile() { close(); }
 
-MappedFile::MappedFile(MappedFile&& other) noexcept : data_(other.data_), size_(other.size_), open_(other.open_) {
+MappedFile::MappedFile(MappedFile&& other) noexcept
+    : data_(other.data_), size_(other.size_), open_(other.open_), descriptor_(other.descriptor_) {
   other.data_ = nullptr;
   other.size_ = 0;
   other.open_ = false;
+  other.descriptor_ = -1;
 }
 
 MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
@@ -170,9 +172,11 @@ MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
     data_ = other.data_;
     size_ = other.size_;
     open_ = other.open_;
+    descriptor_ = other.descriptor_;
     other.data_ = nullptr;
     other.size_ = 0;
     other.open_ = false;
+    other.descriptor_ = -1;
   }
   return *this;
 }
@@ -195,8 +199,7 @@ bool MappedFile::open(const std::string& path) {
     }
     data_ = static_cast<const uint8_t*>(view);
   }
-  // The mapping keeps the file alive; the descriptor is not needed any more.
-  ::close(fd);
+  descriptor_ = fd;
   size_ = size;
   open_ = true;
   return true;
@@ -204,9 +207,25 @@ bool MappedFile::open(const std::string& path) {
 
 void MappedFile::close() {
   if (data_ != nullptr) munmap(const_cast<uint8_t*>(data_), size_);
+  if (descriptor_ >= 0) ::close(descriptor_);
   data_ = nullptr;
+  descriptor_ = -1;
   size_ = 0;
   open_ = false;
+}
+
+bool MappedFile::readAt(uint64_t offset, void* buffer, size_t length) const {
+  if (descriptor_ < 0 || offset > size_ || length > size_ - offset) return false;
+  uint8_t* into = static_cast<uint8_t*>(buffer);
+  while (length > 0) {
+    const ssize_t got = pread(descriptor_, into, length, static_cast<off_t>(offset));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    into += got;
+    offset += static_cast<uint64_t>(got);
+    length -= static_cast<size_t>(got);
+  }
+  return true;
 }
 
 // ---------------------------------------------------------------------------

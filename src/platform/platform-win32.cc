@@ -291,6 +291,25 @@ void MappedFile::close() {
   open_ = false;
 }
 
+bool MappedFile::readAt(uint64_t offset, void* buffer, size_t length) const {
+  if (file_ == nullptr || offset > size_ || length > size_ - offset) return false;
+  uint8_t* into = static_cast<uint8_t*>(buffer);
+  while (length > 0) {
+    // A read at an explicit position: threads reading the same handle at
+    // once do not disturb one another.
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    const DWORD chunk = length > 0x40000000u ? 0x40000000u : static_cast<DWORD>(length);
+    DWORD got = 0;
+    if (!ReadFile(static_cast<HANDLE>(file_), into, chunk, &got, &at) || got == 0) return false;
+    into += got;
+    offset += got;
+    length -= got;
+  }
+  return true;
+}
+
 // ---------------------------------------------------------------------------
 // Thread
 

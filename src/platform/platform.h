@@ -108,6 +108,9 @@ constexpr bool kHasRegistry = false;
 std::string resolveLinks(const std::string& path);
 
 /// Read-only mapping of a whole file. Closed when the object goes away.
+/// The file also stays open for reads at a position: bytes read that way
+/// do not become part of the process's resident memory, as the mapped pages
+/// that are touched do for as long as the mapping lasts.
 class MappedFile {
  public:
   MappedFile() = default;
@@ -126,6 +129,11 @@ class MappedFile {
   size_t size() const { return size_; }
   bool isOpen() const { return open_; }
 
+  /// Copies `length` bytes from `offset` of the file into `buffer` without
+  /// touching the mapping; false when they cannot all be read (beyond the
+  /// end, an I/O error). Any thread may call it at any time.
+  bool readAt(uint64_t offset, void* buffer, size_t length) const;
+
  private:
   const uint8_t* data_ = nullptr;
   size_t size_ = 0;
@@ -133,6 +141,8 @@ class MappedFile {
 #ifdef _WIN32
   void* file_ = nullptr;     // HANDLE
   void* mapping_ = nullptr;  // HANDLE
+#else
+  int descriptor_ = -1;
 #endif
 };
 

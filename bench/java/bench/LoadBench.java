@@ -29,9 +29,15 @@ import java.util.jar.JarFile;
  *
  * "first line" is printed before anything else, for start-up timing; with
  * the property bench.hold set, it waits for standard input to close after
- * the work, so that its memory can be measured.
+ * the work, so that its memory can be measured, and tells the Java heap's
+ * use after a full collection first. The property bench.threads (default 1)
+ * loads the classes on that many threads at once, each taking every n-th
+ * name of the list.
  */
 public class LoadBench {
+    private static final java.lang.management.ThreadMXBean THREADS =
+            java.lang.management.ManagementFactory.getThreadMXBean();
+
     public static void main(String[] args) throws Exception {
         System.out.println("first line");
         System.out.flush();
@@ -64,23 +70,36 @@ public class LoadBench {
             loader = new URLClassLoader(urls.toArray(new URL[urls.size()]), LoadBench.class.getClassLoader().getParent());
         }
 
-        // The loading thread's own processor time too: on a busy machine it
+        // The loading threads' own processor time too: on a busy machine it
         // varies far less than the time on the clock.
-        java.lang.management.ThreadMXBean threads = java.lang.management.ManagementFactory.getThreadMXBean();
-        long cpuStart = threads.getCurrentThreadCpuTime();
+        THREADS.getCurrentThreadCpuTime();
+        int threadCount = Integer.getInteger("bench.threads", 1);
+        Loading[] loadings = new Loading[threadCount];
+        for (int i = 0; i < threadCount; i++) {
+            loadings[i] = new Loading(classes, loader, i, threadCount);
+        }
         long start = System.nanoTime();
-        int loaded = 0;
-        int failed = 0;
-        for (String name : classes) {
-            try {
-                Class.forName(name, false, loader);
-                loaded++;
-            } catch (Throwable e) {
-                failed++;
+        if (threadCount == 1) {
+            loadings[0].run();
+        } else {
+            Thread[] threads = new Thread[threadCount];
+            for (int i = 0; i < threadCount; i++) {
+                threads[i] = new Thread(loadings[i]);
+                threads[i].start();
+            }
+            for (Thread thread : threads) {
+                thread.join();
             }
         }
         long classNanos = System.nanoTime() - start;
-        long classCpuNanos = threads.getCurrentThreadCpuTime() - cpuStart;
+        int loaded = 0;
+        int failed = 0;
+        long classCpuNanos = 0;
+        for (Loading loading : loadings) {
+            loaded += loading.loaded;
+            failed += loading.failed;
+            classCpuNanos += loading.cpuNanos;
+        }
 
         start = System.nanoTime();
         long bytes = 0;
@@ -110,11 +129,46 @@ public class LoadBench {
         System.out.flush();
         if (System.getProperty("bench.hold") != null) {
             System.gc();
+            java.lang.management.MemoryUsage heap =
+                    java.lang.management.ManagementFactory.getMemoryMXBean().getHeapMemoryUsage();
+            System.out.println("heap.used.kb=" + heap.getUsed() / 1024);
+            System.out.println("heap.committed.kb=" + heap.getCommitted() / 1024);
             System.out.println("holding");
             System.out.flush();
             while (System.in.read() >= 0) {
                 // until the benchmark closes standard input
             }
+        }
+    }
+
+    // Loads every `step`-th class of the list from `first` on.
+    private static final class Loading implements Runnable {
+        private final List<String> classes;
+        private final ClassLoader loader;
+        private final int first;
+        private final int step;
+        int loaded;
+        int failed;
+        long cpuNanos;
+
+        Loading(List<String> classes, ClassLoader loader, int first, int step) {
+            this.classes = classes;
+            this.loader = loader;
+            this.first = first;
+            this.step = step;
+        }
+
+        public void run() {
+            long cpuStart = THREADS.getCurrentThreadCpuTime();
+            for (int i = first; i < classes.size(); i += step) {
+                try {
+                    Class.forName(classes.get(i), false, loader);
+                    loaded++;
+                } catch (Throwable e) {
+                    failed++;
+                }
+            }
+            cpuNanos = THREADS.getCurrentThreadCpuTime() - cpuStart;
         }
     }
 

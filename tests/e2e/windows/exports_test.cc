@@ -21,6 +21,7 @@ TEST(WindowsExports, NativesAreInTheExportTable) {
     const std::string table = dump.out.substr(start);
     for (const char* name :
          {"Java_com_tarvolin_xoq_HolvaneClassLoader_defineClass", "Java_com_tarvolin_xoq_HolvaneClassLoader_findClass",
+          "Java_com_tarvolin_xoq_HolvaneClassLoader_packageInBootLayer",
           "Java_com_tarvolin_xoq_HolvaneClassLoader_findResource",
           "Java_com_tarvolin_xoq_HolvaneClassLoader_findResources", "Java_com_tarvolin_xoq_Handler_loadResourceData",
           "Java_com_tarvolin_xoq_SplashScreen_nativeGetSplashScreen",

@@ -62,6 +62,13 @@ public class HolvaneClassLoader extends URLClassLoader {
         int dot = name.lastIndexOf('.');
         if (dot > 0) {
             String packageName = name.substring(0, dot);
+            // As under java -cp: the runtime's application loader never looks
+            // on the class path for a package that a module of the boot
+            // layer owns (an old xml-apis.jar's javax.xml classes), so
+            // neither the payload nor this loader's class path serves it.
+            if (inBootLayer(packageName)) {
+                throw new ClassNotFoundException(name);
+            }
             if (getPackage(packageName) == null) {
                 definePackageFromManifest(packageName, name);
             }
@@ -147,6 +154,19 @@ public class HolvaneClassLoader extends URLClassLoader {
     protected CodeSource codeSourceFor(String archive, String entry) {
         return CodeSources.forEntry(archive, entry);
     }
+
+    // Without the launcher's natives (the class used on its own) the
+    // payload's natives fail in defineClass, as they always did.
+    private static boolean inBootLayer(String packageName) {
+        try {
+            return packageInBootLayer(packageName);
+        } catch (UnsatisfiedLinkError notBound) {
+            return false;
+        }
+    }
+
+    /** Whether the package belongs to a module of the runtime's boot layer; false without modules (Java 8). */
+    private static native boolean packageInBootLayer(String packageName);
 
     /** Defines the class from the payload archive; null when the payload does not hold it. */
     protected native Class<?> defineClass(String name);
