@@ -47,6 +47,7 @@
 #include <vector>
 
 #include "archive/archive_node.h"
+#include "held_child.h"
 #include "platform/output_filter.h"
 #include "support/files.h"
 #include "support/jdks.h"
@@ -59,99 +60,7 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using xoq::testing::ProcessResult;
 using xoq::testing::RunOptions;
-
-// A child process whose output lines are read as they come.
-class Child {
- public:
-  // Standard error goes to `errorFile`, or nowhere when it is empty.
-  Child(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
-        const std::string& errorFile = std::string()) {
-    int out[2], in[2];
-    if (pipe(out) != 0 || pipe(in) != 0) return;
-    start_ = Clock::now();
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(in[0], 0);
-      dup2(out[1], 1);
-      const int errors =
-          errorFile.empty() ? open("/dev/null", O_WRONLY) : open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      dup2(errors, 2);
-      close(in[1]);
-      close(out[0]);
-      for (const auto& entry : environment) setenv(entry.first.c_str(), entry.second.c_str(), 1);
-      std::vector<char*> args;
-      for (const std::string& word : argv) args.push_back(const_cast<char*>(word.c_str()));
-      args.push_back(nullptr);
-      execvp(args[0], args.data());
-      _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    output_ = out[0];
-    input_ = in[1];
-  }
-
-  ~Child() {
-    if (input_ >= 0) close(input_);
-    if (output_ >= 0) close(output_);
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-
-  // Reads until a line equal to `line` arrives; the milliseconds since the
-  // start, or -1 when the output ended first or `seconds` passed.
-  double waitForLine(const std::string& line, int seconds = 120) {
-    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(seconds);
-    for (;;) {
-      const size_t end = buffer_.find('\n');
-      if (end != std::string::npos) {
-        const std::string got = buffer_.substr(0, end);
-        buffer_.erase(0, end + 1);
-        lines_.push_back(got);
-        if (got == line) return std::chrono::duration<double, std::milli>(Clock::now() - start_).count();
-        continue;
-      }
-      struct pollfd fd = {output_, POLLIN, 0};
-      if (Clock::now() > deadline || poll(&fd, 1, 1000) < 0) return -1;
-      char chunk[4096];
-      const ssize_t n = (fd.revents != 0) ? read(output_, chunk, sizeof chunk) : 1;
-      if (n == 0) return -1;
-      if (n > 0 && fd.revents != 0) buffer_.append(chunk, static_cast<size_t>(n));
-    }
-  }
-
-  std::map<std::string, std::string> values() const {
-    std::string all;
-    for (const std::string& line : lines_) all += line + "\n";
-    return xoq::testing::parseKeyValues(all);
-  }
-
-  // A field of /proc/<pid>/status in kB ("VmRSS", "RssAnon", "RssFile"),
-  // or -1.
-  long statusKilobytes(const std::string& field) const {
-    const std::string status = xoq::testing::readFile("/proc/" + std::to_string(pid_) + "/status");
-    const size_t at = status.find(field + ":");
-    return at == std::string::npos ? -1 : atol(status.c_str() + at + field.size() + 1);
-  }
-  long residentKilobytes() const { return statusKilobytes("VmRSS"); }
-
-  void finish() {
-    close(input_);
-    input_ = -1;
-    waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-  int output_ = -1;
-  int input_ = -1;
-  Clock::time_point start_;
-  std::string buffer_;
-  std::vector<std::string> lines_;
-};
+using xoq_bench::Child;
 
 double median(std::vector<double> values) {
   std::sort(values.begin(), values.end());

@@ -34,11 +34,20 @@ if(XOQ_WINDOWS)
   add_dependencies(splash_bench xoq_windows)
 endif()
 
+# The Wine benchmark runs the real Windows Java runtime (tests/support
+# finds it) against the packaged example's GUI and console programs.
+target_sources(wine_bench PRIVATE "${CMAKE_SOURCE_DIR}/tests/support/windows_runtime.cc")
+add_dependencies(wine_bench examples)
+if(XOQ_WINDOWS)
+  add_dependencies(wine_bench xoq_windows)
+endif()
+
 # The instance benchmark also times the transport alone, with the instance
 # test program of both targets.
 add_dependencies(instances_bench xoq_instance_peer)
 # The speed figures start the packaged examples, and the Windows launcher.
 add_dependencies(archive_bench examples example_notes)
+add_dependencies(self_contained_bench examples example_notes)
 if(XOQ_WINDOWS)
   add_dependencies(instances_bench xoq_windows)
   add_dependencies(archive_bench xoq_windows)

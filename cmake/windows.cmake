@@ -97,6 +97,19 @@ set_target_properties(xoqdep PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY "${st
 target_compile_options(xoqdep PRIVATE ${XOQ_WARNINGS})
 target_link_options(xoqdep PRIVATE -static-libgcc)
 
+# A JNI library of a program's own and the library it needs beside it, for
+# the tests of the extract key: <build>/test-apps/native/xoq_answer.dll.
+add_library(xoq_answer_part SHARED "${CMAKE_SOURCE_DIR}/tests/standins/answer_part.c")
+add_library(xoq_answer SHARED "${CMAKE_SOURCE_DIR}/tests/standins/answer_library.c")
+target_link_libraries(xoq_answer PRIVATE xoq_answer_part)
+target_include_directories(xoq_answer SYSTEM PRIVATE "${CMAKE_SOURCE_DIR}/src/platform/jni-win32" "${XOQ_JNI_INCLUDE}")
+foreach(library xoq_answer xoq_answer_part)
+  target_compile_options(${library} PRIVATE ${XOQ_WARNINGS})
+  target_link_options(${library} PRIVATE -static-libgcc)
+  set_target_properties(${library} PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/test-apps/native"
+                                              ARCHIVE_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/test-apps/native")
+endforeach()
+
 # A stand-in library built from tests/standins/<source> as
 # <build>/standins/<folder>/<name>.dll, with the given definitions.
 function(xoq_standin target source name folder)
@@ -165,3 +178,23 @@ add_executable(xoq_event_log_report "${CMAKE_SOURCE_DIR}/tests/e2e/windows/tools
 target_link_libraries(xoq_event_log_report PRIVATE xoq_core)
 target_compile_options(xoq_event_log_report PRIVATE ${XOQ_WARNINGS})
 target_link_options(xoq_event_log_report PRIVATE ${XOQ_STATIC_LINK} -mconsole)
+
+# The real Java runtime's tests (tests/e2e/windows/real_runtime_*): a
+# library planted beside a packaged program under the name of the C runtime
+# that jvm.dll imports, which announces itself and ends the process when
+# loaded; and the compatibility probe's native half, a thread of its own
+# attached to the runtime, as a Windows library.
+add_library(planted-msvcr120 SHARED "${CMAKE_SOURCE_DIR}/tests/standins/planted_library.c")
+target_compile_options(planted-msvcr120 PRIVATE ${XOQ_WARNINGS})
+target_link_options(planted-msvcr120 PRIVATE -nostdlib -Wl,-e,plantedEntry)
+target_link_libraries(planted-msvcr120 PRIVATE kernel32)
+set_target_properties(planted-msvcr120 PROPERTIES OUTPUT_NAME msvcr120 PREFIX ""
+                                                  RUNTIME_OUTPUT_DIRECTORY "${standin_dir}/planted"
+                                                  ARCHIVE_OUTPUT_DIRECTORY "${standin_dir}/planted")
+add_library(xoq_attached_thread SHARED "${CMAKE_SOURCE_DIR}/tests/apps/compat/native/attached_thread.c")
+target_include_directories(xoq_attached_thread SYSTEM PRIVATE "${CMAKE_SOURCE_DIR}/src/platform/jni-win32"
+                                                              "${XOQ_JNI_INCLUDE}")
+target_compile_options(xoq_attached_thread PRIVATE ${XOQ_WARNINGS})
+target_link_options(xoq_attached_thread PRIVATE -static)
+set_target_properties(xoq_attached_thread PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/test-apps"
+                                                     ARCHIVE_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/test-apps")

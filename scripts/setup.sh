@@ -14,6 +14,8 @@ packages=(
   python3-pefile icoutils pev                   # PE readers that are not ours, for the resources xoqpack writes
   libx11-dev                                    # the tests read the virtual display's windows and pixels
   liblog4j2-java junit5 libclojure-java         # real libraries the compatibility tests package
+  libh2-java checkstyle                         # real applications the Windows tests package
+  ant jython libspring-core-java libcommons-logging-java # libraries that need real files (extract tests)
   libdeflate-dev                                # the Linux launcher's inflater
   maven libmaven3-core-java libmaven-plugin-tools-java libplexus-utils2-java   # the Maven plugin, built offline
   libmaven-compiler-plugin-java libmaven-resources-plugin-java libmaven-jar-plugin-java   # against Debian's
@@ -22,6 +24,12 @@ packages=(
   # (Maven and its plugins with the libraries above are also archive_bench's
   # large application: some 280 jars under /usr/share/java)
 )
+# The jmods that jlink links JDK 17 runtimes from (xoqpack --jlink and its
+# tests): inside openjdk-17-jdk-headless up to Debian 12, a package of their
+# own in later releases.
+if apt-cache show openjdk-17-jmods >/dev/null 2>&1; then
+  packages+=(openjdk-17-jmods)
+fi
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

@@ -116,11 +116,37 @@ foreach(app_dir IN LISTS xoq_test_app_dirs)
 endforeach()
 add_custom_target(xoq_test_apps ALL DEPENDS ${xoq_test_app_outputs})
 
+# A small Java runtime (java.base of the build's JDK, with its class data
+# archive) that the end-to-end tests put beside or inside programs with
+# xoqpack --runtime: linked once here, so that only the tests of --jlink
+# itself wait for jlink.
+get_filename_component(xoq_test_jdk "${XOQ_JNI_INCLUDE}" DIRECTORY)
+set(xoq_test_runtime "${CMAKE_BINARY_DIR}/test-runtime")
+add_custom_command(
+  OUTPUT "${xoq_test_runtime}/release"
+  COMMAND "${CMAKE_SOURCE_DIR}/scripts/link-test-runtime.sh" "${xoq_test_jdk}/bin/jlink" "${xoq_test_runtime}"
+  DEPENDS "${CMAKE_SOURCE_DIR}/scripts/link-test-runtime.sh"
+  COMMENT "Linking a small Java runtime for the tests")
+add_custom_target(xoq_test_runtime ALL DEPENDS "${xoq_test_runtime}/release")
+
 # A JVMTI agent that leaves a helper process behind (Linux end-to-end tests).
 add_library(xoq_spawning_agent SHARED "${CMAKE_SOURCE_DIR}/tests/standins/spawning_agent.c")
 target_include_directories(xoq_spawning_agent SYSTEM PRIVATE "${XOQ_JNI_INCLUDE}" "${XOQ_JNI_INCLUDE}/linux")
 target_compile_options(xoq_spawning_agent PRIVATE ${XOQ_WARNINGS})
 set_target_properties(xoq_spawning_agent PROPERTIES LIBRARY_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/test-apps")
+
+# A JNI library of a program's own and the library it needs, found beside it
+# through its RUNPATH ($ORIGIN) only, as a program ships them (the tests of
+# the extract key unpack both into the user's cache).
+add_library(xoq_answer_part SHARED "${CMAKE_SOURCE_DIR}/tests/standins/answer_part.c")
+add_library(xoq_answer SHARED "${CMAKE_SOURCE_DIR}/tests/standins/answer_library.c")
+target_link_libraries(xoq_answer PRIVATE xoq_answer_part)
+target_include_directories(xoq_answer SYSTEM PRIVATE "${XOQ_JNI_INCLUDE}" "${XOQ_JNI_INCLUDE}/linux")
+target_compile_options(xoq_answer PRIVATE ${XOQ_WARNINGS})
+target_compile_options(xoq_answer_part PRIVATE ${XOQ_WARNINGS})
+set_target_properties(xoq_answer xoq_answer_part PROPERTIES
+  LIBRARY_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/test-apps/native"
+  BUILD_WITH_INSTALL_RPATH TRUE INSTALL_RPATH "$ORIGIN")
 
 # --- End-to-end tests ---------------------------------------------------------
 # tests/e2e/common runs against both targets; tests/e2e/<target> against one.
@@ -147,9 +173,10 @@ set_target_properties(xoq_instance_peer PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${C
 
 xoq_e2e_tests(xoq_e2e_linux linux)
 add_dependencies(xoq_e2e_linux xoq_instance_peer example_opener)
-add_dependencies(xoq_e2e_linux examples example_notes xoq_spawning_agent)
-add_dependencies(xoq_e2e_linux xoq_attached_thread)
-gtest_discover_tests(xoq_e2e_linux DISCOVERY_MODE PRE_TEST TEST_PREFIX "e2e.linux." PROPERTIES TIMEOUT 300)
+add_dependencies(xoq_e2e_linux examples example_notes xoq_spawning_agent xoq_test_runtime)
+add_dependencies(xoq_e2e_linux xoq_attached_thread xoq_answer)
+# The tests that link runtimes with jlink take minutes on a busy machine.
+gtest_discover_tests(xoq_e2e_linux DISCOVERY_MODE PRE_TEST TEST_PREFIX "e2e.linux." PROPERTIES TIMEOUT 900)
 
 if(XOQ_WINDOWS)
   xoq_e2e_tests(xoq_e2e_windows windows)

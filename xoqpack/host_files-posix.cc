@@ -48,8 +48,17 @@ std::string folded(const std::string& path) {
   return out.empty() ? "/" : out;
 }
 
+// Deeper than this, a tree walked through its links is taken for a loop.
+constexpr int kDeepestLinkedTree = 40;
+
+// Every file below `folder`, named from `prefix`. With `leftOut`, linked
+// folders are entered and what is neither file nor folder is named there.
 bool listBelow(const std::string& folder, const std::string& prefix, std::vector<std::string>& files,
-               std::string& reason) {
+               std::vector<std::string>* leftOut, int depth, std::string& reason) {
+  if (depth > kDeepestLinkedTree) {
+    reason = prefix + ": folders nested too deep (a loop of links?)";
+    return false;
+  }
   std::unique_ptr<DIR, DirectoryCloser> directory(opendir(folder.c_str()));
   if (!directory) {
     reason = (prefix.empty() ? "" : prefix + ": ") + strerror(errno);
@@ -64,12 +73,17 @@ bool listBelow(const std::string& folder, const std::string& prefix, std::vector
     const std::string path = folder + "/" + name;
     struct stat own;
     if (lstat(path.c_str(), &own) != 0) continue;
-    if (S_ISDIR(own.st_mode)) {
-      if (!listBelow(path, prefix + name + "/", files, reason)) return false;
+    struct stat target;
+    const bool reached = stat(path.c_str(), &target) == 0;
+    if (S_ISDIR(own.st_mode) || (leftOut != nullptr && reached && S_ISDIR(target.st_mode))) {
+      if (!listBelow(path, prefix + name + "/", files, leftOut, depth + 1, reason)) return false;
       continue;
     }
-    struct stat target;
-    if (stat(path.c_str(), &target) == 0 && S_ISREG(target.st_mode)) files.push_back(prefix + name);
+    if (reached && S_ISREG(target.st_mode)) {
+      files.push_back(prefix + name);
+    } else if (leftOut != nullptr) {
+      leftOut->push_back(prefix + name);
+    }
   }
   if (errno != 0) {
     reason = (prefix.empty() ? "" : prefix + ": ") + strerror(errno);
@@ -136,9 +150,51 @@ std::string folderOf(const std::string& path) { return path.substr(0, path.rfind
 
 bool listFiles(const std::string& folder, std::vector<std::string>& files, std::string& reason) {
   files.clear();
-  if (!listBelow(folder, "", files, reason)) return false;
+  if (!listBelow(folder, "", files, nullptr, 0, reason)) return false;
   std::sort(files.begin(), files.end());
   return true;
+}
+
+bool listFilesThroughLinks(const std::string& folder, std::vector<std::string>& files,
+                           std::vector<std::string>& leftOut, std::string& reason) {
+  files.clear();
+  leftOut.clear();
+  if (!listBelow(folder, "", files, &leftOut, 0, reason)) return false;
+  std::sort(files.begin(), files.end());
+  return true;
+}
+
+bool fileSize(const std::string& path, uint64_t& size) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0) return false;
+  size = static_cast<uint64_t>(info.st_size);
+  return true;
+}
+
+bool keepsExecutableBits() { return true; }
+
+bool isExecutable(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && (info.st_mode & S_IXUSR) != 0;
+}
+
+bool setFileRights(const std::string& path, bool executable, std::string& reason) {
+  if (chmod(path.c_str(), executable ? 0755 : 0644) == 0) return true;
+  reason = strerror(errno);
+  return false;
+}
+
+bool movePath(const std::string& from, const std::string& to, std::string& reason) {
+  // rename() would replace an empty folder or a file at `to`; nothing may
+  // be there.
+  struct stat info;
+  if (lstat(to.c_str(), &info) == 0) {
+    reason = strerror(EEXIST);
+    return false;
+  }
+  if (rename(from.c_str(), to.c_str()) == 0) return true;
+  reason = strerror(errno);
+  return false;
 }
 
 bool replaceFile(const std::string& from, const std::string& to, std::string& reason) {

@@ -116,8 +116,17 @@ HandlePointer openForQuery(const std::wstring& path) {
                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 }
 
+// Deeper than this, a tree walked through its links is taken for a loop.
+constexpr int kDeepestLinkedTree = 40;
+
+// Every file below `folder`, named from `prefix`. With `leftOut`, linked
+// folders are entered and what is neither file nor folder is named there.
 bool listBelow(const std::wstring& folder, const std::string& prefix, std::vector<std::string>& files,
-               std::string& reason) {
+               std::vector<std::string>* leftOut, int depth, std::string& reason) {
+  if (depth > kDeepestLinkedTree) {
+    reason = prefix + ": folders nested too deep (a loop of links?)";
+    return false;
+  }
   WIN32_FIND_DATAW found;
   FindPointer search(FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
                                       nullptr, FIND_FIRST_EX_LARGE_FETCH));
@@ -132,16 +141,21 @@ bool listBelow(const std::wstring& folder, const std::string& prefix, std::vecto
     const DWORD attributes = found.dwFileAttributes;
     const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-      // A linked folder (symbolic link or junction) is not entered.
-      if (!link && !listBelow(path, prefix + utf8Of(name) + "/", files, reason)) return false;
+      // A linked folder (symbolic link or junction) is entered only when
+      // asked for.
+      if ((!link || leftOut != nullptr) &&
+          !listBelow(path, prefix + utf8Of(name) + "/", files, leftOut, depth + 1, reason))
+        return false;
       continue;
     }
     if (link) {
       BY_HANDLE_FILE_INFORMATION information;
       const HandlePointer target = openForQuery(path);
       if (target.get() == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(target.get(), &information) ||
-          (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+          (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        if (leftOut != nullptr) leftOut->push_back(prefix + utf8Of(name));
         continue;
+      }
     }
     files.push_back(prefix + utf8Of(name));
   } while (FindNextFileW(search.get(), &found));
@@ -285,9 +299,42 @@ bool listFiles(const std::string& folder, std::vector<std::string>& files, std::
   files.clear();
   std::wstring system = systemPath(folder);
   while (system.size() > 7 && system.back() == L'\\') system.pop_back();
-  if (!listBelow(system, "", files, reason)) return false;
+  if (!listBelow(system, "", files, nullptr, 0, reason)) return false;
   std::sort(files.begin(), files.end());
   return true;
+}
+
+bool listFilesThroughLinks(const std::string& folder, std::vector<std::string>& files,
+                           std::vector<std::string>& leftOut, std::string& reason) {
+  files.clear();
+  leftOut.clear();
+  std::wstring system = systemPath(folder);
+  while (system.size() > 7 && system.back() == L'\\') system.pop_back();
+  if (!listBelow(system, "", files, &leftOut, 0, reason)) return false;
+  std::sort(files.begin(), files.end());
+  return true;
+}
+
+bool fileSize(const std::string& path, uint64_t& size) {
+  const HandlePointer file = openForQuery(systemPath(path));
+  LARGE_INTEGER value;
+  if (file.get() == INVALID_HANDLE_VALUE || !GetFileSizeEx(file.get(), &value)) return false;
+  size = static_cast<uint64_t>(value.QuadPart);
+  return true;
+}
+
+bool keepsExecutableBits() { return false; }
+
+bool isExecutable(const std::string&) { return false; }
+
+bool setFileRights(const std::string&, bool, std::string&) { return true; }
+
+bool movePath(const std::string& from, const std::string& to, std::string& reason) {
+  // Without MOVEFILE_REPLACE_EXISTING, which folders do not take: nothing
+  // may be at `to`.
+  if (MoveFileExW(systemPath(from).c_str(), systemPath(to).c_str(), 0)) return true;
+  reason = reasonOf(GetLastError());
+  return false;
 }
 
 bool replaceFile(const std::string& from, const std::string& to, std::string& reason) {

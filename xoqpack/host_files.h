@@ -59,6 +59,36 @@ std::string folderOf(const std::string& path);
 /// false with the system's reason when a folder cannot be read.
 bool listFiles(const std::string& folder, std::vector<std::string>& files, std::string& reason);
 
+/// As listFiles, for a tree that may spread over linked folders (a Java
+/// runtime's conf/ often links elsewhere): linked folders are entered too,
+/// and what is neither a file nor a folder (a broken link) is named in
+/// `leftOut` rather than passed over. A tree nested deeper than any real one
+/// (a loop of links) is refused.
+bool listFilesThroughLinks(const std::string& folder, std::vector<std::string>& files,
+                           std::vector<std::string>& leftOut, std::string& reason);
+
+/// The size of the file `path` names, links followed; false when it cannot
+/// be examined.
+bool fileSize(const std::string& path, uint64_t& size);
+
+/// Whether the system keeps an executable bit for its files, which a copy of
+/// a Linux runtime must carry over (POSIX: yes; Windows: no, the name says
+/// what runs).
+bool keepsExecutableBits();
+
+/// Whether `path` is executable by its owner; false too where the system
+/// keeps no such bit.
+bool isExecutable(const std::string& path);
+
+/// Gives the file `path` the rights of a copied file: read and write for
+/// the owner, read for everyone, and execute for everyone when
+/// `executable`. Nothing on Windows. False with the system's reason.
+bool setFileRights(const std::string& path, bool executable, std::string& reason);
+
+/// Moves the file or folder `from` to `to`, where nothing may be yet, in one
+/// step; false with the system's reason.
+bool movePath(const std::string& from, const std::string& to, std::string& reason);
+
 /// Puts `from` in the place of `to` in one step, replacing a file there;
 /// false with the system's reason.
 bool replaceFile(const std::string& from, const std::string& to, std::string& reason);

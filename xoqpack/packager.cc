@@ -7,11 +7,14 @@
 #include <set>
 
 #include "application_jar.h"
+#include "archive/extracted_entries.h"
 #include "archive/integrity.h"
 #include "base/byte_order.h"
+#include "base/sha256.h"
 #include "config/ascii.h"
 #include "config/config_store.h"
 #include "config/payload.h"
+#include "config/string_list.h"
 #include "config_block.h"
 #include "host_files.h"
 #include "host_process.h"
@@ -24,6 +27,10 @@
 namespace xoq {
 
 const char kPackagedRuntimeOrder[] = "cbsiejvwf";
+
+std::string packagedRuntimeOrder(bool carriesRuntime) {
+  return carriesRuntime ? std::string("p") + kPackagedRuntimeOrder : std::string(kPackagedRuntimeOrder);
+}
 
 namespace {
 
@@ -49,6 +56,103 @@ bool findArchiveLengthField(const std::string& image, const std::string& path, s
       error = path + " already carries a payload; package from the plain launcher template";
       return false;
     }
+  }
+  return true;
+}
+
+// Finds the carried runtime's descriptor of a template: the bytes before
+// the only occurrence of its marker, all zero in a plain template.
+bool findCarriedRuntimeField(const std::string& image, const std::string& path, size_t& field, std::string& error) {
+  const std::string marker(kCarriedRuntimeMarker, sizeof(kCarriedRuntimeMarker));
+  const size_t found = image.find(marker);
+  if (found == std::string::npos || found < kCarriedRuntimeFieldSize ||
+      image.find(marker, found + 1) != std::string::npos) {
+    error = path + " cannot carry a runtime (it has no single runtime marker); package with a launcher of this xoqpack";
+    return false;
+  }
+  field = found - kCarriedRuntimeFieldSize;
+  for (size_t i = 0; i < kCarriedRuntimeFieldSize; ++i) {
+    if (image[field + i] != 0) {
+      error = path + " already carries a runtime; package from the plain launcher template";
+      return false;
+    }
+  }
+  return true;
+}
+
+// A folder or file beside the output that is removed when packaging fails
+// or no longer needs it.
+struct StagedPath {
+  std::string path;
+  ~StagedPath() {
+    std::string reason;
+    if (!path.empty()) host::removeTree(path, reason);
+  }
+};
+
+// The jre/ folder beside the output, where the launcher looks first.
+std::string runtimeFolderOf(const std::string& outputPath) { return host::folderOf(outputPath) + "jre"; }
+
+// The Java runtime of the program, made ready before anything is written:
+// linked or read, then copied into a staged jre/ folder or packed into an
+// archive for the executable.
+struct PreparedRuntime {
+  RuntimeImage image;
+  StagedPath linked;   // jlink's output
+  StagedPath folder;   // the jre/ folder to put beside the output
+  StagedPath archive;  // the archive to carry inside the executable
+  std::array<uint8_t, 32> digest{};
+  uint64_t archiveSize = 0;
+};
+
+bool prepareRuntime(const PackRequest& request, bool windows, const std::vector<PackEntry>& entries,
+                    bool wantsSplashLibrary, PreparedRuntime& runtime, std::string& error) {
+  const RuntimeRequest& wanted = request.runtime;
+  const std::string staged = request.outputPath + ".xoqpack-" + std::to_string(host::processId());
+  std::string home = wanted.runtime;
+  if (wanted.jlink) {
+    // jdeps reads the application's jars and classes as they are packaged.
+    std::vector<std::string> classInputs;
+    for (const PackEntry& entry : entries) {
+      if (endsWithIgnoringCase(entry.name, ".jar") || endsWithIgnoringCase(entry.name, ".class"))
+        classInputs.push_back(entry.source);
+    }
+    // The runtime's splash library comes with java.desktop.
+    std::vector<std::string> extraModules;
+    if (wantsSplashLibrary) extraModules.push_back("java.desktop");
+    runtime.linked.path = staged + ".jlink";
+    if (!linkRuntime(wanted, windows, classInputs, extraModules, runtime.linked.path, request.warn,
+                     runtime.image.modules, error))
+      return false;
+    home = runtime.linked.path;
+  }
+  const std::string modules = runtime.image.modules;
+  if (!readRuntimeImage(home, windows, request.warn, runtime.image, error)) return false;
+  runtime.image.modules = modules;
+  std::string what = "Java " + runtime.image.version;
+  if (!modules.empty()) what += " (" + modules + ")";
+  what += ": " + std::to_string(runtime.image.files.size()) + " files, " + describeSize(runtime.image.totalSize);
+  if (wanted.embed) {
+    runtime.archive.path = staged + ".runtime";
+    if (!writeRuntimeArchive(runtime.image, runtime.archive.path, request.entryTime, runtime.digest,
+                             runtime.archiveSize, error))
+      return false;
+    if (request.report) {
+      request.report("runtime " + what + ", carried inside the executable compressed to " +
+                     describeSize(runtime.archiveSize));
+    }
+    return true;
+  }
+  if (wanted.jlink) {
+    runtime.folder.path = runtime.linked.path;
+    runtime.linked.path.clear();
+  } else {
+    runtime.folder.path = staged + ".jre";
+    if (!copyRuntimeImage(runtime.image, runtime.folder.path, error)) return false;
+  }
+  if (!markRuntimeFolder(runtime.folder.path, error)) return false;
+  if (request.report) {
+    request.report("runtime " + what + ", in " + runtimeFolderOf(request.outputPath));
   }
   return true;
 }
@@ -99,10 +203,18 @@ class OutputFile {
 
   /// Closes the file, gives it the permissions of `model` and puts it in
   /// the target's place.
-  bool commit(const std::string& model, std::string& error) {
+  bool commit(const std::string& model, std::string& error) { return close(model, error) && place(error); }
+
+  /// The two steps of commit, for a caller that puts other things in place
+  /// in between.
+  bool close(const std::string& model, std::string& error) {
     const int closed = fclose(file_.release());
     if (closed != 0) return failed(error);
     if (!model.empty()) host::copyPermissions(model, path_);
+    return true;
+  }
+
+  bool place(std::string& error) {
     std::string reason;
     if (!host::replaceFile(path_, target_, reason)) {
       error = "cannot write " + target_ + ": " + reason;
@@ -147,6 +259,37 @@ bool addSupportClasses(ZipWriter& zip, const std::map<std::string, std::string>&
                       true);
   }
   return ok;
+}
+
+// The entries that the configuration's extract lines name get the SHA-256
+// of their bytes recorded in their central directory entries, by name in
+// `blocks`. A line that names no entry is refused: the program would start
+// without the file it was packaged for.
+bool recordExtractedDigests(const std::string& block, const std::vector<PackEntry>& entries,
+                            std::map<std::string, std::string>& blocks, std::string& error) {
+  ConfigStore store;
+  store.appendText(block.data(), block.size());
+  StringList values;
+  store.collectValues("extract", true, false, values);
+  if (values.size() == 0) return true;
+  std::vector<std::string> patterns;
+  for (size_t i = 0; i < values.size(); ++i) patterns.push_back(values.str(i));
+  std::vector<std::string_view> names;
+  for (const PackEntry& entry : entries) names.push_back(entry.name);
+  std::vector<std::string> unmatched;
+  const std::vector<size_t> chosen = selectExtractedEntries(names, patterns, &unmatched);
+  if (!unmatched.empty()) {
+    error = "extract " + unmatched.front() + " names no entry of the archive";
+    return false;
+  }
+  for (const size_t i : chosen) {
+    std::string data;
+    if (!readInput(entries[i].source, "", data, error)) return false;
+    Sha256 hash;
+    hash.update(reinterpret_cast<const uint8_t*>(data.data()), data.size());
+    blocks[entries[i].name] = contentDigestBlock(hash.finish());
+  }
+  return true;
 }
 
 }  // namespace
@@ -209,13 +352,33 @@ bool pack(const PackRequest& request, std::string& error) {
     }
   }
 
+  // --extract lines go after the byte-order mark, in the order given.
+  for (auto it = request.extract.rbegin(); it != request.extract.rend(); ++it) {
+    if (it->find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+      error = "--extract " + *it + ": a name of one line is needed";
+      return false;
+    }
+    block.insert(3, "extract " + *it + "\r\n");
+  }
   {
     ConfigStore store;
     store.appendText(block.data(), block.size());
     size_t orders = 0;
     store.forEachValue(
         "jre_order", false, false, [](void* count, const char*) { ++*static_cast<size_t*>(count); }, &orders);
-    if (orders == 0) block.insert(3, std::string("jre_order ") + kPackagedRuntimeOrder + "\r\n");
+    // A program that carries its runtime tries that one first; the
+    // configuration's own order, when it has one, stands as written.
+    const bool carried = request.runtime.wanted() && request.runtime.embed;
+    if (orders == 0) {
+      block.insert(3, "jre_order " + packagedRuntimeOrder(carried) + "\r\n");
+    } else if (carried && request.warn) {
+      const std::string order = store.lookup("jre_order", false, false);
+      if (order.find_first_of("pP") == std::string::npos) {
+        request.warn("the configuration's jre_order \"" + order +
+                     "\" leaves out p, so the program never uses the runtime it carries; add p where it should be "
+                     "tried");
+      }
+    }
   }
 
   std::vector<PackEntry> requested;
@@ -274,6 +437,28 @@ bool pack(const PackRequest& request, std::string& error) {
     entries.push_back({entry.source, name});
   }
 
+  std::map<std::string, std::string> digestBlocks;
+  if (!recordExtractedDigests(block, entries, digestBlocks, error)) return false;
+
+  // The runtime: refused early when jre/ cannot be written, then made
+  // ready before the executable is written.
+  const RuntimeRequest& runtimeRequest = request.runtime;
+  const std::string runtimeFolder = runtimeFolderOf(request.outputPath);
+  size_t carriedField = 0;
+  PreparedRuntime runtime;
+  if (runtimeRequest.wanted()) {
+    if (runtimeRequest.embed) {
+      if (!findCarriedRuntimeField(image, request.templatePath, carriedField, error)) return false;
+    } else if (!runtimeFolderReplaceable(runtimeFolder, error)) {
+      return false;
+    }
+    ConfigStore store;
+    store.appendText(block.data(), block.size());
+    const bool wantsSplashLibrary =
+        !request.resources.splashImage.empty() || !store.lookup("splash", false, false).empty();
+    if (!prepareRuntime(request, windows, entries, wantsSplashLibrary, runtime, error)) return false;
+  }
+
   OutputFile output(request.outputPath);
   if (!output.open(error)) return false;
 
@@ -293,12 +478,24 @@ bool pack(const PackRequest& request, std::string& error) {
     const PackEntry& entry = entries[i];
     // Nested archives are stored, so that the launcher can serve a stored
     // jar straight from the mapped executable; everything else is deflated.
+    const auto digest = digestBlocks.find(entry.name);
+    const std::string extra = digest != digestBlocks.end() ? digest->second : std::string();
     if (endsWithIgnoringCase(entry.name, ".jar") || endsWithIgnoringCase(entry.name, ".zip")) {
-      ok = zip.addFileStored(entry.name, entry.source);
+      ok = zip.addFileStored(entry.name, entry.source, extra);
     } else {
       std::string data;
       if (!readInput(entry.source, "", data, error)) return false;
-      ok = zip.addBytes(entry.name, data, true);
+      ok = zip.addBytes(entry.name, data, true, 0, extra);
+    }
+  }
+  // The carried runtime lies after the entries, in none of them.
+  uint32_t runtimeOffset = 0;
+  uint64_t runtimeLength = 0;
+  if (ok && runtimeRequest.embed) {
+    ok = zip.addUnlistedBytes(runtime.archive.path, runtimeOffset, runtimeLength);
+    if (ok && runtimeLength != runtime.archiveSize) {
+      error = "the runtime's archive changed while it was copied";
+      return false;
     }
   }
   uint32_t archiveLength = 0;
@@ -318,16 +515,58 @@ bool pack(const PackRequest& request, std::string& error) {
   for (size_t i = 0; i < 8; ++i) {
     head[lengthField + i] = static_cast<char>((static_cast<uint64_t>(archiveLength) >> (8 * i)) & 0xFF);
   }
+  if (runtimeRequest.embed) {
+    std::string descriptor;
+    appendLittle64(descriptor, runtimeLength);
+    appendLittle64(descriptor, runtimeOffset);
+    descriptor.append(reinterpret_cast<const char*>(runtime.digest.data()), runtime.digest.size());
+    head.replace(carriedField, kCarriedRuntimeFieldSize, descriptor);
+  }
   const IntegrityValue value =
       computeIntegrityValue(reinterpret_cast<const uint8_t*>(head.data()), payloadPosition,
                             reinterpret_cast<const uint8_t*>(centralDirectory.data()), centralDirectory.size(),
                             reinterpret_cast<const uint8_t*>(endRecord.data()));
+  const size_t descriptorSize = runtimeRequest.embed ? kCarriedRuntimeFieldSize : 0;
   if (!host::seekFile(output.get(), lengthField) || fwrite(head.data() + lengthField, 1, 8, output.get()) != 8 ||
+      !host::seekFile(output.get(), carriedField) ||
+      fwrite(head.data() + carriedField, 1, descriptorSize, output.get()) != descriptorSize ||
       !host::seekFile(output.get(), payloadPosition) ||
       fwrite(value.data(), 1, value.size(), output.get()) != value.size())
     return output.failed(error);
   if (windows && !writePeChecksum(output.get(), peChecksumOffset(head))) return output.failed(error);
-  return output.commit(request.templatePath, error);
+  if (!output.close(request.templatePath, error)) return false;
+
+  // The runtime folder goes in first, an earlier one set aside until the
+  // executable is in place too, so that a failure leaves both as they were.
+  std::string reason;
+  StagedPath aside;
+  const bool placeFolder = !runtime.folder.path.empty();
+  if (placeFolder) {
+    if (host::fileKind(runtimeFolder) != host::FileKind::kMissing) {
+      aside.path = runtimeFolder + ".xoqpack-old-" + std::to_string(host::processId());
+      if (!host::movePath(runtimeFolder, aside.path, reason)) {
+        error = "cannot replace " + runtimeFolder + ": " + reason;
+        aside.path.clear();
+        return false;
+      }
+    }
+    if (!host::movePath(runtime.folder.path, runtimeFolder, reason)) {
+      error = "cannot write " + runtimeFolder + ": " + reason;
+      if (!aside.path.empty()) host::movePath(aside.path, runtimeFolder, reason);
+      aside.path.clear();
+      return false;
+    }
+    runtime.folder.path.clear();
+  }
+  if (!output.place(error)) {
+    if (placeFolder) {
+      host::removeTree(runtimeFolder, reason);
+      if (!aside.path.empty()) host::movePath(aside.path, runtimeFolder, reason);
+      aside.path.clear();
+    }
+    return false;
+  }
+  return true;
 }
 
 bool writeSupportJar(const std::string& path, DosTime entryTime, std::string& error) {

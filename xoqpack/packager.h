@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "entry_time.h"
+#include "runtime_image.h"
 #include "windows_resources.h"
 
 namespace xoq {
@@ -33,9 +34,17 @@ struct PackRequest {
   bool followClassPath = true;
   // The time stamp of every archive entry.
   DosTime entryTime = kFixedEntryTime;
+  // Entries (names or patterns) that the program unpacks into the user's
+  // cache and uses as files: added to the configuration as extract lines.
+  std::vector<std::string> extract;
+  // The Java runtime that goes with the program; none unless asked for.
+  RuntimeRequest runtime;
   // Told, one line at a time, of what xoqpack leaves out and the user may
   // want to know about; may be empty.
   std::function<void(const std::string& warning)> warn;
+  // Told what xoqpack wrote besides the executable (the runtime and its
+  // size); may be empty.
+  std::function<void(const std::string& line)> report;
 };
 
 /// The runtime search order that xoqpack writes into the configuration
@@ -45,6 +54,11 @@ struct PackRequest {
 /// PATH, the usual install folders). A configuration with a `jre_order`
 /// line, even an empty one, keeps exactly what it says.
 extern const char kPackagedRuntimeOrder[];
+
+/// The `jre_order` xoqpack writes into a configuration that has none:
+/// kPackagedRuntimeOrder, with `p` (the runtime the program carries) first
+/// when `carriesRuntime`.
+std::string packagedRuntimeOrder(bool carriesRuntime);
 
 /// Checks an entry name: relative, '/'-separated (a '\' is turned into '/'),
 /// no empty, "." or ".." component. Returns the normalised name, or an

@@ -49,6 +49,15 @@ const char kUsage[] =
     "  -d, --add-tree DIR[=PREFIX]\n"
     "                             put every file below DIR into the archive, named\n"
     "                             by its path below DIR, under PREFIX/ when given.\n"
+    "      --extract NAME         the entry NAME (or every entry a pattern names, '*'\n"
+    "                             and '?' within one folder, or every file below a\n"
+    "                             folder NAME/) is unpacked into the user's cache\n"
+    "                             on the first start and used as a real file: jars\n"
+    "                             on the class path, for libraries that need their\n"
+    "                             own file (Ant, Jython, Spring's classpath*:\n"
+    "                             scanning); native libraries (.dll, .so) first in\n"
+    "                             java.library.path. The same as an extract line of\n"
+    "                             the configuration. Repeatable.\n"
     "      --comment TEXT         an archive comment after the archive\n"
     "      --write-support-jar FILE\n"
     "                             write xoq's support classes (com.tarvolin.xoq), as\n"
@@ -56,6 +65,34 @@ const char kUsage[] =
     "                             against, and nothing else\n"
     "  -h, --help                 this text\n"
     "      --version              xoqpack's version, which is its templates' too\n"
+    "\n"
+    "A Java runtime with the program, for machines without Java:\n"
+    "      --runtime DIR          a ready runtime image for the target (a JDK or JRE\n"
+    "                             folder: lib/server/libjvm.so for Linux,\n"
+    "                             bin/server/jvm.dll for Windows, a release file)\n"
+    "      --jlink                make a small runtime with the JDK's jlink: the\n"
+    "                             modules jdeps finds in the packaged jars and\n"
+    "                             classes, java.base, java.desktop for a splash\n"
+    "                             image, and --add-modules; no debug information,\n"
+    "                             commands, man pages or headers; the module image\n"
+    "                             compressed; a class data archive when the target\n"
+    "                             is this system\n"
+    "      --jdk DIR              the JDK whose jlink and jdeps --jlink runs\n"
+    "                             (default: JAVA_HOME, else the javac on PATH)\n"
+    "      --jmods DIR            the jmods to link (a Windows JDK's jmods folder for\n"
+    "                             a Windows target; same feature version as --jdk)\n"
+    "      --add-modules LIST     further modules for --jlink, comma-separated (those\n"
+    "                             the application finds by reflection or services,\n"
+    "                             such as jdk.localedata or jdk.crypto.ec)\n"
+    "                             Without more, the runtime is written as jre/ beside\n"
+    "                             the executable, where the launcher finds it with\n"
+    "                             no configuration; a jre/ there from an earlier run\n"
+    "                             is replaced, anything else there is refused.\n"
+    "      --embed-runtime        carry the runtime inside the executable instead,\n"
+    "                             compressed: the first start unpacks it into the\n"
+    "                             user's cache, later starts use it from there. The\n"
+    "                             configuration gets jre_order pcbsiejvwf (p: the\n"
+    "                             carried runtime, first) unless it has its own\n"
     "\n"
     "Windows resources (see docs/windows-resources.md):\n"
     "      --icon FILE.ico        the program's icon in Explorer and on the taskbar:\n"
@@ -97,6 +134,8 @@ const char kUsage[] =
     "launcher's own default (cbsie: jvmdll, jre, the JavaSoft and IBM keys of\n"
     "Java 8 and older, JRE_HOME and JAVA_HOME) come JavaSoft's newer keys (j), the\n"
     "vendors' own keys (v), the java on PATH (w) and the usual install folders (f).\n"
+    "With --embed-runtime the line is jre_order pcbsiejvwf: p, the runtime the\n"
+    "program carries, first.\n"
     "A configuration that names its own jre_order, even an empty one, keeps it\n"
     "(see docs/configuration.md).\n"
     "\n"
@@ -108,6 +147,7 @@ const char kUsage[] =
     "moment the environment variable SOURCE_DATE_EPOCH names (seconds since 1970).\n"
     "\n"
     "Examples:\n"
+    "  xoqpack --target linux --jar app.jar --jlink --embed-runtime --output app\n"
     "  xoqpack --jar build/notes.jar --icon notes.ico --file-version 1.4.2.0 \\\n"
     "          --product Notes --output Notes.exe\n"
     "  xoqpack --target windows --config app.cfg --add build/app.jar=app.jar \\\n"
@@ -183,6 +223,10 @@ int main(int argc, char** argv) {
       {"--internal-name", &resources.internalName},
       {"--execution-level", &resources.executionLevel},
       {"--write-support-jar", &supportJar},
+      {"--runtime", &request.runtime.runtime},
+      {"--jdk", &request.runtime.jdk},
+      {"--jmods", &request.runtime.jmods},
+      {"--add-modules", &request.runtime.addModules},
   };
   for (size_t i = 0; i < arguments.size(); ++i) {
     const std::string& option = arguments[i];
@@ -206,15 +250,25 @@ int main(int argc, char** argv) {
       resources.utf8CodePage = true;
       continue;
     }
+    if (option == "--jlink") {
+      request.runtime.jlink = true;
+      continue;
+    }
+    if (option == "--embed-runtime") {
+      request.runtime.embed = true;
+      continue;
+    }
     const auto plain = plainValues.find(option);
-    const bool takesValue =
-        plain != plainValues.end() || option == "-a" || option == "--add" || option == "-d" || option == "--add-tree";
+    const bool takesValue = plain != plainValues.end() || option == "-a" || option == "--add" || option == "-d" ||
+                            option == "--add-tree" || option == "--extract";
     if (!takesValue) return fail("unknown option " + option + " (see xoqpack --help)");
     if (i + 1 >= arguments.size()) return fail(option + " needs a value (see xoqpack --help)");
     const std::string& value = arguments[++i];
     if (value.empty() && option != "--comment") return fail(option + " needs a value (see xoqpack --help)");
     if (plain != plainValues.end()) {
       *plain->second = value;
+    } else if (option == "--extract") {
+      request.extract.push_back(value);
     } else if (option == "-a" || option == "--add") {
       xoq::PackEntry entry;
       splitSourceAndName(value, entry.source, entry.name);
@@ -234,6 +288,11 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (request.outputPath.empty()) return fail("no --output given (see xoqpack --help)");
+  const xoq::RuntimeRequest& runtime = request.runtime;
+  if (runtime.jlink && !runtime.runtime.empty()) return fail("give either --runtime or --jlink, not both");
+  if (runtime.embed && !runtime.wanted()) return fail("--embed-runtime needs a runtime: give --runtime DIR or --jlink");
+  if (!runtime.jlink && (!runtime.jdk.empty() || !runtime.jmods.empty() || !runtime.addModules.empty()))
+    return fail("--jdk, --jmods and --add-modules go with --jlink");
   if (!request.templatePath.empty() && !target.empty()) return fail("give either --target or --template, not both");
   if (request.templatePath.empty()) {
     if (target.empty()) target = "windows";
@@ -248,6 +307,9 @@ int main(int argc, char** argv) {
   }
   request.warn = [](const std::string& warning) {
     xoq::host::writeText(xoq::host::Stream::kError, "xoqpack: warning: " + warning + "\n");
+  };
+  request.report = [](const std::string& line) {
+    xoq::host::writeText(xoq::host::Stream::kOutput, "xoqpack: " + line + "\n");
   };
   if (!xoq::pack(request, error)) return fail(error);
   return 0;

@@ -88,9 +88,11 @@ bool ZipWriter::writeLocalHeader(const std::string& name, uint16_t method, uint3
 }
 
 void ZipWriter::addCentralEntry(const std::string& name, uint16_t method, uint32_t crc, uint32_t compressedSize,
-                                uint32_t size, uint32_t headerOffset, bool directory) {
+                                uint32_t size, uint32_t headerOffset, bool directory, uint32_t unixMode,
+                                const std::string& extra) {
   appendLittle32(central_, kCentralSignature);
-  appendLittle16(central_, 20);  // made by: MS-DOS attributes, version 2.0
+  // Made by: MS-DOS attributes, version 2.0, or Unix ones (host 3).
+  appendLittle16(central_, unixMode != 0 ? (3 << 8) | 20 : 20);
   appendLittle16(central_, versionNeeded(method));
   appendLittle16(central_, generalFlags(name));
   appendLittle16(central_, method);
@@ -100,13 +102,14 @@ void ZipWriter::addCentralEntry(const std::string& name, uint16_t method, uint32
   appendLittle32(central_, compressedSize);
   appendLittle32(central_, size);
   appendLittle16(central_, static_cast<uint16_t>(name.size()));
-  appendLittle16(central_, 0);  // extra field
+  appendLittle16(central_, static_cast<uint16_t>(extra.size()));
   appendLittle16(central_, 0);  // comment
   appendLittle16(central_, 0);  // disk
   appendLittle16(central_, 0);  // internal attributes
-  appendLittle32(central_, directory ? 0x10 : 0);
+  appendLittle32(central_, (directory ? 0x10 : 0) | (unixMode != 0 ? (0100000 | unixMode) << 16 : 0));
   appendLittle32(central_, headerOffset);
   central_ += name;
+  central_ += extra;
   ++entries_;
 }
 
@@ -117,7 +120,8 @@ bool ZipWriter::addDirectory(const std::string& name) {
   return true;
 }
 
-bool ZipWriter::addBytes(const std::string& name, const std::string& data, bool deflate) {
+bool ZipWriter::addBytes(const std::string& name, const std::string& data, bool deflate, uint32_t unixMode,
+                         const std::string& centralExtra) {
   if (data.size() > kZipLimit) return fail("entry larger than 4 GB: " + name);
   const uint32_t crc = static_cast<uint32_t>(
       crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
@@ -131,11 +135,26 @@ bool ZipWriter::addBytes(const std::string& name, const std::string& data, bool 
     return false;
   if (!write(body.data(), body.size())) return false;
   addCentralEntry(name, method, crc, static_cast<uint32_t>(body.size()), static_cast<uint32_t>(data.size()), offset,
-                  false);
+                  false, unixMode, centralExtra);
   return true;
 }
 
-bool ZipWriter::addFileStored(const std::string& name, const std::string& path) {
+bool ZipWriter::addUnlistedBytes(const std::string& path, uint32_t& offset, uint64_t& length) {
+  std::string reason;
+  const host::FilePointer in = host::openFile(path, "rb", reason);
+  if (!in) return fail("cannot read " + path + ": " + reason);
+  offset = static_cast<uint32_t>(written_);
+  length = 0;
+  std::vector<unsigned char> block(1 << 20);
+  size_t n = 0;
+  while ((n = fread(block.data(), 1, block.size(), in.get())) > 0) {
+    if (!write(block.data(), n)) return false;
+    length += n;
+  }
+  return ferror(in.get()) == 0 || fail("cannot read " + path);
+}
+
+bool ZipWriter::addFileStored(const std::string& name, const std::string& path, const std::string& centralExtra) {
   std::string reason;
   const host::FilePointer in = host::openFile(path, "rb", reason);
   if (!in) return fail("cannot read " + path + ": " + reason);
@@ -166,7 +185,7 @@ bool ZipWriter::addFileStored(const std::string& name, const std::string& path) 
       !host::seekFile(out_, static_cast<uint64_t>(end)))
     return fail(std::string("cannot write: ") + strerror(errno));
   addCentralEntry(name, kStored, static_cast<uint32_t>(crc), static_cast<uint32_t>(size), static_cast<uint32_t>(size),
-                  offset, false);
+                  offset, false, 0, centralExtra);
   return true;
 }
 

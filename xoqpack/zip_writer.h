@@ -24,12 +24,21 @@ class ZipWriter {
   bool addDirectory(const std::string& name);
 
   /// An entry from memory, deflated when `deflate` is set and deflating makes
-  /// it smaller, stored otherwise.
-  bool addBytes(const std::string& name, const std::string& data, bool deflate);
+  /// it smaller, stored otherwise. A `unixMode` other than 0 is recorded as
+  /// the file's Unix permissions (the entry then says it was made on Unix).
+  /// `centralExtra` goes into the entry's central directory extra field.
+  bool addBytes(const std::string& name, const std::string& data, bool deflate, uint32_t unixMode = 0,
+                const std::string& centralExtra = std::string());
 
   /// An entry copied from the file at `path` without compression, streamed
   /// in blocks, so that jars of any size cost no memory.
-  bool addFileStored(const std::string& name, const std::string& path);
+  bool addFileStored(const std::string& name, const std::string& path, const std::string& centralExtra = std::string());
+
+  /// Bytes that belong to no entry, written where the archive stands (after
+  /// the entries so far, before the central directory), copied from the
+  /// file at `path`; `offset` is their first byte's, from the archive's
+  /// first byte. ZIP readers go by the central directory and pass over them.
+  bool addUnlistedBytes(const std::string& path, uint32_t& offset, uint64_t& length);
 
   /// Writes the central directory, the ZIP64 end record and locator when
   /// there are 65535 entries or more, the end record and `comment` after it.
@@ -46,7 +55,8 @@ class ZipWriter {
   bool writeLocalHeader(const std::string& name, uint16_t method, uint32_t crc, uint32_t compressedSize, uint32_t size,
                         uint32_t& headerOffset);
   void addCentralEntry(const std::string& name, uint16_t method, uint32_t crc, uint32_t compressedSize, uint32_t size,
-                       uint32_t headerOffset, bool directory);
+                       uint32_t headerOffset, bool directory, uint32_t unixMode = 0,
+                       const std::string& extra = std::string());
   bool write(const void* data, size_t length);
   bool fail(const std::string& message);
 

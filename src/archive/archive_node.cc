@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "archive/extracted_entries.h"
 #include "base/trace.h"
 #include "config/ascii.h"
 
@@ -215,6 +216,14 @@ void ArchiveNode::openNestedArchives() {
   for (size_t i = 0; i < index_.size(); ++i) {
     const std::string_view name = slotName(index_[i]);
     if (!isNestedArchiveName(name)) continue;
+    // A jar that the program unpacks into the user's cache is on the
+    // virtual machine's class path as a file; served from here as well,
+    // its resources would be found twice.
+    ContentDigest digest;
+    if (recordedContentDigest(zip_, zip_.entries()[slotPosition(i)], digest)) {
+      trace("archive: %.*s is served from its unpacked file", static_cast<int>(name.size()), name.data());
+      continue;
+    }
     nestedNames_.push_back(heldName(name));
     children_.push_back(openChild(zip_.entries()[slotPosition(i)], name));
   }

@@ -228,6 +228,26 @@ const uint8_t* ZipReader::extraField(const ZipEntry& entry, uint16_t& length) co
   return data_ + entry.nameOffset + entry.nameLength;
 }
 
+uint32_t ZipReader::unixMode(const ZipEntry& entry) const {
+  const uint8_t* header = data_ + entry.nameOffset - kCentralHeaderLength;
+  constexpr uint8_t kUnixHost = 3;  // the high byte of "version made by"
+  return header[5] == kUnixHost ? readLittle32(header + 38) >> 16 : 0;
+}
+
+const uint8_t* ZipReader::extraBlock(const ZipEntry& entry, uint16_t tag, uint16_t& size) const {
+  uint16_t length = 0;
+  const uint8_t* extra = extraField(entry, length);
+  const uint8_t* found = nullptr;
+  forEachExtraBlock(extra, length, [&](uint16_t blockTag, const uint8_t* block, uint16_t blockSize) {
+    if (blockTag == tag) {
+      found = block;
+      size = blockSize;
+    }
+    return false;
+  });
+  return found;
+}
+
 EntryTime ZipReader::modificationTime(const ZipEntry& entry) const {
   EntryTime time;
   const uint8_t* header = data_ + entry.nameOffset - kCentralHeaderLength;

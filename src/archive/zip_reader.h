@@ -100,6 +100,15 @@ class ZipReader {
   /// nothing of the entry's data.
   EntryTime modificationTime(const ZipEntry& entry) const;
 
+  /// The data of the block `tag` in the entry's central directory extra
+  /// field (the last one when there are several); null when it has none.
+  const uint8_t* extraBlock(const ZipEntry& entry, uint16_t tag, uint16_t& size) const;
+
+  /// The Unix file mode that the entry's central directory entry records
+  /// (its external attributes' high 16 bits when it was made on Unix); 0
+  /// when it records none.
+  uint32_t unixMode(const ZipEntry& entry) const;
+
   /// Finds the stored bytes of `entry` and checks that the entry can be read
   /// at all: method 0 or 8, not encrypted, on the only disk, its local header
   /// and data inside the archive in front of the central directory, a stored

@@ -166,6 +166,12 @@ bool ConfigStore::codeSource() const {
   return tracedFlag("codesource", isConfigWord(lookup("codesource", false, true), "true"));
 }
 
+void ConfigStore::extractPatterns(StringList& out) const {
+  const size_t first = out.size();
+  collectValues("extract", true, false, out);
+  traceValues("extract", out, first);
+}
+
 bool ConfigStore::disableExternal() const {
   return tracedFlag("disableexternal", isConfigWord(lookup("disableexternal", true, true), "true"));
 }

@@ -143,6 +143,9 @@ class ConfigStore {
   bool disableExternal() const;
   /// `classdatacache`: off unless "true".
   bool classDataCache() const;
+  /// `extract`, from the configuration block only (xoqpack prepares the
+  /// entries it names), as written, in UTF-8 like the entry names.
+  void extractPatterns(StringList& out) const;
 
   /// Sets the paths without loading anything; for stores built in memory.
   void setPaths(const std::string& executable, const std::string& workingDirectory);

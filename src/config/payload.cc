@@ -23,6 +23,15 @@ __attribute__((used))
 const volatile ArchiveLengthField archiveLengthField = {{0, 0, 0, 0, 0, 0, 0, 0}, "xoq.archive.1"};
 static_assert(sizeof(kArchiveLengthMarker) == 14, "the marker has 13 characters and a NUL");
 
+// The carried runtime's descriptor, patched by xoqpack the same way.
+struct CarriedRuntimeField {
+  uint8_t descriptor[kCarriedRuntimeFieldSize];
+  char marker[sizeof(kCarriedRuntimeMarker)];
+};
+
+__attribute__((used)) const volatile CarriedRuntimeField carriedRuntimeField = {{0}, "xoq.runtime.1"};
+static_assert(sizeof(kCarriedRuntimeMarker) == 14, "the marker has 13 characters and a NUL");
+
 constexpr uint8_t kEndSignature[4] = {'P', 'K', 5, 6};
 
 }  // namespace
@@ -31,6 +40,23 @@ uint32_t ownArchiveLength() {
   uint32_t value = 0;
   for (int i = 3; i >= 0; --i) value = (value << 8) | archiveLengthField.length[i];
   return value;
+}
+
+CarriedRuntime readCarriedRuntime(const uint8_t* field) {
+  CarriedRuntime runtime;
+  const uint64_t length = readLittle64(field);
+  const uint64_t offset = readLittle64(field + 8);
+  if (length > 0xFFFFFFFFu || offset > 0xFFFFFFFFu) return runtime;
+  runtime.length = static_cast<uint32_t>(length);
+  runtime.offset = static_cast<uint32_t>(offset);
+  for (size_t i = 0; i < runtime.digest.size(); ++i) runtime.digest[i] = field[16 + i];
+  return runtime;
+}
+
+CarriedRuntime ownCarriedRuntime() {
+  uint8_t field[kCarriedRuntimeFieldSize];
+  for (size_t i = 0; i < kCarriedRuntimeFieldSize; ++i) field[i] = carriedRuntimeField.descriptor[i];
+  return readCarriedRuntime(field);
 }
 
 uint32_t findArchiveCommentLength(const uint8_t* data, size_t size) {

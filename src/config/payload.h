@@ -10,6 +10,7 @@
 #ifndef XOQ_CONFIG_PAYLOAD_H_
 #define XOQ_CONFIG_PAYLOAD_H_
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -27,6 +28,32 @@ constexpr uint32_t kEndRecordSize = 22;
 /// the launcher image; xoqpack finds the field through it.
 constexpr char kArchiveLengthMarker[] = "xoq.archive.1";
 constexpr size_t kArchiveLengthMarkerSize = sizeof(kArchiveLengthMarker);  // NUL included
+
+/// The 13-character marker that follows the carried runtime's descriptor in
+/// the launcher image, which xoqpack fills in when it puts a Java runtime
+/// into the executable.
+constexpr char kCarriedRuntimeMarker[] = "xoq.runtime.1";
+/// The descriptor's bytes before the marker: the runtime's length and its
+/// offset (8 bytes each, little endian), then its SHA-256 (32 bytes).
+constexpr size_t kCarriedRuntimeFieldSize = 48;
+
+/// The Java runtime an executable carries: a ZIP archive of the runtime's
+/// files inside the payload archive's bytes, ahead of its central directory
+/// but in no entry of it, so that neither the launcher's loader nor the
+/// runtime's own reading of the executable as a jar can see it. The
+/// descriptor lies in the launcher image, which the integrity value covers.
+struct CarriedRuntime {
+  uint32_t offset = 0;               // of its first byte, from the payload archive's first byte
+  uint32_t length = 0;               // 0: the executable carries no runtime
+  std::array<uint8_t, 32> digest{};  // SHA-256 of its bytes
+};
+
+/// Reads a descriptor from its kCarriedRuntimeFieldSize bytes; lengths and
+/// offsets beyond 32 bits give a length of 0.
+CarriedRuntime readCarriedRuntime(const uint8_t* field);
+
+/// The descriptor patched into this launcher's own image.
+CarriedRuntime ownCarriedRuntime();
 
 /// Where the parts of the payload lie in one file.
 struct PayloadLayout {

@@ -22,6 +22,9 @@ namespace {
 // A claim of the chunk buffer waits this long for the transfer mutex at
 // most; a claim that times out is simply lost and tried again later.
 constexpr int kClaimWaitMillis = 1000;
+// How long a launch waits at most for a first instance that has just taken
+// the role to publish its transport objects.
+constexpr uint64_t kAttachWaitMillis = 2000;
 // How long the destructor waits for the transport thread to end: longer
 // than one round of it can take outside the application's receiver (a wait,
 // then freeing a chunk and claiming the buffer, each under the mutex), so
@@ -101,22 +104,41 @@ void InstanceRegistry::waitForOwnChunk() {
 void InstanceRegistry::joinInstanceBlock() {
   if (block_ == nullptr) return;
   checkFirstInstance();
-  pruneInstances();
-  // The id goes into the free entry first and is counted after, with a
-  // compare-and-swap, so that a launch at the same moment cannot count the
-  // same entry twice.
-  for (int attempt = 0; attempt < 8; ++attempt) {
-    const int32_t count = readShared(block_->instanceCount);
-    if (count < 0 || count >= kMaxListedInstances) {
-      trace("instances: the list is full; this instance runs unlisted");
-      return;
-    }
-    writeShared(block_->instanceIds[count], ownId_);
-    if (compareAndSwapShared(block_->instanceCount, count, count + 1)) {
-      trace("instances: joined as %d, listed at %d (first instance %d)", ownId_, count, firstInstanceId());
-      return;
-    }
+  awaitTransportObjects();
+  ListLock list(*this);
+  pruneLocked();
+  const int32_t count = std::clamp(readShared(block_->instanceCount), 0, kMaxListedInstances);
+  if (count >= kMaxListedInstances) {
+    trace("instances: the list is full; this instance runs unlisted");
+    return;
   }
+  // The id goes into the free entry first and is counted after, so that a
+  // reader never counts an entry that holds no id yet.
+  writeShared(block_->instanceIds[count], ownId_);
+  writeShared(block_->instanceCount, count + 1);
+  trace("instances: joined as %d, listed at %d (first instance %d)%s", ownId_, count, firstInstanceId(),
+        list.held() ? "" : " without the transfer mutex");
+}
+
+// A launch that finds a living first instance which has not published its
+// transport objects yet (it took the role a moment ago) waits for them a
+// little: the list is written under the transfer mutex. A first instance
+// that cannot be opened (another user's) publishes nothing for this one,
+// which then does not wait.
+void InstanceRegistry::awaitTransportObjects() {
+  const uint64_t deadline = platform::monotonicMillis() + kAttachWaitMillis;
+  while (!transferMutex_.isOpen() && firstProcess_.isOpen() && platform::monotonicMillis() < deadline) {
+    sleepMillis(1);
+    checkFirstInstance();
+  }
+}
+
+InstanceRegistry::ListLock::ListLock(InstanceRegistry& registry) : registry_(registry), objects_(registry.queueLock_) {
+  held_ = registry_.transferMutex_.isOpen() && registry_.transferMutex_.lock(kClaimWaitMillis);
+}
+
+InstanceRegistry::ListLock::~ListLock() {
+  if (held_) registry_.transferMutex_.unlock();
 }
 
 void InstanceRegistry::checkFirstInstance() {
@@ -236,6 +258,11 @@ void InstanceRegistry::attachToFirst() {
 
 void InstanceRegistry::pruneInstances() {
   if (block_ == nullptr) return;
+  ListLock list(*this);
+  pruneLocked();
+}
+
+void InstanceRegistry::pruneLocked() {
   const int32_t count = std::clamp(readShared(block_->instanceCount), 0, kMaxListedInstances);
   const int32_t first = readShared(block_->firstInstanceId);
   int32_t kept = 0;
@@ -255,7 +282,8 @@ bool InstanceRegistry::isInstanceAlive(int32_t id) const { return platform::isIn
 std::vector<int32_t> InstanceRegistry::getInstances() {
   std::vector<int32_t> instances;
   if (block_ == nullptr) return instances;
-  pruneInstances();
+  ListLock list(*this);
+  pruneLocked();
   instances.push_back(readShared(block_->firstInstanceId));
   const int32_t count = std::clamp(readShared(block_->instanceCount), 0, kMaxListedInstances);
   for (int32_t i = 0; i < count; ++i) instances.push_back(readShared(block_->instanceIds[i]));
@@ -303,11 +331,30 @@ bool InstanceRegistry::enqueueMessage(int32_t target, std::string bytes) {
   return true;
 }
 
+// A fixed limit (100 looks, 5 seconds) would return while a large message
+// is still leaving at the pace of a busy receiver, and a program that ends
+// right after flush, as it may, would lose it: the receiver drops a message
+// whose sender has ended. So the limit counts from the last chunk that
+// left, and only a queue that has stopped moving ends the wait early.
 void InstanceRegistry::flushQueue() {
-  for (int look = 0; look < 100; ++look) {
-    if (queueEmpty()) return;
+  uint64_t placed = placedChunks();
+  uint64_t movedAt = platform::monotonicMillis();
+  while (!queueEmpty()) {
     sleepMillis(50);
+    const uint64_t now = platform::monotonicMillis();
+    const uint64_t placedNow = placedChunks();
+    if (placedNow != placed) {
+      placed = placedNow;
+      movedAt = now;
+    } else if (now - movedAt >= kFlushIdleMillis) {
+      return;
+    }
   }
+}
+
+uint64_t InstanceRegistry::placedChunks() {
+  std::lock_guard<std::mutex> hold(queueLock_);
+  return placedChunks_;
 }
 
 bool InstanceRegistry::queueEmpty() {
@@ -442,6 +489,7 @@ bool InstanceRegistry::sendNextChunk() {
   if (placeChunk(*head, sequence)) {
     std::lock_guard<std::mutex> hold(queueLock_);  // headSentOffset reads it on other threads
     head->sentOffset += kChunkCapacity;
+    ++placedChunks_;
     if (static_cast<size_t>(head->sentOffset) >= head->bytes.size()) queue_.pop_front();
   } else {
     trace("instances: a claim of the buffer was lost while its chunk was written; it is sent again");

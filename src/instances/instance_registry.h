@@ -8,8 +8,11 @@
 //
 // The block is shared with processes that may be damaged, hostile or simply
 // racing this one, so every value read from it is checked before use, the
-// first-instance role is claimed with a compare-and-swap, and every wait is
-// bounded: a lost wake-up delays a message, it never stops the transport.
+// first-instance role is claimed with a compare-and-swap, the list is
+// written under the transfer mutex (a launch that lists itself while
+// another process prunes would otherwise vanish from the list), and every
+// wait is bounded: a lost wake-up delays a message, it never stops the
+// transport.
 #ifndef XOQ_INSTANCES_INSTANCE_REGISTRY_H_
 #define XOQ_INSTANCES_INSTANCE_REGISTRY_H_
 
@@ -63,6 +66,8 @@ class InstanceRegistry {
   /// A message whose chunks stop coming for this long is dropped (and at
   /// once when its sender has ended).
   static constexpr uint64_t kPartialIdleMillis = 60000;
+  /// flushQueue gives up after this long without a chunk leaving the queue.
+  static constexpr uint64_t kFlushIdleMillis = 5000;
   /// At most this many messages are put together at once; the oldest goes.
   static constexpr size_t kMaxPartials = 64;
   /// The stamps of at most this many senders are remembered; the oldest
@@ -86,7 +91,8 @@ class InstanceRegistry {
   InstanceRegistry& operator=(const InstanceRegistry&) = delete;
 
   /// Joins the block: elects or attaches to the first instance, prunes the
-  /// list and adds this instance to it while it has room.
+  /// list and adds this instance to it while it has room, both under the
+  /// transfer mutex.
   void joinInstanceBlock();
 
   /// Claims the empty block or takes over from an ended first instance
@@ -95,14 +101,14 @@ class InstanceRegistry {
   void checkFirstInstance();
 
   /// Removes ended instances, duplicates and the first instance from the
-  /// list, keeping the others in their order.
+  /// list, keeping the others in their order, under the transfer mutex.
   void pruneInstances();
 
   /// True when instance `id` runs (see platform::isInstanceProcessAlive).
   bool isInstanceAlive(int32_t id) const;
 
   /// The first instance's id (0 when none) followed by the listed ones,
-  /// after a prune. Empty without a block.
+  /// after a prune, read under the transfer mutex. Empty without a block.
   std::vector<int32_t> getInstances();
 
   /// Starts the transport thread with `holder` as receiver, once; later
@@ -120,7 +126,9 @@ class InstanceRegistry {
   /// message is longer than kMaxMessageLength.
   bool enqueueMessage(int32_t target, std::string bytes);
 
-  /// Waits until the queue has drained: up to 100 looks, 50 ms apart.
+  /// Waits until the queue has drained, looking every 50 ms, for as long
+  /// as chunks keep leaving: it gives up once no chunk has left for
+  /// kFlushIdleMillis (no addressee takes them, or nobody can send).
   void flushQueue();
 
   /// Waits, at most kOwnChunkWaitMillis, until this instance's chunk in the
@@ -166,12 +174,34 @@ class InstanceRegistry {
   /// The block's first instance, 0 without a block.
   int32_t firstInstanceId() const;
   bool queueEmpty();
+  /// Chunks this instance has placed in the block so far.
+  uint64_t placedChunks();
   /// Bytes of the queue's head message already placed in the block.
   int32_t headSentOffset();
   /// Messages being put together; any thread may ask.
   size_t partialCount() const { return static_cast<size_t>(readShared(partialCount_)); }
 
  private:
+  /// Holds, for its lifetime, the transfer mutex (when this process has it
+  /// and gets it within a claim's wait) for a write of the list. The
+  /// transport objects stay the same meanwhile (queueLock_), whichever
+  /// thread writes.
+  class ListLock {
+   public:
+    explicit ListLock(InstanceRegistry& registry);
+    ~ListLock();
+    ListLock(const ListLock&) = delete;
+    ListLock& operator=(const ListLock&) = delete;
+    bool held() const { return held_; }
+
+   private:
+    InstanceRegistry& registry_;
+    std::unique_lock<std::mutex> objects_;
+    bool held_ = false;
+  };
+
+  void pruneLocked();
+  void awaitTransportObjects();
   static unsigned transportMain(void* registry);
   void runTransport();
   void becomeFirst();
@@ -195,6 +225,7 @@ class InstanceRegistry {
   ReceiverHolder* receiver_ = nullptr;
   int32_t running_ = 1;
   std::deque<std::unique_ptr<OutgoingMessage>> queue_;
+  uint64_t placedChunks_ = 0;  // chunks placed in the block so far, under queueLock_
   std::vector<std::unique_ptr<PartialMessage>> partials_;
   int32_t partialCount_ = 0;  // partials_.size(), for other threads
 

@@ -34,6 +34,8 @@ std::string builtInMessage(int id) {
       return "Open %s in your browser to get Java?";
     case 15:
       return "Java can be downloaded from %s";
+    case 16:
+      return "The files of this program cannot be unpacked into %s: %s.";
     default:
       return std::string();
   }

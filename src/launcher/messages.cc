@@ -214,11 +214,16 @@ void showRuntimeNotFound(const std::string& text) {
   if (open && !platform::openWebAddress(address)) trace("could not open %s", address.c_str());
 }
 
-int reportLaunchFailure(int result, const std::string& javaVersion, const std::string& minJre,
-                        const std::string& maxJre) {
+int reportLaunchFailure(int result, const LaunchFailureDetails& details) {
+  if (result == static_cast<int>(MessageId::FileDamaged)) {
+    showDamagedFileMessage();
+    return result;
+  }
   std::string text = loadMessage(result);
   if (result == static_cast<int>(MessageId::VersionTooLow) || result == static_cast<int>(MessageId::VersionTooHigh)) {
-    text = formatMessage(text, {javaVersion, minJre, maxJre, std::string(), std::string()});
+    text = formatMessage(text, {details.javaVersion, details.minJre, details.maxJre, std::string(), std::string()});
+  } else if (result == static_cast<int>(MessageId::RuntimeCacheFailed)) {
+    text = formatMessage(text, {details.folder, details.reason, std::string(), std::string(), std::string()});
   }
   if (result == static_cast<int>(MessageId::RuntimeNotFound)) {
     showRuntimeNotFound(text);

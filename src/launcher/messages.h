@@ -13,7 +13,7 @@
 
 namespace xoq {
 
-/// The identifiers of the message table (string-table block 1).
+/// The identifiers of the message table (string-table blocks 1 and 2).
 enum class MessageId : int {
   RuntimeNotFound = 1,
   RuntimeNotValid = 2,
@@ -27,8 +27,9 @@ enum class MessageId : int {
   ErrorCaption = 10,
   VersionTooHigh = 12,
   AlreadyRunning = 13,
-  DownloadQuestion = 14,  // with `downloadurl`: the box's question after message 1
-  DownloadHint = 15,      // with `downloadurl`: the line printed after message 1
+  DownloadQuestion = 14,    // with `downloadurl`: the box's question after message 1
+  DownloadHint = 15,        // with `downloadurl`: the line printed after message 1
+  RuntimeCacheFailed = 16,  // the carried runtime or extracted files cannot be put into the user's cache
 };
 
 /// The process exit code that goes with a message: 11 for AlreadyRunning,
@@ -100,11 +101,21 @@ bool isDownloadAddress(const std::string& address);
 /// 15 with the address below message 1. Without one, message 1 alone.
 void showRuntimeNotFound(const std::string& text);
 
+/// What a launch failure's message is filled in with: for 6 and 12 the
+/// virtual machine's version, `minjre` and `maxjre`; for 16 the cache
+/// folder and the system's reason.
+struct LaunchFailureDetails {
+  std::string javaVersion;
+  std::string minJre;
+  std::string maxJre;
+  std::string folder;
+  std::string reason;
+};
+
 /// Reports a launch result other than 0: message `result`, for 6 and 12
-/// formatted with the virtual machine's version, `minjre` and `maxjre`.
-/// Returns `result`.
-int reportLaunchFailure(int result, const std::string& javaVersion, const std::string& minJre,
-                        const std::string& maxJre);
+/// formatted with the version and the bounds, for 16 with the folder and
+/// the reason; result 9 shows the damaged-file message. Returns `result`.
+int reportLaunchFailure(int result, const LaunchFailureDetails& details);
 
 }  // namespace xoq
 

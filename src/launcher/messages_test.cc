@@ -27,8 +27,9 @@ TEST(MessageTable, TextsOfEveryMessage) {
   EXPECT_EQ(builtInMessage(13), "There is already an instance of this program running.");
   EXPECT_EQ(builtInMessage(14), "Open %s in your browser to get Java?");
   EXPECT_EQ(builtInMessage(15), "Java can be downloaded from %s");
+  EXPECT_EQ(builtInMessage(16), "The files of this program cannot be unpacked into %s: %s.");
   // Gaps in the block and identifiers of other blocks have no text.
-  for (int id : {-1, 0, 11, 16, 17, 100}) EXPECT_EQ(builtInMessage(id), "") << id;
+  for (int id : {-1, 0, 11, 17, 100}) EXPECT_EQ(builtInMessage(id), "") << id;
 }
 
 TEST(MessageTable, StringTableBlockEntries) {
@@ -103,7 +104,7 @@ TEST(FormatMessage, OverrideTextsCannotMisuseTheArguments) {
 }
 
 TEST(ExitCodes, MessageIdentifiers) {
-  for (int id : {1, 2, 4, 5, 6, 7, 8, 9, 12}) EXPECT_EQ(exitCodeFor(id), id);
+  for (int id : {1, 2, 4, 5, 6, 7, 8, 9, 12, 14, 15, 16}) EXPECT_EQ(exitCodeFor(id), id);
   EXPECT_EQ(exitCodeFor(static_cast<int>(MessageId::AlreadyRunning)), 11);
 }
 
@@ -122,12 +123,17 @@ TEST(FatalMessage, OverridesFromTheConfigurationAndTheCaption) {
   // Only a console can be captured here: the Linux launcher and the Windows
   // test program (a console program) write the message to standard error.
   ::testing::internal::CaptureStderr();
-  EXPECT_EQ(reportLaunchFailure(12, "11.0.2", "", "1.6"), 12);
+  EXPECT_EQ(reportLaunchFailure(12, {"11.0.2", "", "1.6", "", ""}), 12);
+  EXPECT_EQ(reportLaunchFailure(16, {"", "", "", "/c/xoq/runtimes", "Read-only file system"}), 16);
   showDamagedFileMessage();
   const std::string err = ::testing::internal::GetCapturedStderr();
   theConfig = saved;
   EXPECT_NE(err.find("Problem: Java virtual machine version 11.0.2 is too high, version between  and 1.6 is "
                      "required.\n"),
+            std::string::npos)
+      << err;
+  EXPECT_NE(err.find("Problem: The files of this program cannot be unpacked into /c/xoq/runtimes: Read-only "
+                     "file system.\n"),
             std::string::npos)
       << err;
   // A damaged file shows the built-in texts, whatever its configuration says.

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "archive/carried_runtime.h"
+#include "archive/extracted_files.h"
 #include "archive/native_binding.h"
 #include "archive/payload_archive.h"
 #include "archive/resource_natives.h"
@@ -16,6 +18,7 @@
 #include "launcher/integrity_check.h"
 #include "launcher/messages.h"
 #include "launcher/working_directory.h"
+#include "platform/library_path.h"
 #include "platform/platform.h"
 #include "redirect/stream_redirector.h"
 #include "runtime/main_class.h"
@@ -85,6 +88,7 @@ int runLauncher(int argc, char** argv) {
   theInstances = &instances;
 
   platform::initCommonControls();
+  setCarriedRuntimeSource(carriedRuntimeFolder);
 
   // The splash step runs the runtime search (the runtime's splash library
   // comes from it), before forcecwd changes the working directory that
@@ -131,10 +135,28 @@ int launchApplication(int32_t argumentCount, char** arguments, void (*hook)(), i
                       char** extraArguments) {
   ConfigStore& config = *theConfig;
   VmContext& vm = *theVm;
-  prepareVmOptions(vm, config);
+  // The files the program wants as real files are put in place first: the
+  // class path and the native library path name them.
+  UnpackedFiles unpacked;
+  CacheFailure extracted;
+  const bool filesReady = unpackExtractedEntries(config, unpacked, extracted);
+  prepareVmOptions(vm, config, unpacked);
   // Searched already during the splash step; this returns the kept result.
   const std::string library = findJvmLibrary();
-  int result = library.empty() ? 1 : createVm(vm, library);
+  // No library: none found (1), or the runtime the program carries could
+  // not be put where it can be loaded from (its own message).
+  const CarriedRuntimeFailure& carried = carriedRuntimeFailure();
+  int result = 1;
+  if (!filesReady) {
+    result = extracted.messageId;
+  } else if (!library.empty()) {
+    result = createVm(vm, library);
+  } else if (carried.messageId != 0) {
+    result = carried.messageId;
+  }
+  platform::restoreLibraryEnvironment();
+  const std::string failedFolder = filesReady ? carried.folder : extracted.folder;
+  const std::string failedReason = filesReady ? carried.reason : extracted.reason;
   std::string javaVersion;
   if (result == 0) {
     if (vm.launcherDefinesSupport) defineStartupSupportClasses(vm.env);
@@ -166,7 +188,9 @@ int launchApplication(int32_t argumentCount, char** arguments, void (*hook)(), i
     scheduleAutomaticSplashClose(closeOnWindow ? 30000 : 750);
   }
   trace("launch result %d", result);
-  if (result != 0) reportLaunchFailure(result, javaVersion, config.minJre(), config.maxJre());
+  if (result != 0) {
+    reportLaunchFailure(result, {javaVersion, config.minJre(), config.maxJre(), failedFolder, failedReason});
+  }
   return result;
 }
 

@@ -19,11 +19,41 @@ namespace {
 // may change the thread's last error.
 thread_local DWORD lastLoadError = 0;
 
+// `path` made absolute, with backslashes and without "." or ".." steps, as
+// GetFullPathNameA makes it against the working directory; `path` itself
+// when that fails.
+std::string fullPathOf(const std::string& path) {
+  const DWORD needed = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return path;
+  std::string full(needed, '\0');
+  const DWORD length = GetFullPathNameA(path.c_str(), needed, &full[0], nullptr);
+  if (length == 0 || length >= needed) return path;
+  full.resize(length);
+  return full;
+}
+
 }  // namespace
 
+// A runtime's libraries import others by name: jvm.dll needs msvcr120.dll,
+// which the runtime keeps in its bin folder. Loaded plainly, such a name is
+// looked for in the executable's folder first, then in the system folders,
+// the working directory and PATH, so that a file of that name beside the
+// application (a downloads folder, say), or in the folder it was started
+// from, would run inside it in place of the runtime's own. Loaded with
+// LOAD_WITH_ALTERED_SEARCH_PATH, the search starts in the library's own
+// folder instead of the executable's; SetDllDirectoryA("") takes the
+// working directory out of it for the moment of the load (and is undone at
+// once, so that neither the application's later loads nor the programs it
+// starts inherit the change). What is left is the library's folder, the
+// system folders and PATH, which the retry in createVm widens. The flag
+// wants a full path with backslashes.
 void* loadLibrary(const std::string& path) {
-  HMODULE library = LoadLibraryA(path.c_str());
-  if (library == nullptr) lastLoadError = GetLastError();
+  const std::string full = fullPathOf(path);
+  const BOOL narrowed = SetDllDirectoryA("");
+  HMODULE library = LoadLibraryExA(full.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  const DWORD error = GetLastError();
+  if (narrowed) SetDllDirectoryA(nullptr);
+  if (library == nullptr) lastLoadError = error;
   return reinterpret_cast<void*>(library);
 }
 

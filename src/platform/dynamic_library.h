@@ -13,7 +13,9 @@ namespace platform {
 void suppressLoaderErrorBoxes();
 
 /// Loads the library at `path`; null on failure, with the reason kept for
-/// `libraryLoadError`.
+/// `libraryLoadError`. On Windows the libraries it imports are looked for
+/// in its own folder, the system folders and PATH, never in the
+/// executable's folder or the working directory.
 void* loadLibrary(const std::string& path);
 
 /// The address of `name` in `library`, or null.

@@ -347,32 +347,51 @@ void initCommonControls() {
 }
 
 // ---------------------------------------------------------------------------
-// Console signals: the C runtime delivers SIGINT and SIGTERM on the console
-// control thread, an ordinary thread, so the handler is installed as is.
+// Console signals. A console's Ctrl+C goes to the process's console control
+// handlers, the one registered last first, until one of them says it has
+// dealt with it. The Java runtime registers its own while the virtual
+// machine starts (Ctrl+C ends the application with status 130 there), and
+// a C runtime's signal() registers one of its own whenever that C runtime
+// decides to: Microsoft's msvcrt.dll with the first signal() call, Wine's
+// when it is loaded, before the Java runtime. Through signal(), which
+// handler comes first would depend on that; the launcher's own console
+// handler, registered once the virtual machine exists, always comes first.
+// Ctrl+Break and the closing of the console stay the runtime's (a thread
+// dump, and the shutdown that java.exe does). SIGTERM, which only raise()
+// produces on Windows, goes through signal().
 
 namespace {
 
-void (*previousInterrupt)(int) = nullptr;
+ConsoleSignalHandler consoleHandler = nullptr;
 void (*previousTerminate)(int) = nullptr;
+
+BOOL WINAPI onConsoleControl(DWORD event) {
+  if (event != CTRL_C_EVENT || consoleHandler == nullptr) return FALSE;
+  consoleHandler(SIGINT);
+  // Still here: the virtual machine did not end the process. The handlers
+  // registered before this one act as they would have.
+  return FALSE;
+}
 
 }  // namespace
 
 void installConsoleSignalHandler(ConsoleSignalHandler handler) {
-  previousInterrupt = signal(SIGINT, handler);
+  // A process started with Ctrl+C ignored (a new process group) gets no
+  // Ctrl+C at all: nothing to keep ignored here.
+  consoleHandler = handler;
+  SetConsoleCtrlHandler(onConsoleControl, TRUE);
   previousTerminate = signal(SIGTERM, handler);
-  // A signal the process was started with ignored stays ignored.
-  if (previousInterrupt == SIG_IGN) signal(SIGINT, SIG_IGN);
   if (previousTerminate == SIG_IGN) signal(SIGTERM, SIG_IGN);
 }
 
 void callPreviousSignalHandler(int signalNumber) {
-  void (*previous)(int) = nullptr;
-  if (signalNumber == SIGINT) previous = previousInterrupt;
-  if (signalNumber == SIGTERM) previous = previousTerminate;
-  const intptr_t value = reinterpret_cast<intptr_t>(previous);
+  // Ctrl+C goes on to the handlers registered before the launcher's when
+  // its handler returns.
+  if (signalNumber != SIGTERM) return;
+  const intptr_t value = reinterpret_cast<intptr_t>(previousTerminate);
   // SIG_DFL, SIG_IGN, SIG_GET, SIG_SGE, SIG_ACK and SIG_ERR are markers.
   if (value == 0 || value == 1 || value == 2 || value == 3 || value == 4 || value == -1) return;
-  previous(signalNumber);
+  previousTerminate(signalNumber);
 }
 
 }  // namespace platform

@@ -193,14 +193,18 @@ using ConsoleSignalHandler = void (*)(int signalNumber);
 
 /// Installs `handler` for SIGINT and then SIGTERM and keeps each previous
 /// disposition; a signal that is ignored when the process starts stays
-/// ignored. On Windows the C runtime already calls `signal` handlers on
-/// a thread of their own; on Linux the async handler only forwards the
-/// signal number to a watcher thread, which calls `handler`.
+/// ignored. On Windows SIGINT is the console's Ctrl+C, taken by a console
+/// control handler of the launcher's own that is asked before the ones
+/// registered earlier (the Java runtime's); it runs on a thread of its own,
+/// as the C runtime's `signal` handlers do. On Linux the async handler only
+/// forwards the signal number to a watcher thread, which calls `handler`.
 void installConsoleSignalHandler(ConsoleSignalHandler handler);
 
 /// Calls the disposition that was in force for SIGINT or SIGTERM before
 /// `installConsoleSignalHandler`, when it is a function (not SIG_DFL,
 /// SIG_IGN, SIG_ERR or another reserved value). Other numbers do nothing.
+/// On Windows a Ctrl+C goes on to the earlier console handlers by itself
+/// once `handler` returns.
 void callPreviousSignalHandler(int signalNumber);
 
 }  // namespace platform

@@ -57,7 +57,7 @@ void collectArchives(const std::string& directory, std::string& accumulated) {
   }
 }
 
-std::string buildClassPath(const ConfigStore& config, bool forLoader) {
+std::string buildClassPath(const ConfigStore& config, bool forLoader, const std::vector<std::string>& unpackedJars) {
   StringList entryValues;
   if (forLoader) {
     config.classPathValues(entryValues);
@@ -67,7 +67,12 @@ std::string buildClassPath(const ConfigStore& config, bool forLoader) {
   std::string entries;
   for (size_t i = 0; i < entryValues.size(); ++i) addClassPathEntries(config, entries, entryValues.str(i));
 
-  std::string result = forLoader ? entries : platform::modulePath() + entries;
+  std::string result;
+  if (!forLoader) {
+    result = platform::modulePath();
+    for (const std::string& jar : unpackedJars) result += kClassPathSeparator + jar;
+  }
+  result += entries;
 
   StringList directories;
   if (forLoader) {

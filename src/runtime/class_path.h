@@ -5,6 +5,7 @@
 #define XOQ_RUNTIME_CLASS_PATH_H_
 
 #include <string>
+#include <vector>
 
 namespace xoq {
 
@@ -15,7 +16,11 @@ class ConfigStore;
 /// `classpath` entries, the archives below the `libs` directories, then
 /// CLASSPATH and CLASS_PATH. Every entry is added as separator + entry
 /// (';' on Windows, ':' on Linux, as the runtime splits class paths).
-std::string buildClassPath(const ConfigStore& config, bool forLoader);
+/// `unpackedJars` (the program's own jars as files in the user's cache)
+/// follow the executable's path, ahead of everything configured; the
+/// launcher's loader never gets them.
+std::string buildClassPath(const ConfigStore& config, bool forLoader,
+                           const std::vector<std::string>& unpackedJars = std::vector<std::string>());
 
 /// Appends separator + entry for each ';'-separated piece of `value`: expanded,
 /// then wildcard-expanded against the current directory when it holds '*'

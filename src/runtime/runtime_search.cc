@@ -17,9 +17,9 @@ namespace xoq {
 namespace {
 
 // Every letter that names a method: the five the order has always known and
-// those added since (j, v, w, f). An order that names none of them is
-// replaced by the default.
-const char kMethodLetters[] = "cbsiejvwf";
+// those added since (j, v, w, f, and p for the runtime the program carries).
+// An order that names none of them is replaced by the default.
+const char kMethodLetters[] = "cbsiejvwfp";
 
 const char kJavaSoftKey[] = "SOFTWARE\\JavaSoft\\Java Runtime Environment";
 const char kIbmKey[] = "SOFTWARE\\IBM\\Java2 Runtime Environment";
@@ -42,6 +42,28 @@ std::string configuredLibrary(ConfigStore& config) {
     return std::string();
   }
   return accept(path) ? path : std::string();
+}
+
+CarriedRuntimeSource carriedRuntimeSource = nullptr;
+CarriedRuntimeFailure carriedFailure;
+
+// Method p: stops the search when the carried runtime exists but cannot be
+// used (`stop` set, the failure kept for the message).
+std::string carriedRuntime(ConfigStore& config, bool& stop) {
+  std::string folder;
+  CarriedRuntimeFailure failure;
+  if (carriedRuntimeSource == nullptr || !carriedRuntimeSource(folder, failure)) {
+    if (failure.messageId != 0) {
+      trace("runtime method p: cannot use the carried runtime: %s: %s", failure.folder.c_str(), failure.reason.c_str());
+      carriedFailure = failure;
+      stop = true;
+    } else {
+      trace("runtime method p: this program carries no runtime");
+    }
+    return std::string();
+  }
+  trace("runtime method p: %s", folder.c_str());
+  return locateJvmInDirectory(folder, config.preferredVmName());
 }
 
 std::string localRuntime(ConfigStore& config) {
@@ -101,6 +123,7 @@ std::string searchJvmLibrary(ConfigStore& config) {
   trace("runtime search order: %s", order.c_str());
   for (char method : order) {
     std::string library;
+    bool stop = false;
     switch (method) {
       case 'c':
         library = configuredLibrary(config);
@@ -129,9 +152,13 @@ std::string searchJvmLibrary(ConfigStore& config) {
       case 'f':
         library = findRuntimeInInstallFolders(config);
         break;
+      case 'p':
+        library = carriedRuntime(config, stop);
+        break;
       default:
         continue;  // not a method letter
     }
+    if (stop) return std::string();
     if (!library.empty()) {
       trace("runtime library chosen (method %c): %s", method, library.c_str());
       return library;
@@ -140,6 +167,10 @@ std::string searchJvmLibrary(ConfigStore& config) {
   trace("runtime search: no runtime found");
   return std::string();
 }
+
+void setCarriedRuntimeSource(CarriedRuntimeSource source) { carriedRuntimeSource = source; }
+
+const CarriedRuntimeFailure& carriedRuntimeFailure() { return carriedFailure; }
 
 std::string findJvmLibrary() {
   // The first call (from the splash step) searches; later calls return the

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "config/config_store.h"
 #include "platform/directory.h"
 #include "runtime/runtime_layout.h"
 #include "support/files.h"
@@ -97,6 +98,51 @@ TEST(RuntimeSearchOrder, DefaultsAndCase) {
   EXPECT_EQ(runtimeSearchOrder("wf"), "wf");
   EXPECT_EQ(runtimeSearchOrder("v"), "v");
   EXPECT_EQ(runtimeSearchOrder("qz"), "cbsie");
+  // p, the runtime the program carries, is a method letter of its own: an
+  // order of p alone stays p.
+  EXPECT_EQ(runtimeSearchOrder("P"), "p");
+  EXPECT_EQ(runtimeSearchOrder("pcbsiejvwf"), "pcbsiejvwf");
+}
+
+// The carried runtime's source as the launcher hands it in: a folder, or
+// nothing, or a failure.
+std::string carriedFolder;
+CarriedRuntimeFailure carriedFailureToGive;
+bool testSource(std::string& folder, CarriedRuntimeFailure& failure) {
+  failure = carriedFailureToGive;
+  folder = carriedFolder;
+  return !folder.empty();
+}
+
+TEST_F(LocateJvm, MethodPTakesTheCarriedRuntimeAndItsFailureEndsTheSearch) {
+  const std::string carried = library("carried/" + kBin + "server/");
+  const std::string beside = library("app/jre/" + kBin + "server/");
+  ConfigStore config;
+  config.setPaths(dir_.file("app/prog"), dir_.file("app"));
+  const std::string text = "jre_order pb\r\n";
+  config.appendText(text.data(), text.size());
+  setCarriedRuntimeSource(testSource);
+
+  // None carried: the next letter.
+  carriedFolder.clear();
+  carriedFailureToGive = CarriedRuntimeFailure();
+  std::string found = searchJvmLibrary(config);
+  for (char& c : found) c = c == '\\' ? '/' : c;
+  EXPECT_EQ(testing::readFile(found), testing::readFile(beside));
+  EXPECT_NE(found.find("/jre/"), std::string::npos) << found;
+  // Carried: p first.
+  carriedFolder = dir_.file("carried");
+  found = searchJvmLibrary(config);
+  for (char& c : found) c = c == '\\' ? '/' : c;
+  EXPECT_EQ(found, carried);
+  // Carried but unusable: nothing else is taken, and the failure is kept
+  // for the message.
+  carriedFolder.clear();
+  carriedFailureToGive = {14, "/c/xoq/runtimes", "Read-only file system"};
+  EXPECT_EQ(searchJvmLibrary(config), "");
+  EXPECT_EQ(carriedRuntimeFailure().messageId, 14);
+  EXPECT_EQ(carriedRuntimeFailure().reason, "Read-only file system");
+  setCarriedRuntimeSource(nullptr);
 }
 
 }  // namespace

@@ -6,17 +6,51 @@
 #include "config/config_store.h"
 #include "config/string_list.h"
 #include "platform/elevation.h"
+#include "platform/legacy_code_page.h"
+#include "platform/library_path.h"
 #include "platform/platform.h"
 #include "runtime/class_data_cache.h"
 #include "runtime/class_path.h"
 #include "runtime/java_strings.h"
+#include "runtime/option_text.h"
+#include "runtime/runtime_layout.h"
 #include "runtime/runtime_release.h"
 #include "runtime/runtime_search.h"
 #include "runtime/vm_context.h"
 
 namespace xoq {
 
-void prepareVmOptions(VmContext& context, ConfigStore& config) {
+namespace {
+
+const char kLibraryPathOption[] = "-Djava.library.path=";
+
+bool setsLibraryPath(const std::string& option) {
+  return option.compare(0, sizeof(kLibraryPathOption) - 1, kLibraryPathOption) == 0;
+}
+
+// The unpacked native libraries' folders go first in java.library.path: in
+// front of a path that the configuration's options set (those options were
+// held back), else in front of the one the runtime would choose itself.
+template <typename Add>
+void addLibraryFolders(const StringList& options, const std::vector<std::string>& folders, Add add) {
+  if (folders.empty()) return;
+  std::string joined;
+  for (const std::string& folder : folders) joined += (joined.empty() ? "" : kClassPathSeparator) + folder;
+  const std::string option = platform::prepareLibraryFolders(joined);
+  bool configured = false;
+  for (size_t i = 0; i < options.size(); ++i) {
+    const std::string value = options.str(i);
+    if (!setsLibraryPath(value)) continue;
+    const std::string rest = value.substr(sizeof(kLibraryPathOption) - 1);
+    add(kLibraryPathOption + joined + (rest.empty() ? "" : kClassPathSeparator + rest));
+    configured = true;
+  }
+  if (!configured && !option.empty()) add(option);
+}
+
+}  // namespace
+
+void prepareVmOptions(VmContext& context, ConfigStore& config, const UnpackedFiles& unpacked) {
   StringList exports;
   config.exports(exports);
   for (size_t i = 0; i < exports.size(); ++i) {
@@ -26,16 +60,37 @@ void prepareVmOptions(VmContext& context, ConfigStore& config) {
     trace("export %s%s", assignment.c_str(), done ? "" : " (failed)");
   }
 
+  const std::string library = findJvmLibrary();
+  const RuntimeRelease release = readRuntimeRelease(library);
+  trace("runtime release: %s", release.version.empty() ? "unknown" : release.version.c_str());
+  // System properties go over in the code page the runtime makes them Java
+  // strings from; the other options are the virtual machine's own, which
+  // it reads in the program's code page.
+  const bool legacyText = platform::narrowFormIsNotLegacy() && readsOptionsInLegacyCodePage(release);
+  const auto add = [&](const std::string& text, bool pathList) {
+    bool whole = true;
+    const bool property = text.compare(0, 2, "-D") == 0;
+    addVmOption(context, legacyText && property ? optionInLegacyCodePage(text, pathList, whole) : text);
+    if (!whole) {
+      trace("vm option %s: a character has no place in the code page that this runtime reads its options in",
+            text.c_str());
+    }
+  };
+
   const bool systemLoader = config.asSystemClassLoader();
   StringList options;
   config.options(options);
-  for (size_t i = 0; i < options.size(); ++i) addVmOption(context, options.str(i));
+  for (size_t i = 0; i < options.size(); ++i) {
+    const std::string option = options.str(i);
+    if (unpacked.libraryFolders.empty() || !setsLibraryPath(option)) add(option, false);
+  }
+  addLibraryFolders(options, unpacked.libraryFolders, [&](const std::string& option) { add(option, true); });
 
-  const std::string classPath = buildClassPath(config, false);
-  addVmOption(context, "-Djava.class.path=" + classPath);
-  addVmOption(context, "-Dxoq.class.path=" + buildClassPath(config, true));
-  addVmOption(context, "-Dxoq.app.path=" + config.executablePath());
-  addVmOption(context, "-Dapplication.home=" + config.applicationHome());
+  const std::string classPath = buildClassPath(config, false, unpacked.jars);
+  add("-Djava.class.path=" + classPath, true);
+  add("-Dxoq.class.path=" + buildClassPath(config, true), true);
+  add("-Dxoq.app.path=" + config.executablePath(), true);
+  add("-Dapplication.home=" + config.applicationHome(), true);
   if (systemLoader) addVmOption(context, std::string("-Djava.system.class.loader=") + kLoaderClassName);
   if (platform::queryElevation(nullptr) == 0) addVmOption(context, "-Dxoq.is.elevated=true");
   // From JDK 24 on, the runtime warns on standard error about every JNI
@@ -44,9 +99,6 @@ void prepareVmOptions(VmContext& context, ConfigStore& config) {
   // before 17 would not know the option. Allowing it costs the runtime its
   // archived module graph, so where no support class can be initialised
   // during creation the launcher binds the natives itself instead.
-  const std::string library = findJvmLibrary();
-  const RuntimeRelease release = readRuntimeRelease(library);
-  trace("runtime release: %s", release.version.empty() ? "unknown" : release.version.c_str());
   context.launcherBindsNatives = release.feature >= 24 && !systemLoader;
   if (context.launcherBindsNatives) {
     addVmOption(context, kNativeBindingProperty);

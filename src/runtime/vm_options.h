@@ -7,6 +7,9 @@
 
 #include <jni.h>
 
+#include <string>
+#include <vector>
+
 namespace xoq {
 
 class ConfigStore;
@@ -19,9 +22,17 @@ constexpr char kLoaderClassName[] = "com.tarvolin.xoq.HolvaneClassLoader";
 /// for their natives (archive/native_binding.h binds them), and its value.
 constexpr char kNativeBindingProperty[] = "-Dxoq.natives=launcher";
 
+/// The program's own files unpacked into the user's cache (the `extract`
+/// key): jars that go on java.class.path right after the executable, and
+/// the folders of native libraries that go first in java.library.path.
+struct UnpackedFiles {
+  std::vector<std::string> jars;
+  std::vector<std::string> libraryFolders;
+};
+
 /// Puts the `export` values into the environment and adds the options, in
 /// the order they reach the virtual machine.
-void prepareVmOptions(VmContext& context, ConfigStore& config);
+void prepareVmOptions(VmContext& context, ConfigStore& config, const UnpackedFiles& unpacked = UnpackedFiles());
 
 /// Sets every `property` value as a system property of the running virtual
 /// machine (after creation, so they win over -D options).

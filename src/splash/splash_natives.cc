@@ -10,7 +10,7 @@ namespace {
 // The facade handed to Java, made once and kept until the process ends.
 std::atomic<jobject> nativeFacade{nullptr};
 
-bool splashWindowShowing() { return xoq::liveSplashOwner() != nullptr; }
+bool splashWindowShowing() { return xoq::liveSplashShowing(); }
 
 }  // namespace
 

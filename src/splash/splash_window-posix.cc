@@ -18,6 +18,8 @@ void scheduleSplashClose(SplashWindow*, int32_t) {}
 
 void* splashOwnerWindow(SplashWindow*) { return nullptr; }
 
+bool splashShowing(SplashWindow*) { return false; }
+
 void closeSplashWindow(SplashWindow*) {}
 
 void scheduleAutomaticSplashClose(int32_t) {}

@@ -51,7 +51,8 @@ class SplashWindow final {
   // A copy: the thread may still create the window after a starter that
   // gave up waiting has released its text.
   const std::string title;
-  int32_t closeScheduled = 0;  // read and written under the splash lock
+  int32_t closeScheduled = 0;        // read and written under the splash lock
+  std::atomic<bool> closing{false};  // set by the splash thread as the window closes
 
  private:
   std::atomic<int> references{2};
@@ -89,6 +90,13 @@ LRESULT CALLBACK splashWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_TIMER:
     case WM_KEYDOWN:
       PostMessageA(window, WM_CLOSE, 0, 0);
+      return 0;
+    case WM_CLOSE:
+      // The splash counts as gone before its window goes: a program that
+      // has seen the window go and asks for the splash gets none, however
+      // long the splash thread, at the lowest priority, takes to withdraw.
+      if (currentSplash != nullptr) currentSplash->closing = true;
+      DestroyWindow(window);
       return 0;
     // Clicks and Alt combinations (Alt+F4 among them) must not close the
     // splash or move it: no default processing.
@@ -238,6 +246,8 @@ void* splashOwnerWindow(SplashWindow* splash) {
   if (splash == nullptr || splash->window == nullptr) return nullptr;
   return *splash->window;
 }
+
+bool splashShowing(SplashWindow* splash) { return splashOwnerWindow(splash) != nullptr && !splash->closing; }
 
 void closeSplashWindow(SplashWindow* splash) {
   HWND window = static_cast<HWND>(splashOwnerWindow(splash));

@@ -332,6 +332,10 @@ TEST_F(NativeSplashWindow, SplashIsNotFreedWhileSomeoneHoldsIt) {
     ASSERT_TRUE(waitUntil([&] { return !IsWindow(window); }, 10000));
     Sleep(300);
     EXPECT_EQ(splashOwnerWindow(held), window);
+    // Its window gone, the splash no longer counts as showing, although the
+    // splash thread cannot withdraw it yet: the application's
+    // getSplashScreen() goes by this.
+    EXPECT_FALSE(splashShowing(held)) << "a splash whose window has gone still counts as showing";
     scheduleSplashClose(held, 0);
     closeSplashWindow(held);
   }

@@ -62,6 +62,10 @@ void scheduleSplashClose(SplashWindow* splash, int32_t delayMs);
 /// boxes; null when there is no splash window.
 void* splashOwnerWindow(SplashWindow* splash);
 
+/// Whether `splash` (from a LiveSplash) is on the screen: it has a window
+/// that has not begun to close.
+bool splashShowing(SplashWindow* splash);
+
 /// Asks the window of `splash` (from a LiveSplash) to close now; nothing
 /// when there is none.
 void closeSplashWindow(SplashWindow* splash);
@@ -71,6 +75,10 @@ void closeSplashWindow(SplashWindow* splash);
 /// end before the handle is used (a box shown with it then goes without an
 /// owner).
 void* liveSplashOwner();
+
+/// splashShowing for the live splash: what the application's
+/// SplashScreen.getSplashScreen() goes by.
+bool liveSplashShowing();
 
 /// scheduleSplashClose for the live splash, if any.
 void scheduleLiveSplashClose(int32_t delayMs);

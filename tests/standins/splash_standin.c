@@ -11,8 +11,8 @@
 #include <string.h>
 
 #ifdef STANDIN_NEEDS_DEPENDENCY
-/* Lives in xoqdep.dll, which sits beside this library: found only once the
-   library's own folder is on PATH. */
+/* Lives in xoqdep.dll, which sits beside this library: found when the
+   library's own folder is searched for its imports. */
 __declspec(dllimport) int xoqStandinDependency(void);
 #endif
 

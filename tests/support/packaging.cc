@@ -24,11 +24,12 @@ std::string templatePath(Target target) {
   return std::string();
 }
 
-ProcessResult runXoqpack(const std::vector<std::string>& arguments, const std::vector<std::string>& shellLimits) {
+ProcessResult runXoqpack(const std::vector<std::string>& arguments, const std::vector<std::string>& shellLimits,
+                         int timeoutSeconds) {
   std::vector<std::string> command = {xoqpackPath()};
   command.insert(command.end(), arguments.begin(), arguments.end());
   RunOptions options;
-  options.timeoutSeconds = 120;
+  options.timeoutSeconds = timeoutSeconds;
   options.shellLimits = shellLimits;
   return runProcess(command, options);
 }

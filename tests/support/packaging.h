@@ -21,8 +21,10 @@ std::string xoqpackPath();
 /// The launcher template of `target`.
 std::string templatePath(Target target);
 
-/// Runs xoqpack with `arguments`, under `shellLimits` ("ulimit" arguments).
-ProcessResult runXoqpack(const std::vector<std::string>& arguments, const std::vector<std::string>& shellLimits = {});
+/// Runs xoqpack with `arguments`, under `shellLimits` ("ulimit" arguments),
+/// for at most `timeoutSeconds` (jlink takes long on a busy machine).
+ProcessResult runXoqpack(const std::vector<std::string>& arguments, const std::vector<std::string>& shellLimits = {},
+                         int timeoutSeconds = 120);
 
 /// xoqpack cross-built for Windows, beside the templates.
 std::string xoqpackExePath();

@@ -118,8 +118,10 @@ ProcessResult runOnce(const std::vector<std::string>& argv, const RunOptions& op
       std::string& sink = fds[i].fd == out[0] ? result.out : result.err;
       if (n > 0) {
         sink.append(buffer, static_cast<size_t>(n));
-        if (!signalled && !options.signalWhenOutput.empty() &&
-            result.out.find(options.signalWhenOutput) != std::string::npos) {
+        const bool seen =
+            (!options.signalWhenOutput.empty() && result.out.find(options.signalWhenOutput) != std::string::npos) ||
+            (!options.signalWhenError.empty() && result.err.find(options.signalWhenError) != std::string::npos);
+        if (!signalled && seen) {
           kill(pid, options.signalNumber);
           signalled = true;
         }

@@ -17,6 +17,7 @@ struct RunOptions {
   std::vector<std::string> shellLimits;       // "ulimit" arguments applied in the child first, e.g. "-s 1000"
   std::string input;                          // written to standard input
   std::string signalWhenOutput;               // once standard output holds this text...
+  std::string signalWhenError;                // ...or standard error this one...
   int signalNumber = 0;                       // ...this signal is sent to the program
   int timeoutSeconds = 60;
 };

@@ -11,7 +11,9 @@
 //   first=<id>             at start and whenever the first instance changes
 //   received from=<id> length=<n> intact=<0|1>
 //   sent                   once everything queued has left
-//   instances=<a,b,...>    (--list) the list after joining
+//   instances=<a,b,...>    (--list) the list after joining; (--list-until N)
+//                          the first list of N instances, or the last one
+//                          seen when none came within a minute
 //   round_trip_median_us=, round_trip_p99_us=, stream_mb_s=   (--ping, --stream)
 #include <algorithm>
 #include <chrono>
@@ -155,7 +157,7 @@ int usage() {
   fprintf(stderr,
           "usage: instance_peer [--no-transport] [--send TARGET:LENGTH]... [--exit-after-bytes N]\n"
           "                     [--echo] [--ping TARGET:LENGTH:COUNT] [--stream TARGET:LENGTH:COUNT]\n"
-          "                     [--stay-until FILE] [--list]\n"
+          "                     [--stay-until FILE] [--list] [--list-until N]\n"
           "                     [--hold-event NAME] [--probe-mutex NAME]\n");
   return 2;
 }
@@ -165,6 +167,7 @@ int usage() {
 int main(int argc, char** argv) {
   bool transport = true;
   bool list = false;
+  size_t listUntil = 0;
   bool echo = false;
   std::vector<Send> pings;
   std::vector<Send> streams;
@@ -181,6 +184,8 @@ int main(int argc, char** argv) {
       transport = false;
     } else if (option == "--list") {
       list = true;
+    } else if (option == "--list-until" && hasValue) {
+      listUntil = static_cast<size_t>(strtoull(argv[++i], nullptr, 10));
     } else if (option == "--echo") {
       echo = true;
     } else if ((option == "--send" || option == "--ping" || option == "--stream") && hasValue) {
@@ -218,10 +223,23 @@ int main(int argc, char** argv) {
   say("id=%d", static_cast<int>(registry.ownId()));
   int32_t first = registry.firstInstanceId();
   say("first=%d", static_cast<int>(first));
-  if (list) {
+  const auto listText = [&registry] {
     std::string text;
     for (int32_t id : registry.getInstances()) text += (text.empty() ? "" : ",") + std::to_string(id);
-    say("instances=%s", text.c_str());
+    return text;
+  };
+  if (list) say("instances=%s", listText().c_str());
+  if (listUntil > 0) {
+    // Lists again and again, as an application asking for the instances
+    // would, while other launches join: every list prunes.
+    std::string seen;
+    const uint64_t listDeadline = xoq::platform::monotonicMillis() + 60000;
+    do {
+      seen = listText();
+      if (static_cast<size_t>(std::count(seen.begin(), seen.end(), ',')) + 1 >= listUntil) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    } while (xoq::platform::monotonicMillis() < listDeadline);
+    say("instances=%s", seen.c_str());
   }
 
   ReportingHolder holder;
@@ -255,6 +273,7 @@ int main(int argc, char** argv) {
       say("first=%d", static_cast<int>(first));
     }
     if (stayUntil.empty() ? sent : fileExists(stayUntil)) break;
+    if (listUntil > 0) listText();  // still pruning while the others list
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
 #ifdef _WIN32

@@ -58,8 +58,16 @@ class InstanceTransport : public EndToEnd {
 #endif
   }
 
-  // Starts a peer that stays until the test ends (or is killed).
-  Background& start(std::vector<std::string> arguments, bool stay = true) {
+  // Starts a peer that stays until the test ends (or is killed), and waits
+  // until it has joined.
+  Background& start(const std::vector<std::string>& arguments, bool stay = true) {
+    Background& peer = launch(arguments, stay);
+    EXPECT_TRUE(peer.waitForOutput("id=", kPatience)) << describe(peer);
+    return peer;
+  }
+
+  // Starts a peer without waiting for it.
+  Background& launch(std::vector<std::string> arguments, bool stay = true) {
     if (stay) {
       arguments.push_back("--stay-until");
       arguments.push_back(launcherPath(kTarget, dir_.file("stop")));
@@ -71,9 +79,7 @@ class InstanceTransport : public EndToEnd {
     const std::string name = "peer" + std::to_string(peers_.size());
     peers_.push_back(std::make_unique<Background>(command, std::map<std::string, std::string>{{"XOQ_TRACE", "1"}},
                                                   dir_.file(name + ".out"), dir_.file(name + ".err")));
-    Background& peer = *peers_.back();
-    EXPECT_TRUE(peer.waitForOutput("id=", kPatience)) << describe(peer);
-    return peer;
+    return *peers_.back();
   }
 
   // Runs a peer that sends and ends once everything has left it.
@@ -268,6 +274,36 @@ TEST_F(InstanceTransport, AnInstanceThatSleptThroughATakeoverAttachesToTheNewFir
   ASSERT_TRUE(receives(sleeper, 1) && receives(fresh, 1)) << describe(sleeper) << describe(fresh);
   EXPECT_EQ(received(sleeper), std::vector<std::string>{"from=" + idOf(sender) + " length=1500 intact=1"});
   EXPECT_EQ(received(fresh), std::vector<std::string>{"from=" + idOf(sender) + " length=2500 intact=1"});
+}
+
+// Twenty launches at once, each listing the instances again and again while
+// the others join, as an application asking for them would: every launch
+// is in every list. Each list is written back by whoever prunes it, so
+// without the transfer mutex around the writes a launch that listed itself
+// in between would vanish.
+TEST_F(InstanceTransport, TwentyLaunchesStartedTogetherAreEachInEveryList) {
+  constexpr size_t kLaunches = 20;
+  std::vector<Background*> launched;
+  for (size_t i = 0; i < kLaunches; ++i) launched.push_back(&launch({"--no-transport", "--list-until", "20"}));
+  std::vector<std::string> ids;
+  for (Background* peer : launched) {
+    ASSERT_TRUE(peer->waitForOutput("id=", kPatience)) << describe(*peer);
+    ids.push_back(idOf(*peer));
+  }
+  std::sort(ids.begin(), ids.end());
+  for (Background* peer : launched) {
+    ASSERT_TRUE(peer->waitForOutput("instances=", seconds(90))) << describe(*peer);
+    std::vector<std::string> listed;
+    std::string list = parseKeyValues(peer->output())["instances"];
+    for (size_t start = 0; start <= list.size();) {
+      size_t end = list.find(',', start);
+      if (end == std::string::npos) end = list.size();
+      listed.push_back(list.substr(start, end - start));
+      start = end + 1;
+    }
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, ids) << "the list of " << idOf(*peer) << ": " << list;
+  }
 }
 
 #if !XOQ_E2E_WINDOWS

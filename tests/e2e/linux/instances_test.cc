@@ -223,6 +223,37 @@ TEST_P(LinuxInstances, AProgramThatEndsThroughSystemExitRightAfterFlushStillDeli
   EXPECT_EQ(received(x)[1], "from=" + id(y) + " class=instprobe.Note text=last size=100 intact=true loader=true");
 }
 
+// A queue that drains slower than five seconds in all, with a chunk leaving
+// every three seconds (the receiver is held that long by each of five
+// objects): flush waits for as long as chunks keep leaving, so that the
+// last object is not lost when the program ends right after flush. With a
+// limit of five seconds in all, flush returned with three objects queued,
+// the ending program waited for one chunk of them, and the last object
+// never arrived.
+TEST_P(LinuxInstances, FlushWaitsWhileChunksKeepLeavingAndTheLastObjectArrives) {
+  const std::string exe = package("app");
+  Background& x = start(exe, {"receive", "await:" + file("stop")});
+  ASSERT_TRUE(x.waitForOutput("receiving", kPatience));
+  const std::vector<std::string> releases = {"r1", "r2", "r3", "r4", "r5"};
+  std::vector<std::string> commands;
+  for (const std::string& release : releases) commands.push_back("send:0:10:hold:" + file(release));
+  commands.insert(commands.end(), {"send:0:100:last", "flush", "exit"});
+  Background& y = start(exe, commands);
+  ASSERT_TRUE(receives(x, 1)) << describe(x);
+  for (const std::string& release : releases) {
+    std::this_thread::sleep_for(seconds(3));
+    // The last object leaves once the fourth hold is released.
+    if (release != "r5") {
+      EXPECT_EQ(y.output().find("flushed"), std::string::npos) << "flush returned before " << release;
+    }
+    touch(release);
+  }
+  ASSERT_TRUE(y.waitFor(kPatience)) << describe(y);
+  EXPECT_EQ(y.exitCode(), 0) << describe(y);
+  ASSERT_TRUE(receives(x, 6)) << describe(x);
+  EXPECT_EQ(received(x)[5], "from=" + id(y) + " class=instprobe.Note text=last size=100 intact=true loader=true");
+}
+
 TEST_P(LinuxInstances, WhenTheFirstInstanceIsKilledAnotherTakesOver) {
   const std::string exe = package("app");
   Background& x = start(exe, {"await:" + file("stop")});

@@ -110,13 +110,16 @@ TEST_P(Pefile, ReadsEveryResourceFromAnOtherwiseUnchangedImage) {
   EXPECT_EQ(after.initializedData, before.initializedData + added.rawSize);
 
   // Four icon images and their group, the splash images, the template's
-  // message table as it was, version information and the manifest.
-  const std::vector<std::string> expected = {"2 100 1033", "3 1 1033",    "3 2 1033",  "3 3 1033",  "3 4 1033",
-                                             "6 1 1033",   "10 100 1033", "14 1 1033", "16 1 1033", "24 1 1033"};
+  // message table (string blocks 1 and 2) as it was, version information
+  // and the manifest.
+  const std::vector<std::string> expected = {"2 100 1033", "3 1 1033",  "3 2 1033", "3 3 1033",
+                                             "3 4 1033",   "6 1 1033",  "6 2 1033", "10 100 1033",
+                                             "14 1 1033",  "16 1 1033", "24 1 1033"};
   EXPECT_EQ(after.resources, expected);
   EXPECT_EQ(after.data("2", "100"), readFile(valueOf(options, "--splash-bitmap")).substr(14));
   EXPECT_EQ(after.data("10", "100"), readFile(valueOf(options, "--splash-image")));
   EXPECT_EQ(after.data("6", "1"), before.data("6", "1"));
+  EXPECT_EQ(after.data("6", "2"), before.data("6", "2"));
   EXPECT_EQ(after.data("3", "1").compare(0, 8, "\x89PNG\r\n\x1A\n"), 0) << "the 256-pixel image stays a PNG";
   const std::vector<std::string> version = {
       "version CompanyName Example Ltd",
@@ -144,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(Templates, Pefile, ::testing::Values(Target::kWindows, 
 
 TEST_F(Pefile, EveryProgramGetsAManifestAndOnlyTheVersionInformationAskedFor) {
   const PefileView plain = readWithPefile(pack("plain.exe", {}, Target::kWindows), dir_.file("plain"));
-  EXPECT_EQ(plain.resources, std::vector<std::string>({"6 1 1033", "24 1 1033"}));
+  EXPECT_EQ(plain.resources, std::vector<std::string>({"6 1 1033", "6 2 1033", "24 1 1033"}));
   const std::string defaults = plain.data("24", "1");
   for (const char* part : {"level=\"asInvoker\"", "true/pm</dpiAware>", "<longPathAware", "Common-Controls",
                            "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}) {

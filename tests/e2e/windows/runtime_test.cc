@@ -13,6 +13,7 @@
 #include "support/files.h"
 #include "support/jdks.h"
 #include "support/packaging.h"
+#include "support/registry_lock.h"
 
 namespace xoq {
 namespace testing {
@@ -187,9 +188,12 @@ TEST_F(WindowsRuntime, EnvironmentMethodAndSearchOrders) {
   EXPECT_TRUE(traced(be, "runtime library chosen (method e)")) << describe(be);
 }
 
-// Registered runtimes, written into the Wine registry of the test prefix.
+// Registered runtimes, written into the Wine registry of the test prefix,
+// which the tests that register runtimes take turns with.
 class RegisteredRuntime : public WindowsRuntime {
  protected:
+  RegistryLock registry_;
+
   void TearDown() override {
     for (const char* key :
          {"SOFTWARE\\JavaSoft\\Java Runtime Environment", "SOFTWARE\\IBM\\Java2 Runtime Environment"}) {

@@ -74,6 +74,9 @@ public class Main {
         report("url.class.length", classUrl == null ? "none" : String.valueOf(bytes(classUrl.openStream()).length));
         report("url.contentType", new URL("xoq:probe/top.txt").openConnection().getContentType());
 
+        report("java.class.path", System.getProperty("java.class.path"));
+        report("xoq.class.path", System.getProperty("xoq.class.path"));
+
         String separator = java.io.File.pathSeparator;
         URL[] path = PathAccess.parse("a" + separator + separator + "b" + separator);
         report("xoqClassPath.count", String.valueOf(path.length));

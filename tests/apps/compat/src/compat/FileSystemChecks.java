@@ -10,6 +10,7 @@ import java.nio.file.FileSystems;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.nio.file.Paths;
+import java.nio.file.ProviderNotFoundException;
 import java.nio.file.ReadOnlyFileSystemException;
 import java.util.ArrayList;
 import java.util.Arrays;
@@ -98,6 +99,9 @@ class FileSystemChecks {
         String compatJar = System.getProperty("compat.jars", "").replaceAll("^lib/compat.jar=([^;]*).*$", "$1");
         try (FileSystem zip = FileSystems.newFileSystem(Paths.get(compatJar), (ClassLoader) null)) {
             Main.report("walk.zipStream", stream(zip.getPath("/compat")));
+        } catch (ProviderNotFoundException e) {
+            // A runtime without the jdk.zipfs module.
+            Main.report("walk.zipStream", "no zip file system");
         }
     }
 

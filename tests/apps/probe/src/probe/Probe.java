@@ -19,6 +19,11 @@ public class Probe {
                 "java.protocol.handler.pkgs"}) {
             out.println(name + "=" + System.getProperty(name));
         }
+        String app = System.getProperty("xoq.app.path");
+        if (app != null) {
+            // The path as the file system names it, whatever form it came in.
+            out.println("xoq.app.path.canonical=" + new java.io.File(app).getCanonicalPath());
+        }
         ClassLoader system = ClassLoader.getSystemClassLoader();
         ClassLoader own = Probe.class.getClassLoader();
         ClassLoader context = Thread.currentThread().getContextClassLoader();
@@ -79,7 +84,17 @@ public class Probe {
             Thread.sleep(Long.parseLong(action.substring(6)));
         } else if (action.equals("natives")) {
             Natives.report(out);
-        } else if (action.equals("wait")) {
+        } else if (action.equals("wait") || action.equals("hook-wait")) {
+            if (action.equals("hook-wait")) {
+                // What an application tidies up on its way out.
+                final PrintStream shared = out;
+                Runtime.getRuntime().addShutdownHook(new Thread(new Runnable() {
+                    public void run() {
+                        shared.println("hook=ran");
+                        shared.flush();
+                    }
+                }));
+            }
             out.println("waiting=yes");
             out.flush();
             Thread.sleep(60000);

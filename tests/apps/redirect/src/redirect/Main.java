@@ -1,6 +1,12 @@
 package redirect;
 
 import com.tarvolin.xoq.EventLog;
+import com.tarvolin.xoq.RedirOutputStream;
+import java.io.FileDescriptor;
+import java.io.FileOutputStream;
+import java.io.OutputStream;
+import java.io.PrintStream;
+import java.lang.reflect.Field;
 
 /**
  * What the redirection and event log tests run, by its first argument:
@@ -10,7 +16,8 @@ import com.tarvolin.xoq.EventLog;
  * returns, for a negative STATUS); "eventlog" reports a set of entries;
  * "warning FILE" makes the runtime warn on standard error between two
  * lines of the application's, by loading a file that is no library;
- * "text" prints a line that is not ASCII.
+ * "text" prints a line that is not ASCII; "javastream FILE" writes to FILE
+ * through com.tarvolin.xoq.RedirOutputStream on a handle of its own (Windows).
  */
 public class Main {
     public static void main(String[] args) throws Exception {
@@ -32,6 +39,8 @@ public class Main {
             System.err.println("err after");
         } else if (args[0].equals("text")) {
             System.out.println("Gr\u00fc\u00dfe \u65e5\u672c");
+        } else if (args[0].equals("javastream")) {
+            javaStream(args[1]);
         }
     }
 
@@ -46,6 +55,33 @@ public class Main {
         System.out.flush();
         System.out.println("out 3 " + System.out.getClass().getName());
         throw new IllegalStateException("boom");
+    }
+
+    /**
+     * The stream the launcher makes System.out or System.err when the
+     * process's standard handle does not take the redirection, here on the
+     * Windows handle of a file that Java opened itself: single bytes, a part
+     * of an array, and a PrintStream's lines.
+     */
+    static void javaStream(String path) throws Exception {
+        FileOutputStream file = new FileOutputStream(path);
+        Field handleField = FileDescriptor.class.getDeclaredField("handle");
+        handleField.setAccessible(true);
+        final long handle = handleField.getLong(file.getFD());
+        OutputStream stream = new RedirOutputStream() {
+            {
+                h = handle;
+            }
+        };
+        stream.write('1');
+        stream.write('\n');
+        byte[] line = "xxtwo\nyy".getBytes("UTF-8");
+        stream.write(line, 2, 4);
+        PrintStream print = new PrintStream(stream, false, "UTF-8");
+        print.println("Gr\u00fc\u00dfe \u65e5\u672c");
+        print.flush();
+        file.close();
+        System.out.println("javastream written");
     }
 
     /** Line i: i in eight digits, a space, 90 times the letter ('a' + i % 26), a line feed. */

@@ -22,7 +22,7 @@ final class ConfigurationText {
             "mainclass", "argv", "wildcard", "message", "splash", "splashtitle", "splashcloseonwindow",
             "singleinstance", "forcecwd", "stdout", "stderr", "jre_order", "jre", "jvmdll", "vm", "minjre",
             "maxjre", "downloadurl", "java_classpath", "classpath", "java_libs", "libs", "option", "property", "export",
-            "assystemclassloader", "compatible", "codesource", "disableexternal", "classdatacache")));
+            "assystemclassloader", "compatible", "codesource", "disableexternal", "classdatacache", "extract")));
 
     private final List<String> lines = new ArrayList<>();
 
