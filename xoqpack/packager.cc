@@ -143,6 +143,14 @@ bool prepareRuntime(const PackRequest& request, bool windows, const std::vector<
     }
     return true;
   }
+  // Written where files keep no executable bit, a Linux jre/ loses it on
+  // the helpers the runtime starts (jspawnhelper for Process); the archive
+  // of the carried form records it.
+  if (!windows && !host::keepsExecutableBits() && request.warn) {
+    request.warn(
+        "the Linux runtime in jre/ has no executable bits here (lib/jspawnhelper needs one to start "
+        "processes); --embed-runtime keeps them");
+  }
   if (wanted.jlink) {
     runtime.folder.path = runtime.linked.path;
     runtime.linked.path.clear();

@@ -278,9 +278,10 @@ bool linkRuntime(const RuntimeRequest& request, bool windowsTarget, const std::v
   if (!request.jmods.empty()) {
     if (!checkJmods(request.jmods, windowsTarget, feature, jdkVersion, error)) return false;
   } else if (!targetIsHere) {
-    error = std::string("a ") + (windowsTarget ? "Windows" : "Linux") +
-            " runtime made with jlink here needs the jmods of a " + (windowsTarget ? "Windows" : "Linux") + " JDK " +
-            std::to_string(feature) + ": give --jmods DIR";
+    error = std::string(windowsTarget ? "a Windows runtime made with jlink"
+                                      : "a Linux runtime made with jlink on Windows") +
+            " needs the jmods of a " + (windowsTarget ? "Windows" : "Linux") + " JDK " + std::to_string(feature) +
+            ": give --jmods DIR";
     return false;
   } else if (!isFolder(host::joinPath(jdk, "jmods")) && feature < 24) {
     error = "the JDK " + jdk + " has no jmods folder, which jlink " + std::to_string(feature) +
@@ -325,8 +326,9 @@ bool linkRuntime(const RuntimeRequest& request, bool windowsTarget, const std::v
   }
   if (!makesArchive) {
     if (warn) {
-      warn(std::string("the ") + (windowsTarget ? "Windows" : "Linux") +
-           " runtime has no class data archive: xoqpack makes one only for a Linux runtime linked on Linux");
+      warn(windowsTarget
+               ? "the Windows runtime has no class data archive: only the target's own java can make one"
+               : "the Linux runtime has no class data archive: xoqpack makes one only when it links on Linux");
     }
     if (windowsTarget) return true;
   }

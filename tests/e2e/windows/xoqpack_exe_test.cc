@@ -118,6 +118,108 @@ TEST_F(XoqpackExe, PacksEveryTargetFromWindowsPathsAsTheLinuxXoqpackDoes) {
   EXPECT_NE(console.out.find("Argument 0: zwei"), std::string::npos) << console.out;
 }
 
+TEST_F(XoqpackExe, GivesARuntimeAsTheLinuxXoqpackDoes) {
+  // A Windows program with the real Windows runtime, and a Linux one with a
+  // runtime linked here (whose helpers need their executable bit, which
+  // Windows does not keep: the carried form records it by name), in both
+  // forms: the same bytes from either xoqpack, and the same jre/ folder
+  // beside the program.
+  XOQ_REQUIRE_WINDOWS_RUNTIME();
+  const std::string linuxRuntime = std::string(XOQ_BUILD_DIR) + "/test-runtime";
+  ASSERT_TRUE(std::filesystem::exists(linuxRuntime + "/lib/server/libjvm.so")) << linuxRuntime;
+  RunOptions inDir;
+  inDir.workingDirectory = dir_.path();
+  inDir.timeoutSeconds = 600;
+  struct Case {
+    const char* target;
+    std::string runtime;
+    const char* name;
+  };
+  const std::vector<Case> cases = {{"windows-console", windowsRuntimeHome(), "app.exe"},
+                                   {"linux", linuxRuntime, "app"}};
+  for (const Case& c : cases) {
+    for (const bool embed : {true, false}) {
+      const std::string form = std::string(c.target) + (embed ? " carried" : " beside");
+      const std::string folder = std::string(embed ? "carried-" : "beside-") + c.target;
+      std::filesystem::create_directories(dir_.file("win/" + folder));
+      std::filesystem::create_directories(dir_.file("linux/" + folder));
+      std::vector<std::string> options = {"--target", c.target, "--jar"};
+      std::vector<std::string> onWindows = options;
+      onWindows.insert(onWindows.end(),
+                       {windows(app()), "--runtime", windows(c.runtime), "--output", "win\\" + folder + "\\" + c.name});
+      std::vector<std::string> onLinux = options;
+      onLinux.insert(onLinux.end(),
+                     {app(), "--runtime", c.runtime, "--output", dir_.file("linux/" + folder + "/" + c.name)});
+      if (embed) {
+        onWindows.push_back("--embed-runtime");
+        onLinux.push_back("--embed-runtime");
+      }
+      const ProcessResult packed = runXoqpackExe(onWindows, inDir);
+      ASSERT_EQ(packed.exitCode, 0) << form << ": " << packed.err;
+      EXPECT_NE(packed.out.find("xoqpack: runtime Java "), std::string::npos) << form << ": " << packed.out;
+      const ProcessResult reference = runProcess(
+          [&] {
+            std::vector<std::string> command = {xoqpackPath()};
+            command.insert(command.end(), onLinux.begin(), onLinux.end());
+            return command;
+          }(),
+          inDir);
+      ASSERT_EQ(reference.exitCode, 0) << form << ": " << reference.err;
+      EXPECT_TRUE(readFile(dir_.file("win/" + folder + "/" + c.name)) ==
+                  readFile(dir_.file("linux/" + folder + "/" + c.name)))
+          << form << ": the two xoqpacks differ";
+      if (embed) {
+        EXPECT_FALSE(std::filesystem::exists(dir_.file("win/" + folder + "/jre"))) << form;
+        continue;
+      }
+      // The folder form: the same files, the Linux helpers executable.
+      std::vector<std::string> written, expected;
+      for (const auto& entry : std::filesystem::recursive_directory_iterator(dir_.file("win/" + folder + "/jre"))) {
+        if (!entry.is_regular_file()) continue;
+        const std::string name = entry.path().lexically_relative(dir_.file("win/" + folder + "/jre")).string();
+        written.push_back(name);
+        EXPECT_TRUE(readFile(entry.path().string()) == readFile(dir_.file("linux/" + folder + "/jre/" + name)))
+            << form << ": " << name;
+      }
+      for (const auto& entry : std::filesystem::recursive_directory_iterator(dir_.file("linux/" + folder + "/jre"))) {
+        if (entry.is_regular_file())
+          expected.push_back(entry.path().lexically_relative(dir_.file("linux/" + folder + "/jre")).string());
+      }
+      std::sort(written.begin(), written.end());
+      std::sort(expected.begin(), expected.end());
+      EXPECT_EQ(written, expected) << form;
+      // Windows keeps no executable bit, which the user is told; the
+      // carried form above keeps it in its archive.
+      EXPECT_EQ(packed.err.find("has no executable bits here") != std::string::npos, c.target[0] == 'l')
+          << form << ": " << packed.err;
+    }
+  }
+  // The Linux program that xoqpack.exe wrote with its runtime inside runs
+  // here, from its own runtime.
+  const std::string program = dir_.file("win/carried-linux/app");
+  makeExecutable(program);
+  RunOptions noJava;
+  noJava.unsetEnv = {"JAVA_HOME"};
+  noJava.setEnv["XDG_CACHE_HOME"] = dir_.file("cache");
+  noJava.timeoutSeconds = 120;
+  const ProcessResult hello = runProcess({program, "drei"}, noJava);
+  EXPECT_EQ(hello.exitCode, 0) << hello.err;
+  EXPECT_NE(hello.out.find(kHello), std::string::npos) << hello.out << hello.err;
+  ASSERT_TRUE(std::filesystem::is_directory(dir_.file("cache/xoq/runtimes"))) << hello.err;
+  // Its helper came out of the cache executable, as from the Linux xoqpack.
+  if (std::filesystem::exists(linuxRuntime + "/lib/jspawnhelper")) {
+    int helpers = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.file("cache/xoq/runtimes"))) {
+      const std::filesystem::path helper = entry.path() / "lib/jspawnhelper";
+      if (!std::filesystem::exists(helper)) continue;
+      ++helpers;
+      EXPECT_NE(std::filesystem::status(helper).permissions() & std::filesystem::perms::owner_exec,
+                std::filesystem::perms::none);
+    }
+    EXPECT_EQ(helpers, 1);
+  }
+}
+
 TEST_F(XoqpackExe, RefusesBadInputWithTheLinuxLine) {
   std::filesystem::copy_file(app(), dir_.file("a.jar"));
   std::filesystem::create_directories(dir_.file("lib"));
