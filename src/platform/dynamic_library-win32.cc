@@ -46,13 +46,22 @@ std::string fullPathOf(const std::string& path) {
 // once, so that neither the application's later loads nor the programs it
 // starts inherit the change). What is left is the library's folder, the
 // system folders and PATH, which the retry in createVm widens. The flag
-// wants a full path with backslashes.
+// wants a full path with backslashes. Undone means put back as it was: the
+// folder of extracted native libraries is set before the runtime loads, so
+// that their own dependencies are found there.
 void* loadLibrary(const std::string& path) {
   const std::string full = fullPathOf(path);
+  std::string previous(MAX_PATH, '\0');
+  DWORD length = GetDllDirectoryA(static_cast<DWORD>(previous.size()), &previous[0]);
+  if (length >= previous.size()) {
+    previous.assign(length + 1, '\0');
+    length = GetDllDirectoryA(static_cast<DWORD>(previous.size()), &previous[0]);
+  }
+  previous.resize(length < previous.size() ? length : 0);
   const BOOL narrowed = SetDllDirectoryA("");
   HMODULE library = LoadLibraryExA(full.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   const DWORD error = GetLastError();
-  if (narrowed) SetDllDirectoryA(nullptr);
+  if (narrowed) SetDllDirectoryA(previous.empty() ? nullptr : previous.c_str());
   if (library == nullptr) lastLoadError = error;
   return reinterpret_cast<void*>(library);
 }
