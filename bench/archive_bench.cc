@@ -47,6 +47,7 @@
 #include <vector>
 
 #include "archive/archive_node.h"
+#include "bench_figures.h"
 #include "held_child.h"
 #include "platform/output_filter.h"
 #include "support/files.h"
@@ -56,16 +57,15 @@
 
 namespace {
 
+using xoq_bench::median;
+using xoq_bench::tracedAt;
+using xoq_bench::tracedValue;
+
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using xoq::testing::ProcessResult;
 using xoq::testing::RunOptions;
 using xoq_bench::Child;
-
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? -1 : values[values.size() / 2];
-}
 
 std::string joinPath(const std::vector<std::string>& parts) {
   std::string joined;
@@ -221,20 +221,6 @@ void startupFigures(const xoq::testing::TempDir& dir, const std::string& home, c
          median(tBoth), ratio(tBoth, tJava), ratio(cBoth, cJava));
   printf("     java -cp %.1f ms [%.1f]; with a plain system class loader named %.1f ms [%.1f]\n", median(tJava),
          median(cJava), median(tJavaLoader), median(cJavaLoader));
-}
-
-// The milliseconds of the first trace line that contains `text`, or -1.
-double tracedAt(const std::string& err, const std::string& text) {
-  const size_t at = err.find(text);
-  if (at == std::string::npos) return -1;
-  const size_t open = err.rfind("[xoq", at);
-  return open == std::string::npos ? -1 : atof(err.c_str() + open + 4);
-}
-
-// The number after `text` in the trace, or -1.
-double tracedValue(const std::string& err, const std::string& text) {
-  const size_t at = err.find(text);
-  return at == std::string::npos ? -1 : atof(err.c_str() + at + text.size());
 }
 
 // 2. Where the start-up goes, from the launcher's trace (whole

@@ -28,12 +28,15 @@
 #include <vector>
 
 #include "archive/cache_folder.h"
+#include "bench_figures.h"
 #include "support/files.h"
 #include "support/jdks.h"
 #include "support/packaging.h"
 #include "support/process.h"
 
 namespace {
+
+using xoq_bench::median;
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -68,12 +71,6 @@ Timing timeRun(const std::vector<std::string>& argv, const std::map<std::string,
   timing.cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
                  (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
   return timing;
-}
-
-double median(std::vector<double> values) {
-  if (values.empty()) return -1;
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
 }
 
 // What `du` counts: the blocks the files take, links not followed.

@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_figures.h"
 #include "support/background.h"
 #include "support/files.h"
 #include "support/jdks.h"
@@ -35,18 +36,14 @@
 
 namespace {
 
+using xoq_bench::median;
+
 using Clock = std::chrono::steady_clock;
 using xoq::testing::Background;
 using xoq::testing::X11Screen;
 
 constexpr int kWidth = 400;
 constexpr int kHeight = 300;
-
-double median(std::vector<double> values) {
-  if (values.empty()) return -1;
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
 
 double millisecondsBetween(Clock::time_point start, Clock::time_point end) {
   return std::chrono::duration<double, std::milli>(end - start).count();

@@ -17,6 +17,7 @@
 
 #include "archive/integrity.h"
 #include "base/byte_order.h"
+#include "bench_figures.h"
 #include "config/payload.h"
 #include "platform/platform.h"
 #include "support/files.h"
@@ -25,17 +26,14 @@
 
 namespace {
 
+using xoq_bench::median;
+
 using Clock = std::chrono::steady_clock;
 using xoq::testing::ProcessResult;
 using xoq::testing::RunOptions;
 
 double millisecondsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
 }
 
 // Median wall time of running `command` `runs` times.

@@ -33,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_figures.h"
 #include "held_child.h"
 #include "support/files.h"
 #include "support/jdks.h"
@@ -41,6 +42,10 @@
 #include "support/windows_runtime.h"
 
 namespace {
+
+using xoq_bench::median;
+using xoq_bench::tracedAt;
+using xoq_bench::tracedValue;
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -59,11 +64,6 @@ std::map<std::string, std::string> wineEnvironment(const std::string& runtime) {
           {"WINEDLLOVERRIDES", "mscoree,mshtml="},
           {"JAVA_HOME", launcherPath(Target::kWindows, runtime)},
           {"XOQ_TRACE", ""}};
-}
-
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? -1 : values[values.size() / 2];
 }
 
 double millisecondsSince(Clock::time_point start) {
@@ -160,20 +160,6 @@ struct Series {
     processor.push_back(timing.processorMs);
   }
 };
-
-// The milliseconds of the first trace line that contains `text`, or -1.
-double tracedAt(const std::string& err, const std::string& text) {
-  const size_t at = err.find(text);
-  if (at == std::string::npos) return -1;
-  const size_t open = err.rfind("[xoq", at);
-  return open == std::string::npos ? -1 : atof(err.c_str() + open + 4);
-}
-
-// The number after `text` in the trace, or -1.
-double tracedValue(const std::string& err, const std::string& text) {
-  const size_t at = err.find(text);
-  return at == std::string::npos ? -1 : atof(err.c_str() + at + text.size());
-}
 
 // 1 and 2: start-up of hello.
 void startupFigures(const xoq::testing::TempDir& dir, const std::string& runtime, int runs) {

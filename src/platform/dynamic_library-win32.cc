@@ -43,21 +43,15 @@ std::string fullPathOf(const std::string& path) {
 // LOAD_WITH_ALTERED_SEARCH_PATH, the search starts in the library's own
 // folder instead of the executable's; SetDllDirectoryA("") takes the
 // working directory out of it for the moment of the load (and is undone at
-// once, so that neither the application's later loads nor the programs it
-// starts inherit the change). What is left is the library's folder, the
-// system folders and PATH, which the retry in createVm widens. The flag
-// wants a full path with backslashes. Undone means put back as it was: the
-// folder of extracted native libraries is set before the runtime loads, so
-// that their own dependencies are found there.
+// once, back to the folder set before, such as the unpacked native
+// libraries' whose dependencies the application's own loads need, so that
+// neither those loads nor the programs it starts see the change). What is
+// left is the library's folder, the system folders and PATH, which the
+// retry in createVm widens. The flag wants a full path with backslashes.
 void* loadLibrary(const std::string& path) {
   const std::string full = fullPathOf(path);
-  std::string previous(MAX_PATH, '\0');
-  DWORD length = GetDllDirectoryA(static_cast<DWORD>(previous.size()), &previous[0]);
-  if (length >= previous.size()) {
-    previous.assign(length + 1, '\0');
-    length = GetDllDirectoryA(static_cast<DWORD>(previous.size()), &previous[0]);
-  }
-  previous.resize(length < previous.size() ? length : 0);
+  std::string previous(GetDllDirectoryA(0, nullptr), '\0');
+  previous.resize(previous.empty() ? 0 : GetDllDirectoryA(static_cast<DWORD>(previous.size()), &previous[0]));
   const BOOL narrowed = SetDllDirectoryA("");
   HMODULE library = LoadLibraryExA(full.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   const DWORD error = GetLastError();

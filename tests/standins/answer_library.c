@@ -4,9 +4,12 @@
 #include <jni.h>
 
 #ifdef _WIN32
-__declspec(dllimport)
+#define ANSWER_PART_API __declspec(dllimport)
+#else
+#define ANSWER_PART_API
 #endif
-int xoqAnswerPart(void);
+
+ANSWER_PART_API int xoqAnswerPart(void);
 
 JNIEXPORT jint JNICALL Java_extract_Main_answer(JNIEnv* env, jclass type) {
   (void)env;

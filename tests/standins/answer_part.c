@@ -1,5 +1,8 @@
 /* The library that the JNI library answer_library.c depends on. */
 #ifdef _WIN32
-__declspec(dllexport)
+#define ANSWER_PART_API __declspec(dllexport)
+#else
+#define ANSWER_PART_API
 #endif
-int xoqAnswerPart(void) { return 21; }
+
+ANSWER_PART_API int xoqAnswerPart(void) { return 21; }
