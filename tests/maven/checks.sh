@@ -152,7 +152,7 @@ wrong-parameters)
   case_name="a missing icon"
   sed_script=""
   arguments=(-Dxoq.icon=missing.ico)
-  failing_build "xoqpack: cannot read $work/wrong/missing.ico"
+  failing_build "xoqpack: cannot read $work/wrong/missing.ico: No such file or directory"
 
   case_name="no xoqpack"
   environment=(env -u XOQ_HOME PATH=/usr/local/bin:/usr/bin:/bin)
