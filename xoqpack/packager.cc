@@ -18,6 +18,7 @@
 #include "config_block.h"
 #include "host_files.h"
 #include "host_process.h"
+#include "jar_file_users.h"
 #include "path_names.h"
 #include "pe_image.h"
 #include "splash_images.h"
@@ -447,6 +448,9 @@ bool pack(const PackRequest& request, std::string& error) {
 
   std::map<std::string, std::string> digestBlocks;
   if (!recordExtractedDigests(block, entries, digestBlocks, error)) return false;
+  std::set<std::string> extracted;
+  for (const auto& digest : digestBlocks) extracted.insert(digest.first);
+  warnOfJarFileUsers(entries, extracted, request.warn);
 
   // The runtime: refused early when jre/ cannot be written, then made
   // ready before the executable is written.
