@@ -58,7 +58,8 @@ final class RuntimePlan {
             }
         } else if (linuxRuntime != null && windowsRuntime != null) {
             throw new PackagingException("<jlink> links a runtime for the targets without a ready one, but"
-                    + " <linuxRuntime> and <windowsRuntime> name one for both systems: leave out <jlink> or one of them");
+                    + " <linuxRuntime> and <windowsRuntime> name one for both systems: leave out <jlink> or one of"
+                    + " them");
         }
         boolean any = false;
         Set<String> folderSystems = new LinkedHashSet<>();
