@@ -27,24 +27,6 @@ std::string percentDecoded(const std::string& text) {
   return out;
 }
 
-// "/a/./b/../c" becomes "/a/c"; ".." above the root stays at the root.
-std::string folded(const std::string& path) {
-  std::vector<std::string> parts;
-  std::istringstream in(path);
-  std::string part;
-  while (std::getline(in, part, '/')) {
-    if (part.empty() || part == ".") continue;
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
-    } else {
-      parts.push_back(part);
-    }
-  }
-  std::string out;
-  for (const std::string& p : parts) out += "/" + p;
-  return out.empty() ? "/" : out;
-}
-
 // Length of a URL scheme at the start of `text` (letters, then letters,
 // digits, '+', '-' or '.', then ':'); 0 when there is none.
 size_t schemeLength(const std::string& text) {
@@ -115,7 +97,7 @@ std::string resolveClassPathEntry(const std::string& folder, const std::string& 
     }
   }
   if (path.empty() || path[0] != '/') path = folder + path;
-  return folded(percentDecoded(path));
+  return foldedPath(percentDecoded(path));
 }
 
 bool collectApplicationJar(const std::string& path, bool followClassPath, ApplicationJar& result, std::string& error) {

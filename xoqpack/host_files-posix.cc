@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <sstream>
 
 #include "host_files.h"
+#include "path_names.h"
 
 namespace xoq {
 namespace host {
@@ -28,24 +28,6 @@ std::string currentFolder() {
   if (getcwd(&buffer[0], buffer.size()) == nullptr) return std::string();
   buffer.resize(strlen(buffer.c_str()));
   return buffer;
-}
-
-// "/a/./b/../c" becomes "/a/c"; ".." above the root stays at the root.
-std::string folded(const std::string& path) {
-  std::vector<std::string> parts;
-  std::istringstream in(path);
-  std::string part;
-  while (std::getline(in, part, '/')) {
-    if (part.empty() || part == ".") continue;
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
-    } else {
-      parts.push_back(part);
-    }
-  }
-  std::string out;
-  for (const std::string& p : parts) out += "/" + p;
-  return out.empty() ? "/" : out;
 }
 
 // Deeper than this, a tree walked through its links is taken for a loop.
@@ -128,9 +110,9 @@ int64_t tellFile(std::FILE* file) { return static_cast<int64_t>(ftello(file)); }
 
 std::string absolutePath(const std::string& path) {
   if (path.empty()) return std::string();
-  if (path[0] == '/') return folded(path);
+  if (path[0] == '/') return foldedPath(path);
   const std::string folder = currentFolder();
-  return folder.empty() ? std::string() : folded(folder + "/" + path);
+  return folder.empty() ? std::string() : foldedPath(folder + "/" + path);
 }
 
 std::string canonicalPath(const std::string& path) {
