@@ -34,10 +34,10 @@ add_custom_command(
           -P "${CMAKE_SOURCE_DIR}/cmake/embed_classes.cmake"
   DEPENDS ${XOQ_JAVA_SOURCES} ${XOQ_JAVA_SERVICES} "${CMAKE_SOURCE_DIR}/cmake/embed_classes.cmake"
   COMMENT "Compiling the Java support classes")
+# The Windows build compiles the same file into xoqpack.exe.
+add_custom_target(xoq_support_classes DEPENDS "${support_classes_cc}")
 
 # --- xoqpack ---------------------------------------------------------------
-file(GLOB XOQPACK_SOURCES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/xoqpack/*.cc")
-list(FILTER XOQPACK_SOURCES EXCLUDE REGEX "(_test|xoqpack_main)\\.cc$")
 add_library(xoqpack_lib STATIC ${XOQPACK_SOURCES} "${support_classes_cc}")
 target_include_directories(xoqpack_lib PUBLIC "${CMAKE_SOURCE_DIR}/xoqpack")
 target_link_libraries(xoqpack_lib PUBLIC xoq_core)
@@ -58,9 +58,17 @@ if(XOQ_WINDOWS)
                -DXOQ_BIN_DIR=${XOQ_BIN_DIR}
                -DXOQ_JNI_INCLUDE=${XOQ_JNI_INCLUDE}
                -DGOOGLETEST_SOURCE=${GOOGLETEST_SOURCE}
+               -DXOQ_TESTS=${XOQ_TESTS}
+               -DXOQ_SUPPORT_CLASSES_CC=${support_classes_cc}
+    DEPENDS xoq_support_classes
     BUILD_ALWAYS ON
     INSTALL_COMMAND ""
     USES_TERMINAL_BUILD ON)
+endif()
+
+# A release build stops here: launchers, xoqpack and the support classes.
+if(NOT XOQ_TESTS)
+  return()
 endif()
 
 # --- Fuzz targets, built with clang for libFuzzer ---------------------------

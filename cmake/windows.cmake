@@ -6,6 +6,14 @@ xoq_core_library(xoq_core)
 
 # Everything static, so that the executable needs no DLL beside it.
 set(XOQ_STATIC_LINK -static -static-libgcc -static-libstdc++)
+# No time stamp in the PE headers: the same sources link to the same bytes.
+add_link_options(-Wl,--no-insert-timestamp)
+# The support classes come from the Linux build's generated source, outside
+# this build's folder.
+if(XOQ_SUPPORT_CLASSES_CC)
+  get_filename_component(support_classes_dir "${XOQ_SUPPORT_CLASSES_CC}" DIRECTORY)
+  add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${support_classes_dir}/=generated/>")
+endif()
 
 # The templates xoqpack copies are stripped: symbols and debugging sections
 # are two thirds of the file and no user needs them. The linker's own output,
@@ -19,8 +27,11 @@ function(xoq_windows_launcher name subsystem)
   target_link_options(${name} PRIVATE ${XOQ_STATIC_LINK} -m${subsystem} -Wl,--whole-archive
                       $<TARGET_FILE:xoq_core> -Wl,--no-whole-archive -Wl,-Map=${XOQ_UNSTRIPPED_DIR}/${name}.map)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${XOQ_UNSTRIPPED_DIR}")
+  # strip writes the time into the PE header unless SOURCE_DATE_EPOCH names
+  # one: 0, as the linker leaves it.
   add_custom_command(TARGET ${name} POST_BUILD
-                     COMMAND "${CMAKE_STRIP}" --strip-all -o "${XOQ_BIN_DIR}/${name}.exe" "$<TARGET_FILE:${name}>"
+                     COMMAND "${CMAKE_COMMAND}" -E env SOURCE_DATE_EPOCH=0 "${CMAKE_STRIP}" --strip-all
+                             -o "${XOQ_BIN_DIR}/${name}.exe" "$<TARGET_FILE:${name}>"
                      COMMENT "Stripping the ${name} template into ${XOQ_BIN_DIR}")
 endfunction()
 
@@ -30,6 +41,25 @@ xoq_windows_launcher(xoq-launcher windows)
 # the shell waits for it, and its fatal messages go to standard error (it
 # tells itself apart by the subsystem in its own PE header).
 xoq_windows_launcher(xoq-launcher-console console)
+
+# xoqpack for Windows: the same program, its seam's Windows side, finding the
+# templates beside itself in ${XOQ_BIN_DIR}.
+if(XOQ_SUPPORT_CLASSES_CC)
+  add_library(xoqpack_lib STATIC ${XOQPACK_SOURCES} "${XOQ_SUPPORT_CLASSES_CC}")
+  target_include_directories(xoqpack_lib PUBLIC "${CMAKE_SOURCE_DIR}/xoqpack")
+  target_link_libraries(xoqpack_lib PUBLIC xoq_core)
+  target_compile_options(xoqpack_lib PRIVATE ${XOQ_WARNINGS})
+  add_executable(xoqpack "${CMAKE_SOURCE_DIR}/xoqpack/xoqpack_main.cc")
+  target_link_libraries(xoqpack PRIVATE xoqpack_lib)
+  target_compile_options(xoqpack PRIVATE ${XOQ_WARNINGS})
+  target_link_options(xoqpack PRIVATE ${XOQ_STATIC_LINK} -mconsole)
+  set_target_properties(xoqpack PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${XOQ_BIN_DIR}")
+endif()
+
+# A release build stops here: the launcher templates and xoqpack.
+if(NOT XOQ_TESTS)
+  return()
+endif()
 
 # A test tool, not shipped: prints the caption and the child window texts of
 # a top-level window, so that the end-to-end tests can read a message box
@@ -52,6 +82,10 @@ add_executable(xoq_unit_tests ${XOQ_TEST_SOURCES} "${CMAKE_SOURCE_DIR}/tests/sup
                               "${CMAKE_SOURCE_DIR}/src/launcher/launcher.rc")
 target_include_directories(xoq_unit_tests PRIVATE "${CMAKE_SOURCE_DIR}/tests")
 target_link_libraries(xoq_unit_tests PRIVATE xoq_core gtest_main)
+if(XOQ_SUPPORT_CLASSES_CC)
+  target_sources(xoq_unit_tests PRIVATE ${XOQPACK_TEST_SOURCES})
+  target_link_libraries(xoq_unit_tests PRIVATE xoqpack_lib)
+endif()
 target_compile_options(xoq_unit_tests PRIVATE ${XOQ_WARNINGS})
 target_link_options(xoq_unit_tests PRIVATE ${XOQ_STATIC_LINK} -mconsole)
 

@@ -8,7 +8,6 @@ set(XOQ_WINE_ENVIRONMENT "WINEPREFIX=${XOQ_WINE_PREFIX};WINEDEBUG=-all;WINEDLLOV
 
 # --- Linux unit tests, under AddressSanitizer and UndefinedBehaviorSanitizer -
 set(XOQ_SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
-file(GLOB XOQPACK_TEST_SOURCES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/xoqpack/*_test.cc")
 file(GLOB XOQ_TEST_SUPPORT_SOURCES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/support/*.cc")
 # The virtual display runs scripts/virtual-display.sh, in whichever program
 # links it.
@@ -16,7 +15,7 @@ set_source_files_properties("${CMAKE_SOURCE_DIR}/tests/support/virtual_display.c
                             PROPERTIES COMPILE_DEFINITIONS "XOQ_SOURCE_DIR=\"${CMAKE_SOURCE_DIR}\"")
 add_executable(xoq_unit_tests ${XOQ_TEST_SOURCES} ${XOQPACK_TEST_SOURCES} ${XOQ_CORE_SOURCES} ${XOQPACK_SOURCES}
                               ${XOQ_TEST_SUPPORT_SOURCES} "${support_classes_cc}")
-target_include_directories(xoq_unit_tests PRIVATE "${CMAKE_SOURCE_DIR}/src" "${CMAKE_SOURCE_DIR}/xoqpack"
+target_include_directories(xoq_unit_tests PRIVATE "${CMAKE_SOURCE_DIR}/src" "${CMAKE_BINARY_DIR}/generated" "${CMAKE_SOURCE_DIR}/xoqpack"
                                                   "${CMAKE_SOURCE_DIR}/tests")
 target_include_directories(xoq_unit_tests SYSTEM PRIVATE "${XOQ_JNI_INCLUDE}" "${XOQ_JNI_INCLUDE}/linux")
 target_compile_options(xoq_unit_tests PRIVATE ${XOQ_WARNINGS} ${XOQ_SANITIZE})
@@ -51,16 +50,20 @@ endif()
 
 # --- Wine prefix, shared by every Windows test -------------------------------
 add_test(NAME wine.prefix COMMAND "${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh" start "${XOQ_WINE_PREFIX}")
-set_tests_properties(wine.prefix PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+# release-wine: the prefix and the release archives, for the tests that
+# run the archives' programs under Wine (gtest_discover_tests sets one
+# fixture name and one ENVIRONMENT entry on the tests it finds).
+set_tests_properties(wine.prefix PROPERTIES FIXTURES_SETUP "wine;release-wine" TIMEOUT 300)
 add_test(NAME wine.shutdown COMMAND "${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh" stop "${XOQ_WINE_PREFIX}")
-set_tests_properties(wine.shutdown PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
+set_tests_properties(wine.shutdown PROPERTIES FIXTURES_CLEANUP "wine;release-wine" TIMEOUT 60)
 
 # --- Windows unit tests: one ctest entry per test suite ----------------------
 # This list is made on the Linux side, whose sources leave out the
 # Windows-only tests (-win32_test.cc); their suites are added here.
 set(windows_suites "")
-file(GLOB windows_only_test_sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/src/*/*-win32_test.cc")
-foreach(test_source IN LISTS XOQ_TEST_SOURCES windows_only_test_sources)
+file(GLOB windows_only_test_sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/src/*/*-win32_test.cc"
+                                                     "${CMAKE_SOURCE_DIR}/xoqpack/*-win32_test.cc")
+foreach(test_source IN LISTS XOQ_TEST_SOURCES XOQPACK_TEST_SOURCES windows_only_test_sources)
   if(test_source MATCHES "-posix_test\\.cc$")
     continue()
   endif()
@@ -196,5 +199,30 @@ target_link_libraries(xoq_e2e_linux PRIVATE ${XOQ_X11_LIBRARY})
 if(XOQ_WINDOWS)
   target_link_libraries(xoq_e2e_windows PRIVATE ${XOQ_X11_LIBRARY})
 endif()
+
+# --- The release: its archives built, and used from where they are unpacked,
+# as a user without a build tree would; its programs the same bytes as this
+# build's, which another folder held. (Two whole release builds from two
+# copies of the tree take longer than this suite may:
+# scripts/check-release-reproducible.sh does that by hand.) ---
+set(XOQ_RELEASE_DIR "${CMAKE_BINARY_DIR}/release")
+add_test(NAME release.build COMMAND "${CMAKE_SOURCE_DIR}/scripts/release.sh" --build-dir "${XOQ_RELEASE_DIR}/build"
+                                    --dist-dir "${XOQ_RELEASE_DIR}/dist")
+# The build keeps both cores busy.
+set_tests_properties(release.build PROPERTIES FIXTURES_SETUP "release;release-wine" TIMEOUT 3600 PROCESSORS 2)
+add_test(NAME release.reproducible COMMAND "${CMAKE_SOURCE_DIR}/scripts/compare-builds.sh" "${CMAKE_BINARY_DIR}"
+                                           "${XOQ_RELEASE_DIR}/build")
+set_tests_properties(release.reproducible PROPERTIES FIXTURES_REQUIRED release TIMEOUT 120)
+file(GLOB xoq_release_test_sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/e2e/release/*.cc")
+add_executable(xoq_e2e_release ${xoq_release_test_sources} ${XOQ_TEST_SUPPORT_SOURCES})
+target_include_directories(xoq_e2e_release PRIVATE "${CMAKE_SOURCE_DIR}/tests")
+target_link_libraries(xoq_e2e_release PRIVATE gtest_main xoqpack_lib ${XOQ_X11_LIBRARY})
+target_compile_options(xoq_e2e_release PRIVATE ${XOQ_WARNINGS})
+target_compile_definitions(xoq_e2e_release PRIVATE XOQ_BIN_DIR="${XOQ_BIN_DIR}" XOQ_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+                                                   XOQ_BUILD_DIR="${CMAKE_BINARY_DIR}"
+                                                   XOQ_WINE_PROGRAM="${WINE_PROGRAM}"
+                                                   XOQ_RELEASE_DIST="${XOQ_RELEASE_DIR}/dist")
+gtest_discover_tests(xoq_e2e_release DISCOVERY_MODE PRE_TEST TEST_PREFIX "e2e.release."
+  PROPERTIES TIMEOUT 300 FIXTURES_REQUIRED release-wine ENVIRONMENT "WINEPREFIX=${XOQ_WINE_PREFIX}")
 
 include("${CMAKE_SOURCE_DIR}/tests/maven/maven.cmake")

@@ -1,15 +1,14 @@
 #include "application_jar.h"
 
 #include <cctype>
-#include <filesystem>
 #include <set>
 #include <sstream>
 
 #include "archive/archive_node.h"
 #include "config/ascii.h"
+#include "host_files.h"
 #include "jar_manifest.h"
 #include "path_names.h"
-#include "platform/platform.h"
 
 namespace xoq {
 
@@ -26,24 +25,6 @@ std::string percentDecoded(const std::string& text) {
     }
   }
   return out;
-}
-
-// "/a/./b/../c" becomes "/a/c"; ".." above the root stays at the root.
-std::string folded(const std::string& path) {
-  std::vector<std::string> parts;
-  std::istringstream in(path);
-  std::string part;
-  while (std::getline(in, part, '/')) {
-    if (part.empty() || part == ".") continue;
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
-    } else {
-      parts.push_back(part);
-    }
-  }
-  std::string out;
-  for (const std::string& p : parts) out += "/" + p;
-  return out.empty() ? "/" : out;
 }
 
 // Length of a URL scheme at the start of `text` (letters, then letters,
@@ -91,7 +72,8 @@ std::string launcherOnlyWarning(const std::string& jar, const std::string& name,
 }
 
 struct Pending {
-  std::string path;     // absolute
+  std::string path;     // absolute; for another machine's file the URL's path ("//host/...")
+  bool remote;          // another machine's file, which xoqpack cannot read
   std::string entry;    // as the manifest names it; empty for the application jar
   std::string namedBy;  // the jar whose manifest names it
   bool byApplication;   // named by the application jar itself
@@ -115,19 +97,17 @@ std::string resolveClassPathEntry(const std::string& folder, const std::string& 
     }
   }
   if (path.empty() || path[0] != '/') path = folder + path;
-  return folded(percentDecoded(path));
+  return foldedPath(percentDecoded(path));
 }
 
 bool collectApplicationJar(const std::string& path, bool followClassPath, ApplicationJar& result, std::string& error) {
-  namespace fs = std::filesystem;
   result = ApplicationJar();
-  std::error_code code;
-  const std::string given = fs::absolute(path, code).lexically_normal().string();
+  const std::string given = host::absolutePath(path);
   // The runtime opens the application jar by its canonical path, so that the
   // Class-Path of a linked jar is read beside the link's target. The jars
   // that Class-Path names are taken as named.
-  const std::string canonical = fs::canonical(path, code).string();
-  std::vector<Pending> pending = {{code ? given : canonical, "", "", false}};
+  const std::string canonical = host::canonicalPath(path);
+  std::vector<Pending> pending = {{canonical.empty() ? given : canonical, false, "", "", false}};
   std::set<std::string> seen;
   std::set<std::string> names;
   while (!pending.empty()) {
@@ -141,17 +121,18 @@ bool collectApplicationJar(const std::string& path, bool followClassPath, Applic
     // a distribution does not install.
     std::string problem;
     bool folder = false;
-    if (!application && (next.path.compare(0, 2, "//") == 0 || !platform::exists(next.path))) {
+    const host::FileKind kind = next.remote ? host::FileKind::kMissing : host::fileKind(next.path);
+    if (!application && kind == host::FileKind::kMissing) {
       problem = next.path + " does not exist";
-    } else if (!application && platform::isDirectory(next.path)) {
+    } else if (!application && kind == host::FileKind::kDirectory) {
       folder = true;
       problem = next.entry.back() == '/'
                     ? next.path + " is a folder, which java -jar searches and xoqpack does not: add it with --add-tree"
                     : next.path + " is a folder without a trailing '/', which java -jar ignores";
     } else {
       // Each file once, however it is named (links included).
-      const std::string identity = fs::canonical(next.path, code).string();
-      if (!seen.insert(code ? next.path : identity).second) continue;
+      const std::string identity = host::canonicalPath(next.path);
+      if (!seen.insert(identity.empty() ? next.path : identity).second) continue;
       if (!readJarManifest(application ? path : next.path, manifest, problem) && application) {
         error = problem;
         return false;
@@ -181,8 +162,10 @@ bool collectApplicationJar(const std::string& path, bool followClassPath, Applic
     std::vector<Pending> found;
     std::string token;
     while (tokens >> token) {
-      const std::string file = resolveClassPathEntry(folderOf(next.path), token);
-      if (!file.empty()) found.push_back({file, token, application ? path : next.path, application});
+      const std::string url = resolveClassPathEntry(folderOf(host::fileUrlPath(next.path)), token);
+      if (url.empty()) continue;
+      const std::string file = host::pathOfFileUrl(url);
+      found.push_back({file.empty() ? url : file, file.empty(), token, application ? path : next.path, application});
     }
     pending.insert(pending.end(), found.rbegin(), found.rend());
   }

@@ -4,7 +4,7 @@
 
 #include "archive/zip_reader.h"
 #include "config/ascii.h"
-#include "platform/platform.h"
+#include "host_files.h"
 
 namespace xoq {
 
@@ -75,8 +75,13 @@ JarManifest parseJarManifest(const std::string& text) {
 bool readJarManifest(const std::string& path, JarManifest& manifest, std::string& error) {
   manifest = JarManifest();
   std::string file;
-  if (platform::isDirectory(path) || !platform::readWholeFile(path, file)) {
-    error = "cannot read " + path;
+  std::string reason;
+  if (host::fileKind(path) == host::FileKind::kDirectory) {
+    error = "cannot read " + path + ": it is a folder";
+    return false;
+  }
+  if (!host::readFile(path, file, reason)) {
+    error = "cannot read " + path + ": " + reason;
     return false;
   }
   ZipReader zip;

@@ -5,7 +5,7 @@
 
 #include "archive/zip_reader.h"
 #include "base/byte_order.h"
-#include "platform/platform.h"
+#include "host_files.h"
 
 namespace xoq {
 
@@ -125,15 +125,15 @@ bool parseModuleInfo(const std::string& classFile, ModuleInfo& info) {
 }
 
 bool readJmodModuleInfo(const std::string& path, ModuleInfo& info, std::string& error) {
-  platform::MappedFile file;
-  if (!file.open(path) || file.data() == nullptr) {
-    error = "cannot read " + path;
+  std::string content, reason;
+  if (!host::readFile(path, content, reason)) {
+    error = "cannot read " + path + ": " + reason;
     return false;
   }
   // A jmod file is "JM", its format version, then a ZIP archive.
+  const uint8_t* data = reinterpret_cast<const uint8_t*>(content.data());
   ZipReader zip;
-  if (file.size() < 4 || file.data()[0] != 'J' || file.data()[1] != 'M' ||
-      zip.open(file.data(), file.size()) != nullptr) {
+  if (content.size() < 4 || data[0] != 'J' || data[1] != 'M' || zip.open(data, content.size()) != nullptr) {
     error = path + " is not a jmod file";
     return false;
   }

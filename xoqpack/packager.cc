@@ -1,12 +1,8 @@
 #include "packager.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <map>
 #include <set>
 
@@ -20,9 +16,11 @@
 #include "config/payload.h"
 #include "config/string_list.h"
 #include "config_block.h"
+#include "host_files.h"
+#include "host_process.h"
+#include "jar_file_users.h"
 #include "path_names.h"
 #include "pe_image.h"
-#include "platform/platform.h"
 #include "splash_images.h"
 #include "support_classes.h"
 #include "zip_writer.h"
@@ -86,12 +84,15 @@ bool findCarriedRuntimeField(const std::string& image, const std::string& path, 
 // A folder or file beside the output that is removed when packaging fails
 // or no longer needs it.
 struct StagedPath {
-  std::filesystem::path path;
+  std::string path;
   ~StagedPath() {
-    std::error_code code;
-    if (!path.empty()) std::filesystem::remove_all(path, code);
+    std::string reason;
+    if (!path.empty()) host::removeTree(path, reason);
   }
 };
+
+// The jre/ folder beside the output, where the launcher looks first.
+std::string runtimeFolderOf(const std::string& outputPath) { return host::folderOf(outputPath) + "jre"; }
 
 // The Java runtime of the program, made ready before anything is written:
 // linked or read, then copied into a staged jre/ folder or packed into an
@@ -107,10 +108,9 @@ struct PreparedRuntime {
 
 bool prepareRuntime(const PackRequest& request, bool windows, const std::vector<PackEntry>& entries,
                     bool wantsSplashLibrary, PreparedRuntime& runtime, std::string& error) {
-  namespace fs = std::filesystem;
   const RuntimeRequest& wanted = request.runtime;
-  const std::string staged = request.outputPath + ".xoqpack-" + std::to_string(getpid());
-  fs::path home = wanted.runtime;
+  const std::string staged = request.outputPath + ".xoqpack-" + std::to_string(host::processId());
+  std::string home = wanted.runtime;
   if (wanted.jlink) {
     // jdeps reads the application's jars and classes as they are packaged.
     std::vector<std::string> classInputs;
@@ -135,13 +135,22 @@ bool prepareRuntime(const PackRequest& request, bool windows, const std::vector<
   what += ": " + std::to_string(runtime.image.files.size()) + " files, " + describeSize(runtime.image.totalSize);
   if (wanted.embed) {
     runtime.archive.path = staged + ".runtime";
-    if (!writeRuntimeArchive(runtime.image, runtime.archive.path, runtime.digest, runtime.archiveSize, error))
+    if (!writeRuntimeArchive(runtime.image, runtime.archive.path, request.entryTime, runtime.digest,
+                             runtime.archiveSize, error))
       return false;
     if (request.report) {
       request.report("runtime " + what + ", carried inside the executable compressed to " +
                      describeSize(runtime.archiveSize));
     }
     return true;
+  }
+  // Written where files keep no executable bit, a Linux jre/ loses it on
+  // the helpers the runtime starts (jspawnhelper for Process); the archive
+  // of the carried form records it.
+  if (!windows && !host::keepsExecutableBits() && request.warn) {
+    request.warn(
+        "the Linux runtime in jre/ has no executable bits here (lib/jspawnhelper needs one to start "
+        "processes); --embed-runtime keeps them");
   }
   if (wanted.jlink) {
     runtime.folder.path = runtime.linked.path;
@@ -152,7 +161,7 @@ bool prepareRuntime(const PackRequest& request, bool windows, const std::vector<
   }
   if (!markRuntimeFolder(runtime.folder.path, error)) return false;
   if (request.report) {
-    request.report("runtime " + what + ", in " + (fs::path(folderOf(request.outputPath)) / "jre").string());
+    request.report("runtime " + what + ", in " + runtimeFolderOf(request.outputPath));
   }
   return true;
 }
@@ -162,7 +171,7 @@ bool prepareRuntime(const PackRequest& request, bool windows, const std::vector<
 bool writePeChecksum(std::FILE* file, size_t checksumOffset) {
   PeChecksum checksum(checksumOffset);
   std::string block(1 << 20, '\0');
-  if (fflush(file) != 0 || fseeko(file, 0, SEEK_SET) != 0) return false;
+  if (fflush(file) != 0 || !host::seekFile(file, 0)) return false;
   size_t got = 0;
   while ((got = fread(&block[0], 1, block.size(), file)) > 0) {
     checksum.add(reinterpret_cast<const uint8_t*>(block.data()), got);
@@ -170,8 +179,95 @@ bool writePeChecksum(std::FILE* file, size_t checksumOffset) {
   if (ferror(file) != 0) return false;
   std::string field;
   appendLittle32(field, checksum.finish());
-  return fseeko(file, static_cast<off_t>(checksumOffset), SEEK_SET) == 0 &&
-         fwrite(field.data(), 1, field.size(), file) == field.size();
+  return host::seekFile(file, checksumOffset) && fwrite(field.data(), 1, field.size(), file) == field.size();
+}
+
+// The file being written, under a temporary name beside its target until
+// `commit` puts it in the target's place in one step; removed when it is
+// not committed.
+class OutputFile {
+ public:
+  explicit OutputFile(const std::string& target)
+      : target_(target), path_(target + ".xoqpack-" + std::to_string(host::processId())) {}
+  ~OutputFile() {
+    file_.reset();
+    if (!committed_ && opened_) host::removeFile(path_);
+  }
+
+  bool open(std::string& error) {
+    std::string reason;
+    file_ = host::openFile(path_, "w+b", reason);
+    opened_ = file_ != nullptr;
+    if (!opened_) error = "cannot write " + target_ + ": " + reason;
+    return opened_;
+  }
+
+  std::FILE* get() const { return file_.get(); }
+
+  /// A failed write, in the words the user gets.
+  bool failed(std::string& error) const {
+    error = "cannot write " + target_ + ": " + strerror(errno);
+    return false;
+  }
+
+  /// Closes the file, gives it the permissions of `model` and puts it in
+  /// the target's place.
+  bool commit(const std::string& model, std::string& error) { return close(model, error) && place(error); }
+
+  /// The two steps of commit, for a caller that puts other things in place
+  /// in between.
+  bool close(const std::string& model, std::string& error) {
+    const int closed = fclose(file_.release());
+    if (closed != 0) return failed(error);
+    if (!model.empty()) host::copyPermissions(model, path_);
+    return true;
+  }
+
+  bool place(std::string& error) {
+    std::string reason;
+    if (!host::replaceFile(path_, target_, reason)) {
+      error = "cannot write " + target_ + ": " + reason;
+      return false;
+    }
+    committed_ = true;
+    return true;
+  }
+
+ private:
+  std::string target_;
+  std::string path_;
+  host::FilePointer file_;
+  bool opened_ = false;
+  bool committed_ = false;
+};
+
+// Reads an input file; false with the line the user gets.
+bool readInput(const std::string& path, const std::string& what, std::string& content, std::string& error) {
+  std::string reason;
+  if (host::fileKind(path) == host::FileKind::kDirectory) {
+    error = "cannot read " + what + path + ": it is a folder";
+    return false;
+  }
+  if (!host::readFile(path, content, reason)) {
+    error = "cannot read " + what + path + ": " + reason;
+    return false;
+  }
+  return true;
+}
+
+// The support classes, with the application's own service files merged
+// into ours of the same name.
+bool addSupportClasses(ZipWriter& zip, const std::map<std::string, std::string>& ownServices) {
+  bool ok = zip.addDirectory(kSupportPackageDirectory);
+  for (size_t i = 0; ok && i < kSupportClassCount; ++i) {
+    const SupportClass& support = kSupportClasses[i];
+    const auto own = ownServices.find(support.name);
+    ok = zip.addBytes(support.name,
+                      (own != ownServices.end() ? own->second : std::string()) +
+                          std::string(reinterpret_cast<const char*>(support.data), support.size),
+                      true);
+  }
+  return ok;
 }
 
 // The entries that the configuration's extract lines name get the SHA-256
@@ -197,26 +293,13 @@ bool recordExtractedDigests(const std::string& block, const std::vector<PackEntr
   }
   for (const size_t i : chosen) {
     std::string data;
-    if (!platform::readWholeFile(entries[i].source, data)) {
-      error = "cannot read " + entries[i].source;
-      return false;
-    }
+    if (!readInput(entries[i].source, "", data, error)) return false;
     Sha256 hash;
     hash.update(reinterpret_cast<const uint8_t*>(data.data()), data.size());
     blocks[entries[i].name] = contentDigestBlock(hash.finish());
   }
   return true;
 }
-
-struct TemporaryFile {
-  std::string path;
-  std::FILE* file = nullptr;
-  bool keep = false;
-  ~TemporaryFile() {
-    if (file != nullptr) fclose(file);
-    if (!keep && !path.empty()) remove(path.c_str());
-  }
-};
 
 }  // namespace
 
@@ -249,10 +332,7 @@ std::string normaliseEntryName(const std::string& name, std::string& error) {
 
 bool pack(const PackRequest& request, std::string& error) {
   std::string image;
-  if (!platform::readWholeFile(request.templatePath, image)) {
-    error = "cannot read the launcher template " + request.templatePath;
-    return false;
-  }
+  if (!readInput(request.templatePath, "the launcher template ", image, error)) return false;
   size_t lengthField = 0;
   if (!findArchiveLengthField(image, request.templatePath, lengthField, error)) return false;
 
@@ -274,10 +354,7 @@ bool pack(const PackRequest& request, std::string& error) {
   std::string block = "\xEF\xBB\xBF";
   if (!request.configPath.empty()) {
     std::string file;
-    if (!platform::readWholeFile(request.configPath, file)) {
-      error = "cannot read the configuration file " + request.configPath;
-      return false;
-    }
+    if (!readInput(request.configPath, "the configuration file ", file, error)) return false;
     if (!makeConfigurationBlock(file, block, error)) {
       error = request.configPath + ": " + error;
       return false;
@@ -351,10 +428,7 @@ bool pack(const PackRequest& request, std::string& error) {
     if (name.empty()) return false;
     if (name.compare(0, 18, "META-INF/services/") == 0 && names.count(name) != 0 && ownServices.count(name) == 0) {
       std::string lines;
-      if (!platform::readWholeFile(entry.source, lines)) {
-        error = "cannot read " + entry.source;
-        return false;
-      }
+      if (!readInput(entry.source, "", lines, error)) return false;
       if (!lines.empty() && lines.back() != '\n') lines += '\n';
       ownServices[name] = lines;
       continue;
@@ -363,8 +437,10 @@ bool pack(const PackRequest& request, std::string& error) {
       error = "two entries are named " + name;
       return false;
     }
-    if (!platform::isReadable(entry.source) || platform::isDirectory(entry.source)) {
-      error = "cannot read " + entry.source;
+    const host::FileKind kind = host::fileKind(entry.source);
+    if (kind == host::FileKind::kMissing || kind == host::FileKind::kDirectory) {
+      error = "cannot read " + entry.source +
+              (kind == host::FileKind::kMissing ? ": No such file or directory" : ": it is a folder");
       return false;
     }
     entries.push_back({entry.source, name});
@@ -372,13 +448,14 @@ bool pack(const PackRequest& request, std::string& error) {
 
   std::map<std::string, std::string> digestBlocks;
   if (!recordExtractedDigests(block, entries, digestBlocks, error)) return false;
+  std::set<std::string> extracted;
+  for (const auto& digest : digestBlocks) extracted.insert(digest.first);
+  warnOfJarFileUsers(entries, extracted, request.warn);
 
   // The runtime: refused early when jre/ cannot be written, then made
   // ready before the executable is written.
-  namespace fs = std::filesystem;
   const RuntimeRequest& runtimeRequest = request.runtime;
-  const fs::path runtimeFolder =
-      fs::path(folderOf(request.outputPath).empty() ? "." : folderOf(request.outputPath)) / "jre";
+  const std::string runtimeFolder = runtimeFolderOf(request.outputPath);
   size_t carriedField = 0;
   PreparedRuntime runtime;
   if (runtimeRequest.wanted()) {
@@ -394,14 +471,8 @@ bool pack(const PackRequest& request, std::string& error) {
     if (!prepareRuntime(request, windows, entries, wantsSplashLibrary, runtime, error)) return false;
   }
 
-  TemporaryFile output;
-  output.path = request.outputPath + ".xoqpack-" + std::to_string(getpid());
-  output.file = fopen(output.path.c_str(), "w+b");
-  if (output.file == nullptr) {
-    error = "cannot write " + request.outputPath + ": " + strerror(errno);
-    output.path.clear();
-    return false;
-  }
+  OutputFile output(request.outputPath);
+  if (!output.open(error)) return false;
 
   // Image, block with its NUL and length, and a hole for the integrity value.
   std::string head = image;
@@ -410,21 +481,10 @@ bool pack(const PackRequest& request, std::string& error) {
   appendLittle32(head, static_cast<uint32_t>(block.size() + 1));
   const size_t payloadPosition = head.size();
   head.append(kIntegrityValueSize, '\0');
-  if (fwrite(head.data(), 1, head.size(), output.file) != head.size()) {
-    error = "cannot write " + request.outputPath + ": " + strerror(errno);
-    return false;
-  }
+  if (fwrite(head.data(), 1, head.size(), output.get()) != head.size()) return output.failed(error);
 
-  ZipWriter zip(output.file);
-  bool ok = zip.addDirectory(kSupportPackageDirectory);
-  for (size_t i = 0; ok && i < kSupportClassCount; ++i) {
-    const SupportClass& support = kSupportClasses[i];
-    const auto own = ownServices.find(support.name);
-    ok = zip.addBytes(support.name,
-                      (own != ownServices.end() ? own->second : std::string()) +
-                          std::string(reinterpret_cast<const char*>(support.data), support.size),
-                      true);
-  }
+  ZipWriter zip(output.get(), request.entryTime);
+  bool ok = addSupportClasses(zip, ownServices);
   if (ok && !splashImage.empty()) ok = zip.addBytes(kSplashImageEntry, splashImage, false);
   for (size_t i = 0; ok && i < entries.size(); ++i) {
     const PackEntry& entry = entries[i];
@@ -436,11 +496,7 @@ bool pack(const PackRequest& request, std::string& error) {
       ok = zip.addFileStored(entry.name, entry.source, extra);
     } else {
       std::string data;
-      ok = platform::readWholeFile(entry.source, data);
-      if (!ok) {
-        error = "cannot read " + entry.source;
-        return false;
-      }
+      if (!readInput(entry.source, "", data, error)) return false;
       ok = zip.addBytes(entry.name, data, true, 0, extra);
     }
   }
@@ -448,7 +504,7 @@ bool pack(const PackRequest& request, std::string& error) {
   uint32_t runtimeOffset = 0;
   uint64_t runtimeLength = 0;
   if (ok && runtimeRequest.embed) {
-    ok = zip.addUnlistedBytes(runtime.archive.path.string(), runtimeOffset, runtimeLength);
+    ok = zip.addUnlistedBytes(runtime.archive.path, runtimeOffset, runtimeLength);
     if (ok && runtimeLength != runtime.archiveSize) {
       error = "the runtime's archive changed while it was copied";
       return false;
@@ -483,65 +539,60 @@ bool pack(const PackRequest& request, std::string& error) {
                             reinterpret_cast<const uint8_t*>(centralDirectory.data()), centralDirectory.size(),
                             reinterpret_cast<const uint8_t*>(endRecord.data()));
   const size_t descriptorSize = runtimeRequest.embed ? kCarriedRuntimeFieldSize : 0;
-  if (fseeko(output.file, static_cast<off_t>(lengthField), SEEK_SET) != 0 ||
-      fwrite(head.data() + lengthField, 1, 8, output.file) != 8 ||
-      fseeko(output.file, static_cast<off_t>(carriedField), SEEK_SET) != 0 ||
-      fwrite(head.data() + carriedField, 1, descriptorSize, output.file) != descriptorSize ||
-      fseeko(output.file, static_cast<off_t>(payloadPosition), SEEK_SET) != 0 ||
-      fwrite(value.data(), 1, value.size(), output.file) != value.size()) {
-    error = "cannot write " + request.outputPath + ": " + strerror(errno);
-    return false;
-  }
-  if (windows && !writePeChecksum(output.file, peChecksumOffset(head))) {
-    error = "cannot write " + request.outputPath + ": " + strerror(errno);
-    return false;
-  }
-  const int closed = fclose(output.file);
-  output.file = nullptr;
-  if (closed != 0) {
-    error = "cannot write " + request.outputPath + ": " + strerror(errno);
-    return false;
-  }
-
-  struct stat templateInfo;
-  const mode_t mode = stat(request.templatePath.c_str(), &templateInfo) == 0 ? (templateInfo.st_mode & 0777) : 0755;
-  chmod(output.path.c_str(), mode | 0200);
+  if (!host::seekFile(output.get(), lengthField) || fwrite(head.data() + lengthField, 1, 8, output.get()) != 8 ||
+      !host::seekFile(output.get(), carriedField) ||
+      fwrite(head.data() + carriedField, 1, descriptorSize, output.get()) != descriptorSize ||
+      !host::seekFile(output.get(), payloadPosition) ||
+      fwrite(value.data(), 1, value.size(), output.get()) != value.size())
+    return output.failed(error);
+  if (windows && !writePeChecksum(output.get(), peChecksumOffset(head))) return output.failed(error);
+  if (!output.close(request.templatePath, error)) return false;
 
   // The runtime folder goes in first, an earlier one set aside until the
   // executable is in place too, so that a failure leaves both as they were.
-  std::error_code code;
+  std::string reason;
   StagedPath aside;
   const bool placeFolder = !runtime.folder.path.empty();
   if (placeFolder) {
-    if (fs::exists(fs::symlink_status(runtimeFolder, code))) {
-      aside.path = runtimeFolder.string() + ".xoqpack-old-" + std::to_string(getpid());
-      fs::rename(runtimeFolder, aside.path, code);
-      if (code) {
-        error = "cannot replace " + runtimeFolder.string() + ": " + code.message();
+    if (host::fileKind(runtimeFolder) != host::FileKind::kMissing) {
+      aside.path = runtimeFolder + ".xoqpack-old-" + std::to_string(host::processId());
+      if (!host::movePath(runtimeFolder, aside.path, reason)) {
+        error = "cannot replace " + runtimeFolder + ": " + reason;
         aside.path.clear();
         return false;
       }
     }
-    fs::rename(runtime.folder.path, runtimeFolder, code);
-    if (code) {
-      error = "cannot write " + runtimeFolder.string() + ": " + code.message();
-      if (!aside.path.empty()) fs::rename(aside.path, runtimeFolder, code);
+    if (!host::movePath(runtime.folder.path, runtimeFolder, reason)) {
+      error = "cannot write " + runtimeFolder + ": " + reason;
+      if (!aside.path.empty()) host::movePath(aside.path, runtimeFolder, reason);
       aside.path.clear();
       return false;
     }
     runtime.folder.path.clear();
   }
-  if (rename(output.path.c_str(), request.outputPath.c_str()) != 0) {
-    error = "cannot write " + request.outputPath + ": " + strerror(errno);
+  if (!output.place(error)) {
     if (placeFolder) {
-      fs::remove_all(runtimeFolder, code);
-      if (!aside.path.empty()) fs::rename(aside.path, runtimeFolder, code);
+      host::removeTree(runtimeFolder, reason);
+      if (!aside.path.empty()) host::movePath(aside.path, runtimeFolder, reason);
       aside.path.clear();
     }
     return false;
   }
-  output.keep = true;
   return true;
+}
+
+bool writeSupportJar(const std::string& path, DosTime entryTime, std::string& error) {
+  OutputFile output(path);
+  if (!output.open(error)) return false;
+  ZipWriter zip(output.get(), entryTime);
+  uint32_t archiveLength = 0;
+  std::string centralDirectory;
+  std::string endRecord;
+  if (!addSupportClasses(zip, {}) || !zip.finish(std::string(), archiveLength, centralDirectory, endRecord)) {
+    error = zip.error();
+    return false;
+  }
+  return output.commit(std::string(), error);
 }
 
 }  // namespace xoq

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "entry_time.h"
 #include "runtime_image.h"
 #include "windows_resources.h"
 
@@ -31,6 +32,8 @@ struct PackRequest {
   // the configuration names one, and its Class-Path followed unless off.
   std::string applicationJar;
   bool followClassPath = true;
+  // The time stamp of every archive entry.
+  DosTime entryTime = kFixedEntryTime;
   // Entries (names or patterns) that the program unpacks into the user's
   // cache and uses as files: added to the configuration as extract lines.
   std::vector<std::string> extract;
@@ -65,6 +68,11 @@ std::string normaliseEntryName(const std::string& name, std::string& error);
 /// Writes the executable; false with a one-line `error` otherwise, in which
 /// case nothing is written (an existing output file is left as it was).
 bool pack(const PackRequest& request, std::string& error);
+
+/// Writes the support classes, as every payload carries them, into a jar
+/// of their own at `path` (to compile against), each entry stamped with
+/// `entryTime`; false with a one-line `error`, and nothing written.
+bool writeSupportJar(const std::string& path, DosTime entryTime, std::string& error);
 
 }  // namespace xoq
 

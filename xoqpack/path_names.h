@@ -15,6 +15,10 @@ inline std::string fileNameOf(const std::string& path) {
 /// The folder of `path` with its trailing '/'; empty when it names none.
 inline std::string folderOf(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
 
+/// An absolute '/'-separated path with "." and ".." folded by name:
+/// "/a/./b/../c" becomes "/a/c"; ".." above the root stays at the root.
+std::string foldedPath(const std::string& path);
+
 }  // namespace xoq
 
 #endif  // XOQPACK_PATH_NAMES_H_

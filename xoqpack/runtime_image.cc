@@ -4,49 +4,37 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <sstream>
 
 #include "base/sha256.h"
+#include "host_files.h"
+#include "host_process.h"
 #include "module_info.h"
 #include "runtime/runtime_release.h"
-#include "tool_process.h"
 #include "zip_writer.h"
 
 namespace xoq {
 
-namespace fs = std::filesystem;
-
 namespace {
-
-#ifdef _WIN32
-const char kCommandSuffix[] = ".exe";
-const char kPathListSeparator = ';';
-#else
-const char kCommandSuffix[] = "";
-const char kPathListSeparator = ':';
-#endif
 
 // Where a runtime image keeps its virtual machine library.
 const char kWindowsLibrary[] = "bin/server/jvm.dll";
 const char kLinuxLibrary[] = "lib/server/libjvm.so";
 
-std::string show(const fs::path& path) { return path.string(); }
+bool isFile(const std::string& path) { return host::fileKind(path) == host::FileKind::kFile; }
 
-bool readText(const fs::path& path, std::string& text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+bool isFolder(const std::string& path) { return host::fileKind(path) == host::FileKind::kDirectory; }
+
+// The program `name` of a JDK's bin folder.
+std::string jdkTool(const std::string& jdk, const char* name) {
+  return host::joinPath(jdk, "bin/" + host::programFileName(name));
 }
 
 // JAVA_VERSION="17.0.15" of a runtime's release file; empty when none.
-std::string releaseVersion(const fs::path& home) {
-  std::string text;
-  if (!readText(home / "release", text)) return std::string();
+std::string releaseVersion(const std::string& home) {
+  std::string text, reason;
+  if (!host::readFile(host::joinPath(home, "release"), text, reason)) return std::string();
   std::istringstream lines(text);
   std::string line;
   while (std::getline(lines, line)) {
@@ -61,10 +49,11 @@ std::string releaseVersion(const fs::path& home) {
 
 // Whether the library's first bytes are those of the target's format: a
 // Linux runtime cannot run on Windows and the other way round.
-bool hasFormat(const fs::path& library, bool windowsTarget) {
-  std::ifstream in(library, std::ios::binary);
+bool hasFormat(const std::string& library, bool windowsTarget) {
+  std::string reason;
+  const host::FilePointer in = host::openFile(library, "rb", reason);
   char head[4] = {0, 0, 0, 0};
-  in.read(head, sizeof head);
+  if (!in || fread(head, 1, sizeof head, in.get()) != sizeof head) return false;
   if (windowsTarget) return head[0] == 'M' && head[1] == 'Z';
   return head[0] == 0x7F && head[1] == 'E' && head[2] == 'L' && head[3] == 'F';
 }
@@ -111,24 +100,25 @@ bool addModuleList(const std::string& list, std::set<std::string>& modules, std:
 
 // The JDK whose jlink and jdeps are used: --jdk, else JAVA_HOME, else the
 // JDK of the javac found on PATH.
-bool findJdk(const std::string& given, fs::path& jdk, std::string& error) {
-  std::error_code code;
+bool findJdk(const std::string& given, std::string& jdk, std::string& error) {
   std::string how;
+  std::string home;
   if (!given.empty()) {
     jdk = given;
     how = "--jdk";
-  } else if (const char* home = std::getenv("JAVA_HOME"); home != nullptr && home[0] != '\0') {
+  } else if (host::environmentVariable("JAVA_HOME", home) && !home.empty()) {
     jdk = home;
     how = "JAVA_HOME";
-  } else if (const char* path = std::getenv("PATH"); path != nullptr) {
-    std::istringstream folders(path);
-    std::string folder;
-    while (std::getline(folders, folder, kPathListSeparator)) {
-      const fs::path javac = fs::path(folder.empty() ? "." : folder) / (std::string("javac") + kCommandSuffix);
-      if (!fs::is_regular_file(javac, code)) continue;
-      const fs::path real = fs::canonical(javac, code);
-      if (code) continue;
-      jdk = real.parent_path().parent_path();
+  } else {
+    for (const std::string& folder : host::searchPath()) {
+      const std::string javac = host::joinPath(folder, host::programFileName("javac"));
+      if (!isFile(javac)) continue;
+      const std::string real = host::canonicalPath(javac);
+      if (real.empty()) continue;
+      // The JDK is the folder above the javac's bin/.
+      const std::string bin = host::folderOf(real);
+      jdk = host::folderOf(bin.substr(0, bin.size() - 1));
+      if (jdk.size() > 1) jdk.pop_back();
       how = "the javac on PATH";
       break;
     }
@@ -138,8 +128,8 @@ bool findJdk(const std::string& given, fs::path& jdk, std::string& error) {
     return false;
   }
   for (const char* tool : {"jlink", "jdeps"}) {
-    if (!fs::is_regular_file(jdk / "bin" / (std::string(tool) + kCommandSuffix), code)) {
-      error = show(jdk) + " (from " + how + ") has no bin/" + tool + kCommandSuffix + ": --jlink needs a JDK";
+    if (!isFile(jdkTool(jdk, tool))) {
+      error = jdk + " (from " + how + ") has no bin/" + host::programFileName(tool) + ": --jlink needs a JDK";
       return false;
     }
   }
@@ -147,15 +137,14 @@ bool findJdk(const std::string& given, fs::path& jdk, std::string& error) {
 }
 
 // The modules jdeps finds in the application's jars and classes.
-bool findApplicationModules(const fs::path& jdk, int feature, const std::vector<std::string>& classInputs,
+bool findApplicationModules(const std::string& jdk, int feature, const std::vector<std::string>& classInputs,
                             std::set<std::string>& modules, std::string& error) {
   if (classInputs.empty()) return true;
-  std::vector<std::string> argv = {(jdk / "bin" / (std::string("jdeps") + kCommandSuffix)).string(),
-                                   "--print-module-deps", "--ignore-missing-deps", "--multi-release",
-                                   std::to_string(feature)};
+  std::vector<std::string> argv = {jdkTool(jdk, "jdeps"), "--print-module-deps", "--ignore-missing-deps",
+                                   "--multi-release", std::to_string(feature)};
   argv.insert(argv.end(), classInputs.begin(), classInputs.end());
-  ToolResult result;
-  if (!runTool(argv, result, error)) return false;
+  host::ToolResult result;
+  if (!host::runTool(argv, result, error)) return false;
   if (result.exitCode != 0) {
     error = "jdeps cannot tell the application's modules: " + firstErrorLine(result.output);
     return false;
@@ -177,27 +166,26 @@ bool findApplicationModules(const fs::path& jdk, int feature, const std::vector<
 
 // The jmods jlink links from are the target's: their java.base says for
 // which platform and which version they are.
-bool checkJmods(const fs::path& jmods, bool windowsTarget, int jdkFeature, const std::string& jdkVersion,
+bool checkJmods(const std::string& jmods, bool windowsTarget, int jdkFeature, const std::string& jdkVersion,
                 std::string& error) {
-  std::error_code code;
-  const fs::path base = jmods / "java.base.jmod";
-  if (!fs::is_regular_file(base, code)) {
-    error = show(jmods) + " holds no java.base.jmod: --jmods names the jmods folder of a JDK";
+  const std::string base = host::joinPath(jmods, "java.base.jmod");
+  if (!isFile(base)) {
+    error = jmods + " holds no java.base.jmod: --jmods names the jmods folder of a JDK";
     return false;
   }
   ModuleInfo info;
-  if (!readJmodModuleInfo(base.string(), info, error)) return false;
+  if (!readJmodModuleInfo(base, info, error)) return false;
   const bool windowsJmods = info.targetPlatform.rfind("windows-", 0) == 0;
   const bool linuxJmods = info.targetPlatform.rfind("linux-", 0) == 0;
   if (windowsTarget ? !windowsJmods : !linuxJmods) {
-    error = "the jmods in " + show(jmods) + " are for " +
+    error = "the jmods in " + jmods + " are for " +
             (info.targetPlatform.empty() ? std::string("no named platform") : info.targetPlatform) + ", not for a " +
             (windowsTarget ? "Windows" : "Linux") + " target";
     return false;
   }
   if (featureVersion(info.version) != jdkFeature) {
-    error = "the jmods in " + show(jmods) + " are of Java " + info.version + " and the JDK's jlink of Java " +
-            jdkVersion + ": jlink links only jmods of its own feature version (give --jdk a JDK " +
+    error = "the jmods in " + jmods + " are of Java " + info.version + " and the JDK's jlink of Java " + jdkVersion +
+            ": jlink links only jmods of its own feature version (give --jdk a JDK " +
             std::to_string(featureVersion(info.version)) + ")";
     return false;
   }
@@ -214,87 +202,89 @@ std::string describeSize(uint64_t bytes) {
   return text;
 }
 
-bool readRuntimeImage(const fs::path& home, bool windowsTarget, const Warn& warn, RuntimeImage& image,
+bool readRuntimeImage(const std::string& home, bool windowsTarget, const Warn& warn, RuntimeImage& image,
                       std::string& error) {
-  std::error_code code;
   const char* library = windowsTarget ? kWindowsLibrary : kLinuxLibrary;
   const char* other = windowsTarget ? kLinuxLibrary : kWindowsLibrary;
   const std::string target = windowsTarget ? "a Windows target" : "a Linux target";
-  if (!fs::is_directory(home, code)) {
-    error = "the runtime " + show(home) + " is not a folder";
+  if (!isFolder(home)) {
+    error = "the runtime " + home + " is not a folder";
     return false;
   }
-  if (!fs::is_regular_file(home / library, code)) {
-    error = show(home) +
-            (fs::is_regular_file(home / other, code) ? " is a runtime of the other system: "
-                                                     : " is not a Java runtime image: ") +
+  if (!isFile(host::joinPath(home, library))) {
+    error = home +
+            (isFile(host::joinPath(home, other)) ? " is a runtime of the other system: "
+                                                 : " is not a Java runtime image: ") +
             target + " needs " + library + " in it";
     return false;
   }
-  if (!hasFormat(home / library, windowsTarget)) {
-    error = show(home / library) + " is not a library " + target + " can load";
+  if (!hasFormat(host::joinPath(home, library), windowsTarget)) {
+    error = host::joinPath(home, library) + " is not a library " + target + " can load";
     return false;
   }
   image.home = home;
   image.version = releaseVersion(home);
   if (image.version.empty()) {
-    error = show(home) + " has no release file naming its JAVA_VERSION; it is not a runtime image";
+    error = home + " has no release file naming its JAVA_VERSION; it is not a runtime image";
     return false;
   }
   image.files.clear();
   image.totalSize = 0;
-  fs::recursive_directory_iterator it(home, fs::directory_options::follow_directory_symlink, code), end;
-  for (; !code && it != end; it.increment(code)) {
-    const fs::path& path = it->path();
-    // Lexically: the name of a file in a linked folder is its path here.
-    const std::string name = path.lexically_relative(home).generic_string();
-    if (it->is_directory(code)) continue;
+  std::vector<std::string> names, leftOut;
+  std::string reason;
+  if (!host::listFilesThroughLinks(home, names, leftOut, reason)) {
+    error = "cannot read the runtime " + home + ": " + reason;
+    return false;
+  }
+  for (const std::string& name : leftOut) {
+    if (warn) warn("left out of the runtime: " + host::joinPath(home, name) + " (a broken link or not a file)");
+  }
+  // A Linux runtime read where files carry no executable bit: the helpers
+  // that a Linux runtime starts itself are the ones that need it.
+  const bool bitsKnown = host::keepsExecutableBits();
+  for (const std::string& name : names) {
     if (name == kRuntimeFolderMark) continue;
-    const fs::file_status status = fs::status(path, code);
-    if (code || !fs::is_regular_file(status)) {
-      if (warn) warn("left out of the runtime: " + path.string() + " (a broken link or not a file)");
-      code.clear();
-      continue;
-    }
     RuntimeFile file;
-    file.source = path;
+    file.source = host::joinPath(home, name);
     file.name = name;
-    file.size = fs::file_size(path, code);
-    if (code) break;
-    file.executable = (status.permissions() & fs::perms::owner_exec) != fs::perms::none;
+    if (!host::fileSize(file.source, file.size)) {
+      error = "cannot read the runtime " + home + ": " + file.source + " cannot be examined";
+      return false;
+    }
+    file.executable =
+        bitsKnown ? host::isExecutable(file.source)
+                  : !windowsTarget && (name.rfind("bin/", 0) == 0 || name == "lib/jspawnhelper" || name == "lib/jexec");
     image.totalSize += file.size;
     image.files.push_back(file);
   }
-  if (code) {
-    error = "cannot read the runtime " + show(home) + ": " + code.message();
-    return false;
-  }
-  std::sort(image.files.begin(), image.files.end(),
-            [](const RuntimeFile& a, const RuntimeFile& b) { return a.name < b.name; });
   return true;
 }
 
 bool linkRuntime(const RuntimeRequest& request, bool windowsTarget, const std::vector<std::string>& classInputs,
-                 const std::vector<std::string>& extraModules, const fs::path& output, const Warn& warn,
+                 const std::vector<std::string>& extraModules, const std::string& output, const Warn& warn,
                  std::string& modules, std::string& error) {
-  fs::path jdk;
+  std::string jdk;
   if (!findJdk(request.jdk, jdk, error)) return false;
   const std::string jdkVersion = releaseVersion(jdk);
   const int feature = featureVersion(jdkVersion);
   if (feature < 9) {
-    error = show(jdk) + " is not a JDK that has jlink (its release file names " +
+    error = jdk + " is not a JDK that has jlink (its release file names " +
             (jdkVersion.empty() ? std::string("no version") : "Java " + jdkVersion) + ")";
     return false;
   }
-  std::error_code code;
+  // The JDK that runs jlink is one of this system; a runtime for the other
+  // system is linked from that system's jmods.
+  const bool targetIsHere = windowsTarget == host::runsOnWindows();
   if (!request.jmods.empty()) {
     if (!checkJmods(request.jmods, windowsTarget, feature, jdkVersion, error)) return false;
-  } else if (windowsTarget) {
-    error = "a Windows runtime made with jlink needs the jmods of a Windows JDK " + std::to_string(feature) +
+  } else if (!targetIsHere) {
+    error = std::string(windowsTarget ? "a Windows runtime made with jlink"
+                                      : "a Linux runtime made with jlink on Windows") +
+            " needs the jmods of a " + (windowsTarget ? "Windows" : "Linux") + " JDK " + std::to_string(feature) +
             ": give --jmods DIR";
     return false;
-  } else if (!fs::is_directory(jdk / "jmods", code) && feature < 24) {
-    error = "the JDK " + show(jdk) + " has no jmods folder, which jlink " + std::to_string(feature) +
+  } else if (!isFolder(host::joinPath(jdk, "jmods")) && feature < 24) {
+    error = "the JDK " + jdk + " has no jmods folder, which jlink " + std::to_string(feature) +
             " links from: install its jmods or give --jmods DIR";
     return false;
   }
@@ -311,16 +301,14 @@ bool linkRuntime(const RuntimeRequest& request, bool windowsTarget, const std::v
   for (const std::string& module : wanted) modules += (modules.empty() ? "" : ",") + module;
 
   // The commands stay until the class data archive is made, which runs the
-  // new image's own java; a Windows image cannot run here, so it gets its
-  // commands stripped by jlink and no archive.
-  std::vector<std::string> argv = {(jdk / "bin" / (std::string("jlink") + kCommandSuffix)).string(),
-                                   "--add-modules",
-                                   modules,
-                                   "--output",
-                                   output.string(),
-                                   "--strip-debug",
-                                   "--no-man-pages",
-                                   "--no-header-files"};
+  // new image's own java; an image for another system cannot run here, so
+  // it gets its commands stripped by jlink and no archive. A Windows image
+  // keeps its bin/, where jvm.dll lives, and gets no archive either: made on
+  // Windows it has not been tried.
+  const bool makesArchive = targetIsHere && !windowsTarget;
+  std::vector<std::string> argv = {
+      jdkTool(jdk, "jlink"), "--add-modules",    modules, "--output", output, "--strip-debug",
+      "--no-man-pages",      "--no-header-files"};
   // The module image compressed: half its size, and no start-up time a
   // measurement here could tell, since the classes a start needs come from
   // the class data archive. JDK 21 renamed the levels.
@@ -329,73 +317,100 @@ bool linkRuntime(const RuntimeRequest& request, bool windowsTarget, const std::v
     argv.push_back("--module-path");
     argv.push_back(request.jmods);
   }
-  if (windowsTarget) {
-    argv.push_back("--strip-native-commands");
-  } else {
-    argv.push_back("--generate-cds-archive");
-  }
-  ToolResult result;
-  if (!runTool(argv, result, error)) return false;
+  argv.push_back(makesArchive ? "--generate-cds-archive" : "--strip-native-commands");
+  host::ToolResult result;
+  if (!host::runTool(argv, result, error)) return false;
   if (result.exitCode != 0) {
     error = "jlink failed: " + firstErrorLine(result.output);
     return false;
   }
-  if (windowsTarget) {
-    if (warn) warn("the Windows runtime has no class data archive: only the target's own java can make one");
-    return true;
+  if (!makesArchive) {
+    if (warn) {
+      warn(windowsTarget
+               ? "the Windows runtime has no class data archive: only the target's own java can make one"
+               : "the Linux runtime has no class data archive: xoqpack makes one only when it links on Linux");
+    }
+    if (windowsTarget) return true;
   }
   // Now the commands go (the launcher loads the library itself), and so
   // does the archive for heaps of 32 GB and more, which only
   // -XX:-UseCompressedOops would map: a tenth of the image for a case
   // that then starts without an archive.
-  fs::remove_all(output / "bin", code);
-  for (fs::directory_iterator it(output / "lib" / "server", code), end; !code && it != end; it.increment(code)) {
-    if (it->path().filename().string().rfind("classes_nocoops", 0) == 0) fs::remove(it->path(), code);
+  std::string reason;
+  bool tidied = host::removeTree(host::joinPath(output, "bin"), reason);
+  std::vector<std::string> server;
+  tidied = tidied && host::listFiles(host::joinPath(output, "lib/server"), server, reason);
+  for (size_t i = 0; tidied && i < server.size(); ++i) {
+    if (server[i].rfind("classes_nocoops", 0) == 0)
+      tidied = host::removeTree(host::joinPath(output, "lib/server/" + server[i]), reason);
   }
-  if (code) {
-    error = "cannot tidy the runtime " + show(output) + ": " + code.message();
+  if (!tidied) {
+    error = "cannot tidy the runtime " + output + ": " + reason;
     return false;
   }
   return true;
 }
 
-bool copyRuntimeImage(const RuntimeImage& image, const fs::path& target, std::string& error) {
-  std::error_code code;
-  fs::create_directories(target, code);
-  for (size_t i = 0; !code && i < image.files.size(); ++i) {
+namespace {
+
+// Makes `folder` and the folders above it that are missing.
+bool makeFolders(const std::string& folder, std::string& reason) {
+  if (folder.empty() || isFolder(folder)) return true;
+  std::string above = folder;
+  while (!above.empty() && (above.back() == '/' || above.back() == '\\')) above.pop_back();
+  above = host::folderOf(above);
+  if (!above.empty() && above != folder && !makeFolders(above, reason)) return false;
+  return host::makeFolder(folder, reason);
+}
+
+bool writeWholeFile(const std::string& path, const std::string& data, std::string& reason) {
+  host::FilePointer out = host::openFile(path, "wb", reason);
+  if (!out) return false;
+  if (fwrite(data.data(), 1, data.size(), out.get()) != data.size() || fclose(out.release()) != 0) {
+    reason = "cannot write";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool copyRuntimeImage(const RuntimeImage& image, const std::string& target, std::string& error) {
+  std::string reason;
+  bool ok = makeFolders(target, reason);
+  for (size_t i = 0; ok && i < image.files.size(); ++i) {
     const RuntimeFile& file = image.files[i];
-    const fs::path to = target / fs::u8path(file.name);
-    fs::create_directories(to.parent_path(), code);
-    if (!code) fs::copy_file(file.source, to, fs::copy_options::overwrite_existing, code);
-    if (!code) {
-      const fs::perms mode =
-          fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read;
-      const fs::perms run = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
-      fs::permissions(to, file.executable ? mode | run : mode, code);
+    const std::string to = host::joinPath(target, file.name);
+    std::string data;
+    if (!host::readFile(file.source, data, reason)) {
+      error = "cannot read " + file.source + ": " + reason;
+      return false;
     }
+    ok = makeFolders(host::folderOf(to), reason) && writeWholeFile(to, data, reason) &&
+         host::setFileRights(to, file.executable, reason);
   }
-  if (code) {
-    error = "cannot write the runtime into " + show(target) + ": " + code.message();
+  if (!ok) {
+    error = "cannot write the runtime into " + target + ": " + reason;
     return false;
   }
   return true;
 }
 
-bool writeRuntimeArchive(const RuntimeImage& image, const fs::path& path, std::array<uint8_t, 32>& digest,
-                         uint64_t& size, std::string& error) {
-  std::FILE* out = std::fopen(path.string().c_str(), "w+b");
-  if (out == nullptr) {
-    error = "cannot write " + show(path);
+bool writeRuntimeArchive(const RuntimeImage& image, const std::string& path, DosTime entryTime,
+                         std::array<uint8_t, 32>& digest, uint64_t& size, std::string& error) {
+  std::string reason;
+  const host::FilePointer out = host::openFile(path, "w+b", reason);
+  if (!out) {
+    error = "cannot write " + path + ": " + reason;
     return false;
   }
-  ZipWriter zip(out);
+  ZipWriter zip(out.get(), entryTime);
   bool ok = true;
   for (size_t i = 0; ok && i < image.files.size(); ++i) {
     const RuntimeFile& file = image.files[i];
     std::string data;
-    if (!readText(file.source, data) || data.size() != file.size) {
-      error = "cannot read " + show(file.source);
-      std::fclose(out);
+    if (!host::readFile(file.source, data, reason) || data.size() != file.size) {
+      error = "cannot read " + file.source;
       return false;
     }
     ok = zip.addBytes(file.name, data, true, file.executable ? 0755 : 0644);
@@ -405,7 +420,6 @@ bool writeRuntimeArchive(const RuntimeImage& image, const fs::path& path, std::a
   ok = ok && zip.finish(std::string(), length, centralDirectory, endRecord);
   if (!ok) {
     error = "cannot write the runtime's archive: " + zip.error();
-    std::fclose(out);
     return false;
   }
   // The digest is over the bytes as written, read back.
@@ -413,15 +427,14 @@ bool writeRuntimeArchive(const RuntimeImage& image, const fs::path& path, std::a
   std::string block(1 << 20, '\0');
   size = 0;
   size_t got = 0;
-  ok = std::fflush(out) == 0 && std::fseek(out, 0, SEEK_SET) == 0;
-  while (ok && (got = std::fread(&block[0], 1, block.size(), out)) > 0) {
+  ok = std::fflush(out.get()) == 0 && host::seekFile(out.get(), 0);
+  while (ok && (got = std::fread(&block[0], 1, block.size(), out.get())) > 0) {
     hash.update(reinterpret_cast<const uint8_t*>(block.data()), got);
     size += got;
   }
-  ok = ok && std::ferror(out) == 0;
-  ok = std::fclose(out) == 0 && ok;
+  ok = ok && std::ferror(out.get()) == 0;
   if (!ok || size != length) {
-    error = "cannot write the runtime's archive " + show(path);
+    error = "cannot write the runtime's archive " + path;
     return false;
   }
   const Sha256::Digest value = hash.finish();
@@ -429,25 +442,23 @@ bool writeRuntimeArchive(const RuntimeImage& image, const fs::path& path, std::a
   return true;
 }
 
-bool runtimeFolderReplaceable(const fs::path& folder, std::string& error) {
-  std::error_code code;
-  if (!fs::exists(fs::symlink_status(folder, code))) return true;
-  if (fs::is_directory(fs::symlink_status(folder, code)) && fs::is_regular_file(folder / kRuntimeFolderMark, code)) {
-    return true;
-  }
-  error = show(folder) +
+bool runtimeFolderReplaceable(const std::string& folder, std::string& error) {
+  const host::FileKind kind = host::fileKind(folder);
+  if (kind == host::FileKind::kMissing) return true;
+  if (kind == host::FileKind::kDirectory && isFile(host::joinPath(folder, kRuntimeFolderMark))) return true;
+  error = folder +
           " exists and was not written by xoqpack; move it away, or carry the runtime inside the program "
           "with --embed-runtime";
   return false;
 }
 
-bool markRuntimeFolder(const fs::path& folder, std::string& error) {
-  std::ofstream mark(folder / kRuntimeFolderMark, std::ios::binary);
-  mark << "This Java runtime was written by xoqpack for the program beside it; xoqpack replaces the folder\n"
-          "when it packages the program again.\n";
-  mark.close();
-  if (!mark) {
-    error = "cannot write " + show(folder / kRuntimeFolderMark);
+bool markRuntimeFolder(const std::string& folder, std::string& error) {
+  std::string reason;
+  if (!writeWholeFile(host::joinPath(folder, kRuntimeFolderMark),
+                      "This Java runtime was written by xoqpack for the program beside it; xoqpack replaces the "
+                      "folder\nwhen it packages the program again.\n",
+                      reason)) {
+    error = "cannot write " + host::joinPath(folder, kRuntimeFolderMark);
     return false;
   }
   return true;

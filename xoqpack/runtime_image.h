@@ -3,18 +3,19 @@
 // (--jlink), written beside the executable as jre/ or carried inside it
 // (--embed-runtime).
 //
-// Paths are std::filesystem paths and the one program xoqpack starts goes
-// through runTool, so that this code is the same on every system xoqpack
-// runs on.
+// Paths are UTF-8 strings, and every file and the tools xoqpack starts go
+// through its host seam (host_files.h, host_process.h), so that this code
+// is the same on every system xoqpack runs on.
 #ifndef XOQPACK_RUNTIME_IMAGE_H_
 #define XOQPACK_RUNTIME_IMAGE_H_
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "entry_time.h"
 
 namespace xoq {
 
@@ -32,7 +33,7 @@ struct RuntimeRequest {
 
 /// One file of a runtime image.
 struct RuntimeFile {
-  std::filesystem::path source;
+  std::string source;
   std::string name;  // '/'-separated, relative to the image
   uint64_t size = 0;
   bool executable = false;
@@ -40,7 +41,7 @@ struct RuntimeFile {
 
 /// A runtime image on disk, checked for its target.
 struct RuntimeImage {
-  std::filesystem::path home;
+  std::string home;
   std::string version;  // the release file's JAVA_VERSION
   std::string modules;  // what jlink linked, for the report; empty for a ready image
   std::vector<RuntimeFile> files;
@@ -57,7 +58,7 @@ using Warn = std::function<void(const std::string& warning)>;
 /// for Windows, lib/server/libjvm.so for Linux, a release file naming its
 /// version) and lists its files (links followed, a broken one left out with
 /// a warning, the mark of an earlier jre/ left out). False with one line.
-bool readRuntimeImage(const std::filesystem::path& home, bool windowsTarget, const Warn& warn, RuntimeImage& image,
+bool readRuntimeImage(const std::string& home, bool windowsTarget, const Warn& warn, RuntimeImage& image,
                       std::string& error);
 
 /// The modules that jlink is asked for: java.base, what jdeps finds in
@@ -69,25 +70,25 @@ bool readRuntimeImage(const std::filesystem::path& home, bool windowsTarget, con
 /// target first. False with one line; `output` may then be left over for
 /// the caller to remove.
 bool linkRuntime(const RuntimeRequest& request, bool windowsTarget, const std::vector<std::string>& classInputs,
-                 const std::vector<std::string>& extraModules, const std::filesystem::path& output, const Warn& warn,
+                 const std::vector<std::string>& extraModules, const std::string& output, const Warn& warn,
                  std::string& modules, std::string& error);
 
 /// Copies the image's files into the new folder `target`.
-bool copyRuntimeImage(const RuntimeImage& image, const std::filesystem::path& target, std::string& error);
+bool copyRuntimeImage(const RuntimeImage& image, const std::string& target, std::string& error);
 
 /// Writes a ZIP archive of the image's files, each deflated, with its Unix
-/// mode, to the new file `path`; `digest` is the SHA-256 of the archive's
+/// mode and the time stamp `entryTime`, to the new file `path`; `digest` is the SHA-256 of the archive's
 /// bytes and `size` their count.
-bool writeRuntimeArchive(const RuntimeImage& image, const std::filesystem::path& path, std::array<uint8_t, 32>& digest,
-                         uint64_t& size, std::string& error);
+bool writeRuntimeArchive(const RuntimeImage& image, const std::string& path, DosTime entryTime,
+                         std::array<uint8_t, 32>& digest, uint64_t& size, std::string& error);
 
 /// Whether the jre/ folder beside the output may be written: there is
 /// nothing there, or a folder that an earlier xoqpack run wrote (it carries
 /// kRuntimeFolderMark). False with one line otherwise.
-bool runtimeFolderReplaceable(const std::filesystem::path& folder, std::string& error);
+bool runtimeFolderReplaceable(const std::string& folder, std::string& error);
 
 /// Writes the mark into a finished runtime folder.
-bool markRuntimeFolder(const std::filesystem::path& folder, std::string& error);
+bool markRuntimeFolder(const std::string& folder, std::string& error);
 
 /// Sizes for people: "54.2 MB".
 std::string describeSize(uint64_t bytes);

@@ -3,9 +3,9 @@
 #include <utility>
 #include <vector>
 
+#include "host_files.h"
 #include "icon_file.h"
 #include "pe_image.h"
-#include "platform/platform.h"
 #include "resource_tree.h"
 #include "splash_images.h"
 #include "version_info.h"
@@ -20,8 +20,13 @@ constexpr uint16_t kGroupIconId = 1;
 constexpr uint16_t kFirstIconId = 1;
 
 bool readInput(const std::string& path, std::string& content, std::string& error) {
-  if (platform::isDirectory(path) || !platform::readWholeFile(path, content)) {
-    error = "cannot read " + path;
+  std::string reason;
+  if (host::fileKind(path) == host::FileKind::kDirectory) {
+    error = "cannot read " + path + ": it is a folder";
+    return false;
+  }
+  if (!host::readFile(path, content, reason)) {
+    error = "cannot read " + path + ": " + reason;
     return false;
   }
   return true;
@@ -151,7 +156,13 @@ bool addWindowsResources(std::string& image, const std::string& templatePath, co
     return false;
   }
   if (!options.icon.empty() && !addIcon(tree, options.icon, error)) return false;
-  if (hasVersionInformation(options) && !addVersion(tree, options, outputName, error)) return false;
+  // The template's own version information names xoq, not the program:
+  // the program carries the user's or none.
+  if (!hasVersionInformation(options)) {
+    tree.remove(ResourceName::number(kResourceVersion));
+  } else if (!addVersion(tree, options, outputName, error)) {
+    return false;
+  }
   if (!options.splashBitmap.empty()) {
     std::string file;
     std::string bitmap;

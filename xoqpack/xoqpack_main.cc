@@ -1,16 +1,15 @@
 // xoqpack: writes a Java application and its configuration into one
 // executable, a copy of a xoq launcher template with the payload appended.
-#include <algorithm>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "entry_time.h"
+#include "host_files.h"
+#include "host_process.h"
 #include "packager.h"
 #include "path_names.h"
-#include "platform/platform.h"
+#include "xoq_version.h"
 
 namespace {
 
@@ -58,9 +57,19 @@ const char kUsage[] =
     "                             own file (Ant, Jython, Spring's classpath*:\n"
     "                             scanning); native libraries (.dll, .so) first in\n"
     "                             java.library.path. The same as an extract line of\n"
-    "                             the configuration. Repeatable.\n"
+    "                             the configuration. Repeatable. A packed jar that\n"
+    "                             is not extracted and has a class that names\n"
+    "                             CodeSource with getLocation, JarURLConnection with\n"
+    "                             getJarFile, or jar:file: (ways to find the jar it\n"
+    "                             came from as a file) gets a warning that names\n"
+    "                             the class and suggests --extract for it.\n"
     "      --comment TEXT         an archive comment after the archive\n"
+    "      --write-support-jar FILE\n"
+    "                             write xoq's support classes (com.tarvolin.xoq), as\n"
+    "                             every payload carries them, into a jar to compile\n"
+    "                             against, and nothing else\n"
     "  -h, --help                 this text\n"
+    "      --version              xoqpack's version, which is its templates' too\n"
     "\n"
     "A Java runtime with the program, for machines without Java:\n"
     "      --runtime DIR          a ready runtime image for the target (a JDK or JRE\n"
@@ -138,6 +147,10 @@ const char kUsage[] =
     "Entry names are relative, '/'-separated and unique; the names under\n"
     "com/tarvolin/xoq/ belong to xoq.\n"
     "\n"
+    "The same inputs give the same bytes, whenever and on whichever system they\n"
+    "are packed: every entry carries one time stamp, 1980-01-01 00:00 UTC, or the\n"
+    "moment the environment variable SOURCE_DATE_EPOCH names (seconds since 1970).\n"
+    "\n"
     "Examples:\n"
     "  xoqpack --target linux --jar app.jar --jlink --embed-runtime --output app\n"
     "  xoqpack --jar build/notes.jar --icon notes.ico --file-version 1.4.2.0 \\\n"
@@ -146,7 +159,7 @@ const char kUsage[] =
     "          --add-tree resources --output App.exe\n";
 
 int fail(const std::string& message) {
-  fprintf(stderr, "xoqpack: %s\n", message.c_str());
+  xoq::host::writeText(xoq::host::Stream::kError, "xoqpack: " + message + "\n");
   return 1;
 }
 
@@ -166,35 +179,29 @@ bool addTree(const std::string& argument, std::vector<xoq::PackEntry>& entries, 
   std::string directory;
   std::string prefix;
   splitSourceAndName(argument, directory, prefix);
-  namespace fs = std::filesystem;
-  std::error_code code;
-  if (!fs::is_directory(directory, code)) {
+  if (xoq::host::fileKind(directory) != xoq::host::FileKind::kDirectory) {
     error = "cannot read the directory " + directory;
     return false;
   }
-  std::vector<xoq::PackEntry> found;
-  for (fs::recursive_directory_iterator it(directory, code), end; !code && it != end; it.increment(code)) {
-    if (!it->is_regular_file(code)) continue;
-    std::string relative = fs::relative(it->path(), directory, code).generic_string();
-    if (!prefix.empty()) relative = prefix + (prefix.back() == '/' ? "" : "/") + relative;
-    found.push_back({it->path().string(), relative});
-  }
-  if (code) {
-    error = "cannot read the directory " + directory + ": " + code.message();
+  // Sorted by name, so that the same tree always gives the same archive.
+  std::vector<std::string> files;
+  std::string reason;
+  if (!xoq::host::listFiles(directory, files, reason)) {
+    error = "cannot read the directory " + directory + ": " + reason;
     return false;
   }
-  // Sorted, so that the same tree always gives the same archive.
-  std::sort(found.begin(), found.end(),
-            [](const xoq::PackEntry& a, const xoq::PackEntry& b) { return a.name < b.name; });
-  entries.insert(entries.end(), found.begin(), found.end());
+  if (!prefix.empty() && prefix.back() != '/') prefix += '/';
+  for (const std::string& file : files) entries.push_back({xoq::host::joinPath(directory, file), prefix + file});
   return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> arguments = xoq::host::commandLineArguments(argc, argv);
   xoq::PackRequest request;
   std::string target;
+  std::string supportJar;
   std::string error;
   xoq::ResourceOptions& resources = request.resources;
   // Options whose value is kept as it is.
@@ -220,15 +227,20 @@ int main(int argc, char** argv) {
       {"--copyright", &resources.copyright},
       {"--internal-name", &resources.internalName},
       {"--execution-level", &resources.executionLevel},
+      {"--write-support-jar", &supportJar},
       {"--runtime", &request.runtime.runtime},
       {"--jdk", &request.runtime.jdk},
       {"--jmods", &request.runtime.jmods},
       {"--add-modules", &request.runtime.addModules},
   };
-  for (int i = 1; i < argc; ++i) {
-    const std::string option = argv[i];
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& option = arguments[i];
     if (option == "-h" || option == "--help") {
-      fputs(kUsage, stdout);
+      xoq::host::writeText(xoq::host::Stream::kOutput, kUsage);
+      return 0;
+    }
+    if (option == "--version") {
+      xoq::host::writeText(xoq::host::Stream::kOutput, "xoqpack " XOQ_VERSION "\n");
       return 0;
     }
     if (option == "--no-dpi-aware") {
@@ -255,8 +267,8 @@ int main(int argc, char** argv) {
     const bool takesValue = plain != plainValues.end() || option == "-a" || option == "--add" || option == "-d" ||
                             option == "--add-tree" || option == "--extract";
     if (!takesValue) return fail("unknown option " + option + " (see xoqpack --help)");
-    if (i + 1 >= argc) return fail(option + " needs a value (see xoqpack --help)");
-    const std::string value = argv[++i];
+    if (i + 1 >= arguments.size()) return fail(option + " needs a value (see xoqpack --help)");
+    const std::string& value = arguments[++i];
     if (value.empty() && option != "--comment") return fail(option + " needs a value (see xoqpack --help)");
     if (plain != plainValues.end()) {
       *plain->second = value;
@@ -270,6 +282,15 @@ int main(int argc, char** argv) {
     } else if (!addTree(value, request.entries, error)) {
       return fail(error);
     }
+  }
+  std::string epoch;
+  if (xoq::host::environmentVariable("SOURCE_DATE_EPOCH", epoch) &&
+      !xoq::entryTimeFromSourceDateEpoch(epoch, request.entryTime, error))
+    return fail(error);
+  if (!supportJar.empty()) {
+    if (!request.outputPath.empty()) return fail("give either --output or --write-support-jar, not both");
+    if (!xoq::writeSupportJar(supportJar, request.entryTime, error)) return fail(error);
+    return 0;
   }
   if (request.outputPath.empty()) return fail("no --output given (see xoqpack --help)");
   const xoq::RuntimeRequest& runtime = request.runtime;
@@ -285,12 +306,16 @@ int main(int argc, char** argv) {
     if (target == "windows-console") file = "xoq-launcher-console.exe";
     if (target == "linux") file = "xoq-launcher";
     if (file == nullptr) return fail("unknown target " + target + "; use windows, windows-console or linux");
-    request.templatePath = xoq::folderOf(xoq::platform::modulePath()) + file;
-    if (!xoq::platform::exists(request.templatePath))
+    request.templatePath = xoq::host::folderOf(xoq::host::executablePath()) + file;
+    if (xoq::host::fileKind(request.templatePath) == xoq::host::FileKind::kMissing)
       return fail("the " + target + " launcher template is missing: " + request.templatePath);
   }
-  request.warn = [](const std::string& warning) { fprintf(stderr, "xoqpack: warning: %s\n", warning.c_str()); };
-  request.report = [](const std::string& line) { printf("xoqpack: %s\n", line.c_str()); };
+  request.warn = [](const std::string& warning) {
+    xoq::host::writeText(xoq::host::Stream::kError, "xoqpack: warning: " + warning + "\n");
+  };
+  request.report = [](const std::string& line) {
+    xoq::host::writeText(xoq::host::Stream::kOutput, "xoqpack: " + line + "\n");
+  };
   if (!xoq::pack(request, error)) return fail(error);
   return 0;
 }

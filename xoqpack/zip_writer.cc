@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/byte_order.h"
+#include "host_files.h"
 
 namespace xoq {
 
@@ -22,10 +23,6 @@ constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
 constexpr uint32_t kZip64EntryCount = 0xFFFF;
 constexpr uint16_t kStored = 0;
 constexpr uint16_t kDeflated = 8;
-// Every entry carries the same time stamp, 1980-01-01 00:00, so that the
-// same inputs always give the same file.
-constexpr uint16_t kDosTime = 0;
-constexpr uint16_t kDosDate = (0 << 9) | (1 << 5) | 1;
 constexpr uint64_t kZipLimit = 0xFFFFFFFFu;  // sizes and offsets stay 32-bit
 
 uint16_t versionNeeded(uint16_t method) { return method == kDeflated ? 20 : 10; }
@@ -55,7 +52,7 @@ bool deflateRaw(const std::string& data, std::string& out) {
 
 }  // namespace
 
-ZipWriter::ZipWriter(std::FILE* out) : out_(out), start_(ftello(out)), written_(0) {}
+ZipWriter::ZipWriter(std::FILE* out, DosTime time) : out_(out), time_(time), start_(host::tellFile(out)), written_(0) {}
 
 bool ZipWriter::fail(const std::string& message) {
   if (error_.empty()) error_ = message;
@@ -79,8 +76,8 @@ bool ZipWriter::writeLocalHeader(const std::string& name, uint16_t method, uint3
   appendLittle16(header, versionNeeded(method));
   appendLittle16(header, generalFlags(name));
   appendLittle16(header, method);
-  appendLittle16(header, kDosTime);
-  appendLittle16(header, kDosDate);
+  appendLittle16(header, time_.time);
+  appendLittle16(header, time_.date);
   appendLittle32(header, crc);
   appendLittle32(header, compressedSize);
   appendLittle32(header, size);
@@ -99,8 +96,8 @@ void ZipWriter::addCentralEntry(const std::string& name, uint16_t method, uint32
   appendLittle16(central_, versionNeeded(method));
   appendLittle16(central_, generalFlags(name));
   appendLittle16(central_, method);
-  appendLittle16(central_, kDosTime);
-  appendLittle16(central_, kDosDate);
+  appendLittle16(central_, time_.time);
+  appendLittle16(central_, time_.date);
   appendLittle32(central_, crc);
   appendLittle32(central_, compressedSize);
   appendLittle32(central_, size);
@@ -143,59 +140,49 @@ bool ZipWriter::addBytes(const std::string& name, const std::string& data, bool 
 }
 
 bool ZipWriter::addUnlistedBytes(const std::string& path, uint32_t& offset, uint64_t& length) {
-  std::FILE* in = fopen(path.c_str(), "rb");
-  if (in == nullptr) return fail("cannot read " + path + ": " + strerror(errno));
+  std::string reason;
+  const host::FilePointer in = host::openFile(path, "rb", reason);
+  if (!in) return fail("cannot read " + path + ": " + reason);
   offset = static_cast<uint32_t>(written_);
   length = 0;
   std::vector<unsigned char> block(1 << 20);
   size_t n = 0;
-  while ((n = fread(block.data(), 1, block.size(), in)) > 0) {
-    if (!write(block.data(), n)) {
-      fclose(in);
-      return false;
-    }
+  while ((n = fread(block.data(), 1, block.size(), in.get())) > 0) {
+    if (!write(block.data(), n)) return false;
     length += n;
   }
-  const bool readError = ferror(in) != 0;
-  fclose(in);
-  return !readError || fail("cannot read " + path);
+  return ferror(in.get()) == 0 || fail("cannot read " + path);
 }
 
 bool ZipWriter::addFileStored(const std::string& name, const std::string& path, const std::string& centralExtra) {
-  std::FILE* in = fopen(path.c_str(), "rb");
-  if (in == nullptr) return fail("cannot read " + path + ": " + strerror(errno));
+  std::string reason;
+  const host::FilePointer in = host::openFile(path, "rb", reason);
+  if (!in) return fail("cannot read " + path + ": " + reason);
   // The header goes out with zero CRC and sizes and is patched once the data
   // has streamed through.
   uint32_t offset = 0;
-  if (!writeLocalHeader(name, kStored, 0, 0, 0, offset)) {
-    fclose(in);
-    return false;
-  }
+  if (!writeLocalHeader(name, kStored, 0, 0, 0, offset)) return false;
   uLong crc = crc32(0L, Z_NULL, 0);
   uint64_t size = 0;
   std::vector<unsigned char> block(1 << 20);
   for (;;) {
-    const size_t n = fread(block.data(), 1, block.size(), in);
+    const size_t n = fread(block.data(), 1, block.size(), in.get());
     if (n == 0) break;
     crc = crc32(crc, block.data(), static_cast<uInt>(n));
     size += n;
-    if (!write(block.data(), n)) {
-      fclose(in);
-      return false;
-    }
+    if (!write(block.data(), n)) return false;
   }
-  const bool readError = ferror(in) != 0;
-  fclose(in);
-  if (readError) return fail("cannot read " + path);
+  if (ferror(in.get()) != 0) return fail("cannot read " + path);
   if (size > kZipLimit) return fail("entry larger than 4 GB: " + name);
 
-  const int64_t end = ftello(out_);
+  const int64_t end = host::tellFile(out_);
   std::string fields;
   appendLittle32(fields, static_cast<uint32_t>(crc));
   appendLittle32(fields, static_cast<uint32_t>(size));
   appendLittle32(fields, static_cast<uint32_t>(size));
-  if (fseeko(out_, start_ + offset + 14, SEEK_SET) != 0 ||
-      fwrite(fields.data(), 1, fields.size(), out_) != fields.size() || fseeko(out_, end, SEEK_SET) != 0)
+  if (end < 0 || !host::seekFile(out_, static_cast<uint64_t>(start_) + offset + 14) ||
+      fwrite(fields.data(), 1, fields.size(), out_) != fields.size() ||
+      !host::seekFile(out_, static_cast<uint64_t>(end)))
     return fail(std::string("cannot write: ") + strerror(errno));
   addCentralEntry(name, kStored, static_cast<uint32_t>(crc), static_cast<uint32_t>(size), static_cast<uint32_t>(size),
                   offset, false, 0, centralExtra);

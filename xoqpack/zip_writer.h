@@ -9,13 +9,16 @@
 #include <cstdio>
 #include <string>
 
+#include "entry_time.h"
+
 namespace xoq {
 
 class ZipWriter {
  public:
-  /// Writes to `out` from its current position on. `out` stays the
-  /// caller's; the writer only appends and patches its own headers.
-  explicit ZipWriter(std::FILE* out);
+  /// Writes to `out` from its current position on, every entry stamped
+  /// with `time`. `out` stays the caller's; the writer only appends and
+  /// patches its own headers.
+  explicit ZipWriter(std::FILE* out, DosTime time = kFixedEntryTime);
 
   /// A directory entry; `name` ends in '/'.
   bool addDirectory(const std::string& name);
@@ -58,6 +61,7 @@ class ZipWriter {
   bool fail(const std::string& message);
 
   std::FILE* out_;
+  DosTime time_;
   int64_t start_;     // file offset of the archive's first byte
   uint64_t written_;  // bytes of the archive so far
   uint32_t entries_ = 0;

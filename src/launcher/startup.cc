@@ -27,6 +27,7 @@
 #include "runtime/vm_options.h"
 #include "splash/runtime_splash.h"
 #include "splash/splash_window.h"
+#include "xoq_version.h"
 
 namespace xoq {
 
@@ -70,6 +71,7 @@ void startLaunch(LaunchRequest& request, platform::Thread& archiveOpener, uint32
 }  // namespace
 
 int runLauncher(int argc, char** argv) {
+  trace("xoq launcher " XOQ_VERSION);
   platform::selectUserLocale();
 
   ConfigStore config;

@@ -9,7 +9,7 @@ if(XOQ_WINDOWS)
   add_test(NAME maven.example COMMAND "${xoq_maven_checks}" example "${CMAKE_BINARY_DIR}")
   set_tests_properties(maven.example PROPERTIES FIXTURES_SETUP maven-example TIMEOUT 600
                                                  ENVIRONMENT "XOQ_HOME=${XOQ_BIN_DIR}")
-  foreach(check linux version-info wrong-parameters)
+  foreach(check linux runtime version-info wrong-parameters)
     add_test(NAME "maven.${check}" COMMAND "${xoq_maven_checks}" ${check} "${CMAKE_BINARY_DIR}")
     set_tests_properties("maven.${check}" PROPERTIES FIXTURES_REQUIRED maven-example TIMEOUT 600
                                                      ENVIRONMENT "XOQ_HOME=${XOQ_BIN_DIR}")

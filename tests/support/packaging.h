@@ -26,6 +26,12 @@ std::string templatePath(Target target);
 ProcessResult runXoqpack(const std::vector<std::string>& arguments, const std::vector<std::string>& shellLimits = {},
                          int timeoutSeconds = 120);
 
+/// xoqpack cross-built for Windows, beside the templates.
+std::string xoqpackExePath();
+/// Runs xoqpack.exe under Wine with `arguments` (Windows paths), with a
+/// UTF-8 locale so that Wine hands non-ASCII arguments on as they are.
+ProcessResult runXoqpackExe(const std::vector<std::string>& arguments, RunOptions options = RunOptions());
+
 /// Packages `output` for `target` with `config` as the configuration text
 /// (written to a file beside it) and `files` as (source, entry name) pairs.
 /// Returns the output path; an empty string when xoqpack failed (its error

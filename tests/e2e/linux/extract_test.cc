@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "e2e/common/extracted_libraries.h"
 #include "support/files.h"
 #include "support/hidden_java.h"
 #include "support/jdks.h"
@@ -25,19 +26,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kDebianJava = "/usr/share/java/";
 const char kMessageStart[] = "Error: The files of this program cannot be unpacked into ";
 
 class Extract : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override { cache_ = dir_.file("cache"); }
 
-  // The Debian jar `jar` copied to <dir>/jars/lib/`as`, where java -cp
-  // reads it, and the --add argument that puts it at lib/`as`.
-  std::vector<std::string> libraryJar(const std::string& jar, const std::string& as) {
-    fs::create_directories(dir_.file("jars/lib"));
-    fs::copy_file(kDebianJava + jar, dir_.file("jars/lib/" + as), fs::copy_options::overwrite_existing);
-    return {"--add", dir_.file("jars/lib/" + as) + "=lib/" + as};
+  // The Debian jars in <dir>/jars/lib/ and the arguments that add them.
+  std::vector<std::string> libraryJars(const std::vector<LibraryJar>& jars) {
+    return copyLibraryJars(jars, dir_.file("jars"));
   }
 
   std::string pack(const std::string& name, const std::string& config, const std::vector<std::string>& arguments) {
@@ -89,16 +86,8 @@ class Extract : public ::testing::TestWithParam<std::string> {
   std::string cache_;
 };
 
-std::string lineWith(const std::string& text, const std::string& start) {
-  const size_t at = text.find(start);
-  if (at == std::string::npos) return std::string();
-  return text.substr(at, text.find('\n', at) - at);
-}
-
 TEST_P(Extract, AntFindsItsOwnJarsAsUnderJavaCp) {
-  std::vector<std::string> jars = libraryJar("ant-launcher.jar", "ant-launcher.jar");
-  const std::vector<std::string> core = libraryJar("ant.jar", "ant.jar");
-  jars.insert(jars.end(), core.begin(), core.end());
+  std::vector<std::string> jars = libraryJars(kAntJars);
   jars.insert(jars.end(), {"--extract", "lib/*.jar"});
 
   const std::string launcher = pack("ant", "mainclass org.apache.tools.ant.launch.Launcher\r\n", jars);
@@ -125,9 +114,7 @@ TEST_P(Extract, AntFindsItsOwnJarsAsUnderJavaCp) {
 }
 
 TEST_P(Extract, SpringScansTheClassPathAsUnderJavaCp) {
-  std::vector<std::string> arguments = libraryJar("spring3-core.jar", "spring-core.jar");
-  const std::vector<std::string> logging = libraryJar("commons-logging.jar", "commons-logging.jar");
-  arguments.insert(arguments.end(), logging.begin(), logging.end());
+  std::vector<std::string> arguments = libraryJars(kSpringJars);
   arguments.insert(arguments.end(), {"--add", testAppJar("extract") + "=extract.jar"});
   const std::string config = "mainclass extract.Main\r\n";
 
@@ -142,8 +129,7 @@ TEST_P(Extract, SpringScansTheClassPathAsUnderJavaCp) {
   ASSERT_EQ(java.exitCode, 0) << describe(java);
   std::map<std::string, std::string> expected = parseKeyValues(java.out);
   EXPECT_NE(values["resources"], "0");
-  for (const char* key : {"resources", "resource.protocol", "resource.sha256", "codesource.protocol", "codesource.name",
-                          "codesource.isFile"}) {
+  for (const std::string& key : kSpringComparedKeys) {
     EXPECT_EQ(values[key], expected[key]) << key << "\n" << describe(packaged);
   }
   ASSERT_EQ(folders().size(), 1u);
@@ -159,23 +145,14 @@ TEST_P(Extract, SpringScansTheClassPathAsUnderJavaCp) {
 TEST_P(Extract, JythonFindsItsStandardLibraryAsUnderJavaJar) {
   // Debian's jython.jar and the jars its manifest names that are here,
   // started with the arguments of Debian's own launcher script.
-  std::vector<std::string> arguments = {"--add", kDebianJava + "jython.jar=lib/jython.jar", "--extract", "lib/*.jar"};
-  for (const char* jar :
-       {"servlet-api",  "mariadb-java-client", "postgresql",   "antlr3",           "antlr3-runtime", "stringtemplate4",
-        "asm",          "asm-commons",         "asm-util",     "commons-compress", "guava",          "icu4j",
-        "jffi",         "jnr-constants",       "jnr-ffi",      "jnr-netdb",        "jnr-posix",      "jline2",
-        "netty-buffer", "netty-codec",         "netty-common", "netty-handler",    "netty-resolver", "netty-transport",
-        "jaxb-api"}) {
-    const std::string path = kDebianJava + jar + ".jar";
-    if (fs::exists(path)) arguments.insert(arguments.end(), {"--add", path + "=lib/" + jar + ".jar"});
-  }
-  const std::vector<std::string> script = {"-Dpython.home=/usr", "-Dpython.executable=/usr/bin/jython", "-c",
-                                           "import os,sys; print(os.getcwd() != None)"};
-  const ProcessResult packaged = run(pack("jython", "mainclass org.python.util.jython\r\n", arguments), script);
+  std::vector<std::string> arguments = addedUnderLib(jythonJars());
+  arguments.insert(arguments.end(), {"--extract", "lib/*.jar"});
+  const ProcessResult packaged =
+      run(pack("jython", "mainclass " + kJythonMainClass + "\r\n", arguments), kJythonArguments);
   EXPECT_EQ(packaged.exitCode, 0) << describe(packaged);
   EXPECT_EQ(packaged.out, "True\n") << describe(packaged);
   std::vector<std::string> command = {GetParam() + "/bin/java", "-jar", kDebianJava + "jython.jar"};
-  command.insert(command.end(), script.begin(), script.end());
+  command.insert(command.end(), kJythonArguments.begin(), kJythonArguments.end());
   RunOptions how;
   how.timeoutSeconds = 240;
   EXPECT_EQ(runProcess(command, how).out, packaged.out);
@@ -220,9 +197,7 @@ class ExtractCache : public Extract {
  protected:
   void SetUp() override {
     Extract::SetUp();
-    std::vector<std::string> jars = libraryJar("ant-launcher.jar", "ant-launcher.jar");
-    const std::vector<std::string> core = libraryJar("ant.jar", "ant.jar");
-    jars.insert(jars.end(), core.begin(), core.end());
+    std::vector<std::string> jars = libraryJars(kAntJars);
     jars.insert(jars.end(), {"--extract", "lib/ant.jar", "--extract", "lib/ant-launcher.jar"});
     program_ = pack("ant", "mainclass org.apache.tools.ant.launch.Launcher\r\n", jars);
   }

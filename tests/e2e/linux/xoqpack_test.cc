@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -181,6 +182,41 @@ TEST_F(Xoqpack, HelpExplainsEveryOption) {
                              "--utf8-code-page"}) {
     EXPECT_NE(result.out.find(option), std::string::npos) << option;
   }
+}
+
+// A packed jar whose classes look for the jar they came from as a file gets
+// a warning that names one such class and the --extract that would unpack
+// it: Ant's launcher (the application jar, through Locator's jar:file:
+// URLs) and the extract test program (its code source's location). The
+// probe's jar has no such class; an extracted jar needs no warning.
+TEST_F(Xoqpack, WarnsOfJarsThatLookForTheirOwnFile) {
+  const std::string launcher = "/usr/share/java/ant-launcher.jar";
+  if (!std::filesystem::exists(launcher)) GTEST_SKIP() << launcher << " is missing: scripts/setup.sh installs it";
+  const std::string output = dir_.file("app");
+  const std::vector<std::string> jars = {"--target", "linux",
+                                         "--jar",    launcher,
+                                         "--add",    testAppJar("extract") + "=lib/extract.jar",
+                                         "--add",    testAppJar("probe") + "=lib/probe.jar",
+                                         "--output", output};
+  ProcessResult result = runXoqpack(jars);
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.err,
+            "xoqpack: warning: ant-launcher.jar (" + launcher +
+                "): its class org.apache.tools.ant.launch.Locator may look for the jar it came from as a file, which "
+                "a jar inside the executable is not; if the program needs that, add --extract ant-launcher.jar\n"
+                "xoqpack: warning: lib/extract.jar (" +
+                testAppJar("extract") +
+                "): its class extract.Main may look for the jar it came from as a file, which a jar inside the "
+                "executable is not; if the program needs that, add --extract lib/extract.jar\n");
+  EXPECT_TRUE(std::filesystem::exists(output));
+
+  // Extracted, by the option or by the configuration, they are files.
+  writeFile(dir_.file("extract.cfg"), "extract lib/extract.jar\n");
+  std::vector<std::string> extracted = jars;
+  extracted.insert(extracted.end(), {"--extract", "ant-launcher.jar", "--config", dir_.file("extract.cfg")});
+  result = runXoqpack(extracted);
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.err, "");
 }
 
 TEST_F(Xoqpack, RefusesBadInputWithOneLineAndNoOutput) {

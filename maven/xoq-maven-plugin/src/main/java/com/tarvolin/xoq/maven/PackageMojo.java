@@ -5,6 +5,7 @@ import java.io.IOException;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.FileVisitResult;
 import java.nio.file.Files;
+import java.nio.file.LinkOption;
 import java.nio.file.Path;
 import java.nio.file.SimpleFileVisitor;
 import java.nio.file.StandardCopyOption;
@@ -43,6 +44,10 @@ import org.apache.maven.project.MavenProjectHelper;
 @Mojo(name = "package", defaultPhase = LifecyclePhase.PACKAGE, requiresDependencyResolution = ResolutionScope.RUNTIME,
         threadSafe = true)
 public final class PackageMojo extends AbstractMojo {
+    /** The runtime folder beside the programs, where the launcher looks first, and xoqpack's mark in it. */
+    private static final String RUNTIME_FOLDER = "jre";
+    private static final String RUNTIME_FOLDER_MARK = ".xoqpack-runtime";
+
     @Parameter(defaultValue = "${project}", readonly = true, required = true)
     private MavenProject project;
 
@@ -164,6 +169,45 @@ public final class PackageMojo extends AbstractMojo {
     @Parameter
     private File splashImage;
 
+    /**
+     * Links a small Java runtime for the programs with the JDK's jlink: the
+     * modules jdeps finds in the jars, and addModules. Each target whose
+     * system has no ready runtime (linuxRuntime, windowsRuntime) gets one.
+     */
+    @Parameter(property = "xoq.jlink", defaultValue = "false")
+    private boolean jlink;
+
+    /** The JDK whose jlink and jdeps link the runtime; by default JAVA_HOME, else the javac on the PATH. */
+    @Parameter(property = "xoq.jdk")
+    private File jdk;
+
+    /** Modules jdeps cannot see (found by reflection or as services), such as jdk.localedata: for jlink. */
+    @Parameter(property = "xoq.addModules")
+    private List<String> addModules;
+
+    /** The jmods folder of a Linux JDK, for jlink to link the Linux target's runtime from (needed on Windows). */
+    @Parameter(property = "xoq.linuxJmods")
+    private File linuxJmods;
+
+    /** The jmods folder of a Windows JDK, for jlink to link the Windows targets' runtime from (needed on Linux). */
+    @Parameter(property = "xoq.windowsJmods")
+    private File windowsJmods;
+
+    /** A ready Linux runtime image (a JDK or JRE folder) that the Linux target brings. */
+    @Parameter(property = "xoq.linuxRuntime")
+    private File linuxRuntime;
+
+    /** A ready Windows runtime image (a JDK or JRE folder with bin/server/jvm.dll) that the Windows targets bring. */
+    @Parameter(property = "xoq.windowsRuntime")
+    private File windowsRuntime;
+
+    /**
+     * Carries the runtime inside each program, unpacked into the user's cache
+     * on its first start, instead of beside it as jre/ in outputDirectory.
+     */
+    @Parameter(property = "xoq.embedRuntime", defaultValue = "false")
+    private boolean embedRuntime;
+
     @Override
     public void execute() throws MojoExecutionException, MojoFailureException {
         if (skip) {
@@ -172,9 +216,9 @@ public final class PackageMojo extends AbstractMojo {
         }
         try {
             Map<TargetKind, String> fileNames = fileNames(chosenTargets());
-            Path program = XoqpackLocator.find(xoqpack, System.getenv(),
-                    System.getProperty("os.name", "").startsWith("Windows"));
-            PackagingRequest request = request(fileNames.keySet());
+            boolean windowsHost = System.getProperty("os.name", "").startsWith("Windows");
+            PackagingRequest request = request(fileNames.keySet(), windowsHost);
+            Path program = XoqpackLocator.find(xoqpack, System.getenv(), windowsHost);
             ConfigurationText configuration = configuration(request.applicationJar);
             Map<TargetKind, Path> written = packageAll(program, fileNames, request, configuration);
             if (attach) {
@@ -230,8 +274,18 @@ public final class PackageMojo extends AbstractMojo {
         return names;
     }
 
-    private PackagingRequest request(Set<TargetKind> chosen) throws PackagingException {
+    private PackagingRequest request(Set<TargetKind> chosen, boolean windowsHost) throws PackagingException {
         PackagingRequest request = new PackagingRequest();
+        RuntimePlan runtime = request.runtime;
+        runtime.jlink = jlink;
+        runtime.jdk = absolute(jdk);
+        runtime.addModules.addAll(nonNull(addModules));
+        runtime.linuxJmods = absolute(linuxJmods);
+        runtime.windowsJmods = absolute(windowsJmods);
+        runtime.linuxRuntime = absolute(linuxRuntime);
+        runtime.windowsRuntime = absolute(windowsRuntime);
+        runtime.embed = embedRuntime;
+        runtime.check(chosen, windowsHost);
         request.applicationJar = applicationJar();
         Set<String> entryNames = new HashSet<>();
         for (Artifact artifact : project.getArtifacts()) {
@@ -357,6 +411,18 @@ public final class PackageMojo extends AbstractMojo {
                 throw new PackagingException("Cannot write " + folder.resolve(fileName) + ": it is a folder");
             }
         }
+        Path runtimeFolder = folder.resolve(RUNTIME_FOLDER);
+        boolean writesRuntimeFolder = false;
+        for (TargetKind target : fileNames.keySet()) {
+            writesRuntimeFolder |= request.runtime.writesFolder(target);
+        }
+        // As xoqpack checks beside its own output, which is the staging folder here.
+        if (writesRuntimeFolder && Files.exists(runtimeFolder, LinkOption.NOFOLLOW_LINKS)
+                && !(Files.isDirectory(runtimeFolder, LinkOption.NOFOLLOW_LINKS)
+                        && Files.isRegularFile(runtimeFolder.resolve(RUNTIME_FOLDER_MARK)))) {
+            throw new PackagingException(runtimeFolder + " exists and was not written by xoqpack; move it away, or"
+                    + " carry the runtime inside the programs with <embedRuntime>true</embedRuntime>");
+        }
         getLog().info("Packaging " + request.applicationJar.getFileName() + " and " + request.libraries.size()
                 + " librar" + (request.libraries.size() == 1 ? "y" : "ies") + " with " + program);
         Path staging = Files.createTempDirectory(folder, ".xoq-");
@@ -369,13 +435,20 @@ public final class PackageMojo extends AbstractMojo {
                 }
             }
             Map<TargetKind, Path> staged = new LinkedHashMap<>();
+            Path stagedRuntime = null;
             for (Map.Entry<TargetKind, String> entry : fileNames.entrySet()) {
                 // A folder per target, so that each keeps its own file name,
                 // which goes into the version information.
-                Path output = Files.createDirectory(staging.resolve(entry.getKey().xoqpackName))
-                        .resolve(entry.getValue());
-                run(XoqpackArguments.of(program, entry.getKey(), request, output), staging.resolve("xoqpack.log"));
+                Path targetFolder = Files.createDirectory(staging.resolve(entry.getKey().xoqpackName));
+                Path output = targetFolder.resolve(entry.getValue());
+                run(XoqpackArguments.of(program, entry.getKey(), request, output), staging, targetFolder, folder);
                 staged.put(entry.getKey(), output);
+                if (request.runtime.writesFolder(entry.getKey())) {
+                    stagedRuntime = targetFolder.resolve(RUNTIME_FOLDER);
+                }
+            }
+            if (stagedRuntime != null) {
+                placeRuntimeFolder(stagedRuntime, runtimeFolder, staging);
             }
             Map<TargetKind, Path> written = new LinkedHashMap<>();
             for (Map.Entry<TargetKind, Path> entry : staged.entrySet()) {
@@ -395,10 +468,40 @@ public final class PackageMojo extends AbstractMojo {
         }
     }
 
-    /** Runs xoqpack; its warnings become Maven's, and its error line the build's failure. */
-    private void run(List<String> command, Path log) throws PackagingException, IOException {
+    /**
+     * Puts the runtime folder that xoqpack wrote beside a staged program into
+     * the output folder, in place of the one an earlier build wrote there
+     * (set aside into the staging folder until the new one is in place).
+     */
+    private void placeRuntimeFolder(Path staged, Path destination, Path staging) throws IOException {
+        Path aside = null;
+        if (Files.exists(destination, LinkOption.NOFOLLOW_LINKS)) {
+            aside = staging.resolve("replaced-" + RUNTIME_FOLDER);
+            Files.move(destination, aside, StandardCopyOption.ATOMIC_MOVE);
+        }
+        try {
+            Files.move(staged, destination, StandardCopyOption.ATOMIC_MOVE);
+        } catch (IOException e) {
+            if (aside != null) {
+                Files.move(aside, destination, StandardCopyOption.ATOMIC_MOVE);
+            }
+            throw e;
+        }
+        getLog().info("Wrote " + destination + " (the runtime beside the programs)");
+    }
+
+    /**
+     * Runs xoqpack; what it reports becomes Maven's information, its
+     * warnings Maven's, and its error line the build's failure. Its lines
+     * name the staged target folder by the output folder, where its files
+     * end up.
+     */
+    private void run(List<String> command, Path staging, Path stagedFolder, Path folder)
+            throws PackagingException, IOException {
         getLog().debug("Running " + String.join(" ", command));
-        Process process = new ProcessBuilder(command).redirectErrorStream(true).redirectOutput(log.toFile()).start();
+        Path out = staging.resolve("xoqpack.out");
+        Path err = staging.resolve("xoqpack.err");
+        Process process = new ProcessBuilder(command).redirectOutput(out.toFile()).redirectError(err.toFile()).start();
         int status;
         try {
             status = process.waitFor();
@@ -407,12 +510,10 @@ public final class PackageMojo extends AbstractMojo {
             Thread.currentThread().interrupt();
             throw new IOException("interrupted while xoqpack ran", e);
         }
-        List<String> lines = new ArrayList<>();
-        for (String line : new String(Files.readAllBytes(log), StandardCharsets.UTF_8).split("\r?\n")) {
-            if (!line.trim().isEmpty()) {
-                lines.add(line);
-            }
+        for (String line : lines(out, stagedFolder, folder)) {
+            getLog().info(line);
         }
+        List<String> lines = lines(err, stagedFolder, folder);
         int warnings = status == 0 || lines.isEmpty() ? lines.size() : lines.size() - 1;
         for (String line : lines.subList(0, warnings)) {
             getLog().warn(line);
@@ -421,6 +522,16 @@ public final class PackageMojo extends AbstractMojo {
             throw new PackagingException(warnings < lines.size() ? lines.get(warnings)
                     : "xoqpack ended with status " + status + " and said nothing");
         }
+    }
+
+    private static List<String> lines(Path file, Path stagedFolder, Path folder) throws IOException {
+        List<String> lines = new ArrayList<>();
+        for (String line : new String(Files.readAllBytes(file), StandardCharsets.UTF_8).split("\r?\n")) {
+            if (!line.trim().isEmpty()) {
+                lines.add(line.replace(stagedFolder.toString(), folder.toString()));
+            }
+        }
+        return lines;
     }
 
     private String withAbsolutePath(String value) {

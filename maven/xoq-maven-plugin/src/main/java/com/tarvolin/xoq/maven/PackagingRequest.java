@@ -7,7 +7,7 @@ import java.util.List;
 /**
  * What one run of the goal packages, with every path absolute: the same for
  * each target, except that the Windows resources go to the Windows targets
- * alone. The runtime options of xoqpack, once it has them, belong here too.
+ * alone, and each target the runtime the plan gives it.
  */
 final class PackagingRequest {
     /** A jar that the application needs, and its entry name in the executable. */
@@ -43,4 +43,6 @@ final class PackagingRequest {
     boolean utf8CodePage;
     Path splashBitmap;
     Path splashImage;
+
+    final RuntimePlan runtime = new RuntimePlan();
 }

@@ -47,6 +47,7 @@ final class XoqpackArguments {
             add(arguments, "--splash-bitmap", request.splashBitmap);
         }
         add(arguments, "--splash-image", request.splashImage);
+        arguments.addAll(request.runtime.arguments(target));
         add(arguments, "--output", output);
         return arguments;
     }
