@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <map>
@@ -104,6 +105,28 @@ class Child {
     return at == std::string::npos ? -1 : atol(status.c_str() + at + field.size() + 1);
   }
   long residentKilobytes() const { return statusKilobytes("VmRSS"); }
+
+  // The resident kB of the mappings of the file at `path`, from
+  // /proc/<pid>/smaps.
+  long mappedKilobytes(const std::string& path) const {
+    const std::string maps = xoq::testing::readFile("/proc/" + std::to_string(pid_) + "/smaps");
+    long total = 0;
+    bool counting = false;
+    for (size_t at = 0, end = 0; at < maps.size(); at = end + 1) {
+      end = maps.find('\n', at);
+      if (end == std::string::npos) end = maps.size();
+      const std::string line = maps.substr(at, end - at);
+      // A mapping's first line starts with its address range in lower-case
+      // hexadecimal and ends with the pathname; its fields' names start
+      // with a capital.
+      if (!line.empty() && (isdigit(static_cast<unsigned char>(line[0])) || (line[0] >= 'a' && line[0] <= 'f'))) {
+        counting = line.size() >= path.size() && line.compare(line.size() - path.size(), path.size(), path) == 0;
+      } else if (counting && line.compare(0, 4, "Rss:") == 0) {
+        total += atol(line.c_str() + 4);
+      }
+    }
+    return total;
+  }
 
   void finish() {
     close(input_);

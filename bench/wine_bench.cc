@@ -12,8 +12,9 @@
 //      program, against a URLClassLoader over the same jars under java.exe;
 //      and the resource reads of the same run.
 // It prints figures and ratios; it is not a test. Run:
-//   ninja -C build wine_bench && build/wine_bench [--quick] [--loading]
-// (--loading: only 3, with the memory of both once everything is loaded).
+//   ninja -C build wine_bench && build/wine_bench [--quick] [--loading | --memory]
+// (--loading: only 3, with the memory of both once everything is loaded;
+// --memory: only that memory).
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -250,7 +251,7 @@ std::vector<std::string> systemJars() {
 std::map<std::string, std::string> values(const std::string& output) { return xoq::testing::parseKeyValues(output); }
 
 // 3. Class loading and resource reads.
-void loadingFigures(const xoq::testing::TempDir& dir, const std::string& runtime, bool quick) {
+void loadingFigures(const xoq::testing::TempDir& dir, const std::string& runtime, bool quick, bool memoryOnly) {
   const std::vector<std::string> homes = xoq::testing::installedJdkHomes();
   if (homes.empty()) {
     printf("3. class loading: not measured (no JDK under /usr/lib/jvm to list the classes)\n");
@@ -307,7 +308,7 @@ void loadingFigures(const xoq::testing::TempDir& dir, const std::string& runtime
          payloadBytes / 1048576.0);
   std::vector<double> cExe, cUrl, cpuExe, cpuUrl, rExe, rUrl;
   std::map<std::string, std::string> lastExe, lastUrl;
-  for (int i = 0; i < (quick ? 1 : 5); ++i) {
+  for (int i = 0; i < (memoryOnly ? 0 : quick ? 1 : 5); ++i) {
     lastExe = values(timeRun(packaged, environment, "first line").output);
     lastUrl = values(timeRun(url, environment, "first line").output);
     cExe.push_back(atof(lastExe["classes.ms"].c_str()));
@@ -317,51 +318,68 @@ void loadingFigures(const xoq::testing::TempDir& dir, const std::string& runtime
     rExe.push_back(atof(lastExe["resources.ms"].c_str()));
     rUrl.push_back(atof(lastUrl["resources.ms"].c_str()));
   }
-  const double classes = atof(lastExe["classes.loaded"].c_str());
-  printf("   %s classes loaded (%s failed: dependencies missing, or modules this runtime lacks), median\n",
-         lastExe["classes.loaded"].c_str(), lastExe["classes.failed"].c_str());
-  printf("   launcher's loader (payload):   %8.1f ms  %9.0f classes/s\n", median(cExe), classes / median(cExe) * 1000);
-  printf("   URLClassLoader under java.exe: %8.1f ms  %9.0f classes/s  (loaded %s, failed %s)\n", median(cUrl),
-         atof(lastUrl["classes.loaded"].c_str()) / median(cUrl) * 1000, lastUrl["classes.loaded"].c_str(),
-         lastUrl["classes.failed"].c_str());
-  printf(
-      "   throughput ratio launcher / URLClassLoader: %.2f (aim >= 1.0); by the loading thread's processor "
-      "time: %.2f\n",
-      median(cUrl) / median(cExe), median(cpuUrl) / median(cpuExe));
-  printf("   resource reads (%s, %s bytes): xoq: %.1f ms, URLClassLoader %.1f ms (read %s): ratio %.2f\n\n",
-         lastExe["resources.read"].c_str(), lastExe["resources.bytes"].c_str(), median(rExe), median(rUrl),
-         lastUrl["resources.read"].c_str(), median(rUrl) / median(rExe));
+  if (!memoryOnly) {
+    const double classes = atof(lastExe["classes.loaded"].c_str());
+    printf("   %s classes loaded (%s failed: dependencies missing, or modules this runtime lacks), median\n",
+           lastExe["classes.loaded"].c_str(), lastExe["classes.failed"].c_str());
+    printf("   launcher's loader (payload):   %8.1f ms  %9.0f classes/s\n", median(cExe),
+           classes / median(cExe) * 1000);
+    printf("   URLClassLoader under java.exe: %8.1f ms  %9.0f classes/s  (loaded %s, failed %s)\n", median(cUrl),
+           atof(lastUrl["classes.loaded"].c_str()) / median(cUrl) * 1000, lastUrl["classes.loaded"].c_str(),
+           lastUrl["classes.failed"].c_str());
+    printf(
+        "   throughput ratio launcher / URLClassLoader: %.2f (aim >= 1.0); by the loading thread's processor "
+        "time: %.2f\n",
+        median(cUrl) / median(cExe), median(cpuUrl) / median(cpuExe));
+    printf("   resource reads (%s, %s bytes): xoq: %.1f ms, URLClassLoader %.1f ms (read %s): ratio %.2f\n\n",
+           lastExe["resources.read"].c_str(), lastExe["resources.bytes"].c_str(), median(rExe), median(rUrl),
+           lastUrl["resources.read"].c_str(), median(rUrl) / median(rExe));
+  }
 
   // Memory with everything loaded and read, as Windows' tools name it: the
   // working set is the Wine process's resident memory, private bytes its
   // anonymous pages (Wine runs the Windows program in that Linux process).
+  // Of the working set, the pages of the program file that stay mapped.
+  // Single samples scatter by tens of MB (how much of the Java heap's
+  // committed memory is resident depends on the collector's history), so
+  // the runs are interleaved and their medians compared.
   struct Held {
-    long workingSet = -1, privateBytes = -1, heapUsed = -1;
+    std::vector<double> workingSet, privateBytes, programFile, heapUsed, heapCommitted;
   };
-  const auto held = [&](const std::vector<std::string>& command) {
-    Held figures;
+  const auto hold = [&](const std::vector<std::string>& command, const std::string& program, Held& figures) {
     xoq_bench::Child child(command, environment);
-    if (child.waitForLine("holding", 1800) < 0) return figures;
+    if (child.waitForLine("holding", 1800) < 0) return;
     usleep(300000);
-    figures.workingSet = child.statusKilobytes("VmRSS");
-    figures.privateBytes = child.statusKilobytes("RssAnon");
-    figures.heapUsed = atol(child.values()["heap.used.kb"].c_str());
+    figures.workingSet.push_back(child.statusKilobytes("VmRSS"));
+    figures.privateBytes.push_back(child.statusKilobytes("RssAnon"));
+    figures.programFile.push_back(child.mappedKilobytes(program));
+    const std::map<std::string, std::string> reported = child.values();
+    figures.heapUsed.push_back(atof(reported.count("heap.used.kb") ? reported.at("heap.used.kb").c_str() : "-1"));
+    figures.heapCommitted.push_back(
+        atof(reported.count("heap.committed.kb") ? reported.at("heap.committed.kb").c_str() : "-1"));
     child.finish();
-    return figures;
   };
-  xoq::testing::writeFile(exe + ".cfg", "option -Dbench.hold=1\r\n");
-  const Held onExe = held(packaged);
-  fs::remove(exe + ".cfg");
   std::vector<std::string> urlHeld = url;
   urlHeld.insert(urlHeld.begin() + 2, "-Dbench.hold=1");
-  const Held onUrl = held(urlHeld);
-  printf("   memory after loading every class and reading every resource (kB): working set, private bytes,\n");
-  printf("   Java heap used after a full collection\n");
-  printf("   launcher:                      %8ld %8ld %8ld\n", onExe.workingSet, onExe.privateBytes, onExe.heapUsed);
-  printf("   URLClassLoader under java.exe: %8ld %8ld %8ld\n", onUrl.workingSet, onUrl.privateBytes, onUrl.heapUsed);
+  Held onExe, onUrl;
+  const int heldRuns = 3;
+  for (int i = 0; i < heldRuns; ++i) {
+    xoq::testing::writeFile(exe + ".cfg", "option -Dbench.hold=1\r\n");
+    hold(packaged, exe, onExe);
+    fs::remove(exe + ".cfg");
+    hold(urlHeld, runtime + "/bin/java.exe", onUrl);
+  }
+  printf("   memory after loading every class and reading every resource (kB, median of %d): working set, private\n",
+         heldRuns);
+  printf("   bytes, the program file's pages in the working set, Java heap used/committed after a full collection\n");
+  const auto row = [](const char* name, const Held& figures) {
+    printf("   %-30s %8.0f %8.0f %8.0f %8.0f/%-8.0f\n", name, median(figures.workingSet), median(figures.privateBytes),
+           median(figures.programFile), median(figures.heapUsed), median(figures.heapCommitted));
+  };
+  row("launcher:", onExe);
+  row("URLClassLoader under java.exe:", onUrl);
   printf("   ratio launcher / java.exe: working set %.3f, private bytes %.3f (aim <= 1.0)\n\n",
-         static_cast<double>(onExe.workingSet) / onUrl.workingSet,
-         static_cast<double>(onExe.privateBytes) / onUrl.privateBytes);
+         median(onExe.workingSet) / median(onUrl.workingSet), median(onExe.privateBytes) / median(onUrl.privateBytes));
 }
 
 }  // namespace
@@ -369,14 +387,17 @@ void loadingFigures(const xoq::testing::TempDir& dir, const std::string& runtime
 int main(int argc, char** argv) {
   // Each figure as soon as it is known: a full run takes most of an hour.
   setvbuf(stdout, nullptr, _IOLBF, 0);
-  bool quick = false, loadingOnly = false;
+  bool quick = false, loadingOnly = false, memoryOnly = false;
   for (int i = 1; i < argc; ++i) {
     if (strcmp(argv[i], "--quick") == 0) {
       quick = true;
     } else if (strcmp(argv[i], "--loading") == 0) {
       loadingOnly = true;
+    } else if (strcmp(argv[i], "--memory") == 0) {
+      loadingOnly = true;
+      memoryOnly = true;
     } else {
-      fprintf(stderr, "usage: wine_bench [--quick] [--loading]\n");
+      fprintf(stderr, "usage: wine_bench [--quick] [--loading | --memory]\n");
       return 2;
     }
   }
@@ -404,6 +425,6 @@ int main(int argc, char** argv) {
          wine.c_str(), xoq::testing::kWindowsRuntimeVersion, sysconf(_SC_NPROCESSORS_ONLN), load[0], load[1], load[2]);
   xoq::testing::TempDir dir;
   if (!loadingOnly) startupFigures(dir, runtime, runs);
-  loadingFigures(dir, runtime, quick);
+  loadingFigures(dir, runtime, quick, memoryOnly);
   return 0;
 }

@@ -133,7 +133,9 @@ ArchiveNode::~ArchiveNode() = default;
 
 const char* ArchiveNode::openBytes(const uint8_t* data, size_t size) {
   attempted_ = true;
-  const char* failure = zip_.open(data, size);
+  // The directory of an archive in the file is read into memory rather than
+  // through the mapping, which goes once the payload is open.
+  const char* failure = file_ != nullptr ? zip_.openHeld(data, size, readFromFile, this) : zip_.open(data, size);
   if (failure != nullptr) return failure;
   buildIndex();
   readVersions();
@@ -143,7 +145,15 @@ const char* ArchiveNode::openBytes(const uint8_t* data, size_t size) {
   for (const std::unique_ptr<ArchiveNode>& child : children_) {
     if (child != nullptr && child->anyMultiRelease_) anyMultiRelease_ = true;
   }
+  // Its nested archives have been opened from the mapping; from here on the
+  // node reads only its copy of the directory and the file.
+  if (file_ != nullptr) zip_.forgetInput();
   return nullptr;
+}
+
+bool ArchiveNode::readFromFile(const void* context, uint64_t position, void* into, size_t length) {
+  const ArchiveNode& node = *static_cast<const ArchiveNode*>(context);
+  return node.file_->readAt(node.fileOffset_ + position, into, length);
 }
 
 void ArchiveNode::buildIndex() {
@@ -291,6 +301,9 @@ bool openArchiveFile(ArchiveNode& node, const std::string& path) {
   }
   node.file_ = &node.mapping_;
   const char* failure = node.openBytes(node.mapping_.data(), node.mapping_.size());
+  // Every node in the file reads its own copy of its directory now, or
+  // nothing: the mapping may go, and the pages it brought in with it.
+  node.mapping_.releaseView();
   if (failure != nullptr) {
     trace("archive: %s holds no readable archive: %s", path.c_str(), failure);
     return false;
@@ -303,10 +316,10 @@ bool openArchiveFile(ArchiveNode& node, const std::string& path) {
 }
 
 size_t ArchiveNode::indexMemory() const {
-  size_t bytes = zip_.entries().capacity() * sizeof(ZipEntry) + index_.capacity() * sizeof(IndexSlot) +
-                 positionHigh_.capacity() * sizeof(uint16_t) + versioned_.capacity() * sizeof(VersionedSlot) +
-                 nestedNames_.capacity() * sizeof(std::string) + children_.capacity() * sizeof(children_[0]) +
-                 lookup_.memory();
+  size_t bytes = zip_.heldBytes() + zip_.entries().capacity() * sizeof(ZipEntry) +
+                 index_.capacity() * sizeof(IndexSlot) + positionHigh_.capacity() * sizeof(uint16_t) +
+                 versioned_.capacity() * sizeof(VersionedSlot) + nestedNames_.capacity() * sizeof(std::string) +
+                 children_.capacity() * sizeof(children_[0]) + lookup_.memory();
   for (const std::string& name : nestedNames_) {
     if (name.capacity() > std::string().capacity()) bytes += name.capacity() + 1;
   }

@@ -22,11 +22,13 @@
 // lock; each node has one lock, held while an entry's bytes are produced,
 // because its inflater is shared by its reads.
 //
-// Memory: the payload archive is mapped for its central directories, which
-// the indexes read names from; entry data of an archive that lies in the
-// file (the payload and the jars stored in it) is read with reads at its
-// position instead, so that the pages of every class ever loaded do not
-// stay in the process's resident memory for as long as it runs.
+// Memory: the payload archive is mapped only while it is opened. Each
+// archive that lies in the file (the payload and the jars stored in it)
+// keeps a copy of its central directory, which its index reads names from,
+// and its entry data is read with reads at its position, so that no page of
+// the file stays in the process's resident memory: neither the pages of
+// every class ever loaded nor those that the system maps in around every
+// directory page touched.
 #ifndef XOQ_ARCHIVE_ARCHIVE_NODE_H_
 #define XOQ_ARCHIVE_ARCHIVE_NODE_H_
 
@@ -111,13 +113,20 @@ class ArchiveNode {
   /// could not be read. A child that is not a readable archive is unopened.
   const ArchiveNode* child(size_t i) const { return children_[i].get(); }
 
-  /// The bytes the node reads its archive from: the file's mapping, its own
-  /// buffer, or a part of its parent's bytes.
+  /// The bytes the node reads its archive from when they are in memory: its
+  /// own buffer or a part of its parent's; null for an archive read from the
+  /// file.
   const uint8_t* bytes() const { return zip_.data(); }
+  /// The size of the archive's bytes, in memory or in the file.
   size_t byteCount() const { return zip_.size(); }
+  /// True when the archive is read from the file, at fileOffset().
+  bool inFile() const { return file_ != nullptr; }
+  uint64_t fileOffset() const { return fileOffset_; }
 
   /// Heap bytes that the node and the nodes below it hold for their
-  /// indexes and names: what opening costs beyond the archives' own bytes.
+  /// indexes and names (the copies of the central directories of the
+  /// archives in the file among them): what opening costs beyond the
+  /// archives' own bytes.
   size_t indexMemory() const;
   /// Heap bytes of the deflated nested archives inflated below this node.
   size_t inflatedMemory() const;
@@ -165,6 +174,7 @@ class ArchiveNode {
   };
 
   const char* openBytes(const uint8_t* data, size_t size);
+  static bool readFromFile(const void* context, uint64_t position, void* into, size_t length);
   void buildIndex();
   void readVersions();
   void openNestedArchives();
@@ -173,7 +183,7 @@ class ArchiveNode {
   const uint8_t* storedBytes(const ZipEntry& entry, StoredBuffer& buffer, const char*& failure) const;
   template <typename Slot>
   std::string_view slotName(const Slot& slot) const {
-    return std::string_view(reinterpret_cast<const char*>(zip_.data()) + slot.nameOffset, slot.nameLength);
+    return zip_.text(slot.nameOffset, slot.nameLength);
   }
   uint32_t slotPosition(size_t i) const {
     return index_[i].positionLow | (positionHigh_.empty() ? 0u : static_cast<uint32_t>(positionHigh_[i]) << 16);

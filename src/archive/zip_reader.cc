@@ -97,9 +97,21 @@ void forEachExtraBlock(const uint8_t* extra, uint16_t length, Visit visit) {
 // ---------------------------------------------------------------------------
 // ZipReader
 
-const char* ZipReader::open(const uint8_t* data, size_t size) {
+const char* ZipReader::open(const uint8_t* data, size_t size) { return openWith(data, size, nullptr, nullptr); }
+
+const char* ZipReader::openHeld(const uint8_t* data, size_t size, DirectoryReader reader, const void* context) {
+  return openWith(data, size, reader, context);
+}
+
+void ZipReader::forgetInput() {
+  if (held_ != nullptr) data_ = nullptr;
+}
+
+const char* ZipReader::openWith(const uint8_t* data, size_t size, DirectoryReader reader, const void* context) {
   open_ = false;
   entries_.clear();
+  held_.reset();
+  heldSize_ = 0;
   data_ = data;
   size_ = size;
   if (data == nullptr || size < kEndRecordLength) return "too short for an archive";
@@ -128,10 +140,22 @@ const char* ZipReader::open(const uint8_t* data, size_t size) {
     if (position + kEndRecordLength > kLargestArchiveEnd) return "larger than 4 GB";
     archiveStart_ = directoryStart - end.directoryOffset;
     directoryStart_ = directoryStart;
+    if (reader != nullptr) {
+      const size_t length = static_cast<size_t>(end.directorySize);
+      held_.reset(new (std::nothrow) uint8_t[length > 0 ? length : 1]);
+      if (held_ == nullptr) return "no memory for its central directory";
+      if (length > 0 && !reader(context, directoryStart, held_.get(), length)) {
+        held_.reset();
+        return "central directory cannot be read";
+      }
+      heldSize_ = length;
+    }
     const char* failure = readDirectory(directoryStart, end.directorySize, end.entries);
     if (failure != nullptr) {
       entries_.clear();
       entries_.shrink_to_fit();
+      held_.reset();
+      heldSize_ = 0;
       return failure;
     }
     open_ = true;
@@ -186,10 +210,9 @@ const char* ZipReader::readDirectory(uint64_t directoryStart, uint64_t directory
   // The count is a minimum: a writer that knew no ZIP64 leaves only the low
   // 16 bits of a larger count, and the headers that follow are read too.
   for (uint64_t i = 0;
-       i < count || (position + kCentralHeaderLength <= end && hasSignature(data_ + position, kCentralSignature));
-       ++i) {
+       i < count || (position + kCentralHeaderLength <= end && hasSignature(at(position), kCentralSignature)); ++i) {
     if (position + kCentralHeaderLength > end) return "central directory cut short";
-    const uint8_t* header = data_ + position;
+    const uint8_t* header = at(position);
     if (!hasSignature(header, kCentralSignature)) return "central directory damaged";
     ZipEntry entry;
     entry.flags = readLittle16(header + 8);
@@ -223,13 +246,13 @@ const char* ZipReader::readDirectory(uint64_t directoryStart, uint64_t directory
 const uint8_t* ZipReader::extraField(const ZipEntry& entry, uint16_t& length) const {
   // The central header lies right in front of the name; its lengths were
   // checked against the directory when it was read.
-  const uint8_t* header = data_ + entry.nameOffset - kCentralHeaderLength;
+  const uint8_t* header = at(entry.nameOffset - kCentralHeaderLength);
   length = readLittle16(header + 30);
-  return data_ + entry.nameOffset + entry.nameLength;
+  return at(entry.nameOffset + entry.nameLength);
 }
 
 uint32_t ZipReader::unixMode(const ZipEntry& entry) const {
-  const uint8_t* header = data_ + entry.nameOffset - kCentralHeaderLength;
+  const uint8_t* header = at(entry.nameOffset - kCentralHeaderLength);
   constexpr uint8_t kUnixHost = 3;  // the high byte of "version made by"
   return header[5] == kUnixHost ? readLittle32(header + 38) >> 16 : 0;
 }
@@ -250,7 +273,7 @@ const uint8_t* ZipReader::extraBlock(const ZipEntry& entry, uint16_t tag, uint16
 
 EntryTime ZipReader::modificationTime(const ZipEntry& entry) const {
   EntryTime time;
-  const uint8_t* header = data_ + entry.nameOffset - kCentralHeaderLength;
+  const uint8_t* header = at(entry.nameOffset - kCentralHeaderLength);
   time.dos = (static_cast<uint32_t>(readLittle16(header + 14)) << 16) | readLittle16(header + 12);
   uint16_t length = 0;
   const uint8_t* extra = extraField(entry, length);
@@ -277,6 +300,7 @@ EntryTime ZipReader::modificationTime(const ZipEntry& entry) const {
 
 const char* ZipReader::locate(const ZipEntry& entry, const uint8_t*& stored) const {
   stored = nullptr;
+  if (data_ == nullptr && open_) return "its data is read from the file, not from memory";
   uint64_t header = 0, start = 0;
   const char* failure = findLocalHeader(entry, header);
   if (failure == nullptr) failure = findData(entry, header, data_ + header, start);

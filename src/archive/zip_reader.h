@@ -1,7 +1,10 @@
 // The ZIP container, read straight from bytes that someone else keeps alive:
 // the executable's read-only mapping for the payload archive, the parent's
 // bytes for a nested archive. Only the central directory is parsed up front;
-// entry data is located and decompressed when it is asked for.
+// entry data is located and decompressed when it is asked for. A reader whose
+// archive lies in a file can read its central directory into memory of its
+// own and later let go of the input (openHeld, forgetInput), so that the file
+// need not stay mapped.
 //
 // The file may be truncated, damaged or hostile, so every size and offset is
 // checked against the input before it is used, and a deflated entry may claim
@@ -18,6 +21,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -86,14 +90,35 @@ class ZipReader {
   /// the reader then holds no entries.
   const char* open(const uint8_t* data, size_t size);
 
+  /// Reads `length` bytes from `position` of the input into `into`; false
+  /// when they cannot be read.
+  using DirectoryReader = bool (*)(const void* context, uint64_t position, void* into, size_t length);
+
+  /// As open, but the central directory is read with `reader` into memory
+  /// of the reader's own before it is parsed: names, times and extra fields
+  /// come from that copy, and the input's pages that hold the directory are
+  /// never touched. The input is still read for the end records and by
+  /// locate, until forgetInput.
+  const char* openHeld(const uint8_t* data, size_t size, DirectoryReader reader, const void* context);
+  /// Stops reading the input of a reader opened with openHeld: data() is
+  /// null afterwards and locate refuses, as entry data is read from where
+  /// the input lies.
+  void forgetInput();
+  /// Heap bytes of the directory copy that openHeld made.
+  size_t heldBytes() const { return held_ != nullptr ? heldSize_ : 0; }
+
   bool isOpen() const { return open_; }
 
   /// The entries in central-directory order.
   const std::vector<ZipEntry>& entries() const { return entries_; }
 
   /// The entry's name as stored, '/' separators and all.
-  std::string_view name(const ZipEntry& entry) const {
-    return std::string_view(reinterpret_cast<const char*>(data_) + entry.nameOffset, entry.nameLength);
+  std::string_view name(const ZipEntry& entry) const { return text(entry.nameOffset, entry.nameLength); }
+
+  /// `length` bytes of the central directory from `offset` of the input (a
+  /// name or part of one), as text.
+  std::string_view text(uint32_t offset, uint16_t length) const {
+    return std::string_view(reinterpret_cast<const char*>(at(offset)), length);
   }
 
   /// The entry's modification time from its central directory entry; reads
@@ -114,7 +139,9 @@ class ZipReader {
   /// and data inside the archive in front of the central directory, a stored
   /// entry as long as its size, a deflated one within deflate's ratio. Null
   /// on success with `stored` pointing at the data, otherwise why not. Reads
-  /// only bytes that never change, so any thread may call it.
+  /// only bytes that never change, so any thread may call it. Refused after
+  /// forgetInput: the data is then read from the file (findLocalHeader and
+  /// findData).
   const char* locate(const ZipEntry& entry, const uint8_t*& stored) const;
 
   /// The fixed part of a local file header.
@@ -133,7 +160,8 @@ class ZipReader {
   /// then holds garbage. `inflater` is only used for deflated entries.
   static const char* extract(const ZipEntry& entry, const uint8_t* stored, uint8_t* out, Inflater& inflater);
 
-  /// The bytes the reader reads from, and the archive's first byte in them.
+  /// The bytes the reader reads from (null after forgetInput), the input's
+  /// size, and the archive's first byte in it.
   const uint8_t* data() const { return data_; }
   size_t size() const { return size_; }
   uint64_t archiveStart() const { return archiveStart_; }
@@ -144,12 +172,20 @@ class ZipReader {
   };
   bool readZip64End(uint64_t position, EndRecord& end, uint64_t& directoryEnd) const;
   const char* readDirectory(uint64_t directoryStart, uint64_t directorySize, uint64_t count);
+  const char* openWith(const uint8_t* data, size_t size, DirectoryReader reader, const void* context);
   const uint8_t* extraField(const ZipEntry& entry, uint16_t& length) const;
+  // The byte at `position` of the central directory: in the held copy when
+  // there is one.
+  const uint8_t* at(uint64_t position) const {
+    return held_ != nullptr ? held_.get() + (position - directoryStart_) : data_ + position;
+  }
 
   const uint8_t* data_ = nullptr;
   size_t size_ = 0;
   uint64_t archiveStart_ = 0;    // absolute position of the archive's first byte
   uint64_t directoryStart_ = 0;  // absolute position of the central directory
+  std::unique_ptr<uint8_t[]> held_;
+  size_t heldSize_ = 0;
   bool open_ = false;
   std::vector<ZipEntry> entries_;
 };

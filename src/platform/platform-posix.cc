@@ -214,6 +214,11 @@ void MappedFile::close() {
   open_ = false;
 }
 
+void MappedFile::releaseView() {
+  if (data_ != nullptr) munmap(const_cast<uint8_t*>(data_), size_);
+  data_ = nullptr;
+}
+
 bool MappedFile::readAt(uint64_t offset, void* buffer, size_t length) const {
   if (descriptor_ < 0 || offset > size_ || length > size_ - offset) return false;
   uint8_t* into = static_cast<uint8_t*>(buffer);

@@ -291,6 +291,13 @@ void MappedFile::close() {
   open_ = false;
 }
 
+void MappedFile::releaseView() {
+  if (data_ != nullptr) UnmapViewOfFile(data_);
+  if (mapping_ != nullptr) CloseHandle(static_cast<HANDLE>(mapping_));
+  data_ = nullptr;
+  mapping_ = nullptr;
+}
+
 bool MappedFile::readAt(uint64_t offset, void* buffer, size_t length) const {
   if (file_ == nullptr || offset > size_ || length > size_ - offset) return false;
   uint8_t* into = static_cast<uint8_t*>(buffer);

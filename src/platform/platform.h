@@ -110,7 +110,9 @@ std::string resolveLinks(const std::string& path);
 /// Read-only mapping of a whole file. Closed when the object goes away.
 /// The file also stays open for reads at a position: bytes read that way
 /// do not become part of the process's resident memory, as the mapped pages
-/// that are touched do for as long as the mapping lasts.
+/// that are touched do for as long as the mapping lasts (the working set on
+/// Windows, file-backed resident pages on Linux). releaseView ends the
+/// mapping early and keeps the file open for such reads.
 class MappedFile {
  public:
   MappedFile() = default;
@@ -124,6 +126,8 @@ class MappedFile {
   /// maps successfully with size 0 and a null data pointer.
   bool open(const std::string& path);
   void close();
+  /// Unmaps the file: data() is null afterwards, size() and readAt stay.
+  void releaseView();
 
   const uint8_t* data() const { return data_; }
   size_t size() const { return size_; }

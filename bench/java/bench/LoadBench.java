@@ -38,6 +38,14 @@ public class LoadBench {
     private static final java.lang.management.ThreadMXBean THREADS =
             java.lang.management.ManagementFactory.getThreadMXBean();
 
+    /**
+     * The loader the work was done with, kept while the memory is measured:
+     * a URLClassLoader that nothing refers to any more would be collected
+     * with every class it defined by the full collection before the
+     * measurement, where an application keeps its loader and its classes.
+     */
+    private static ClassLoader keptLoader;
+
     public static void main(String[] args) throws Exception {
         System.out.println("first line");
         System.out.flush();
@@ -69,6 +77,7 @@ public class LoadBench {
             }
             loader = new URLClassLoader(urls.toArray(new URL[urls.size()]), LoadBench.class.getClassLoader().getParent());
         }
+        keptLoader = loader;
 
         // The loading threads' own processor time too: on a busy machine it
         // varies far less than the time on the clock.
