@@ -97,17 +97,13 @@ void forEachExtraBlock(const uint8_t* extra, uint16_t length, Visit visit) {
 // ---------------------------------------------------------------------------
 // ZipReader
 
-const char* ZipReader::open(const uint8_t* data, size_t size) { return openWith(data, size, nullptr, nullptr); }
-
-const char* ZipReader::openHeld(const uint8_t* data, size_t size, DirectoryReader reader, const void* context) {
-  return openWith(data, size, reader, context);
-}
+const char* ZipReader::open(const uint8_t* data, size_t size) { return openHeld(data, size, nullptr, nullptr); }
 
 void ZipReader::forgetInput() {
   if (held_ != nullptr) data_ = nullptr;
 }
 
-const char* ZipReader::openWith(const uint8_t* data, size_t size, DirectoryReader reader, const void* context) {
+const char* ZipReader::openHeld(const uint8_t* data, size_t size, DirectoryReader reader, const void* context) {
   open_ = false;
   entries_.clear();
   held_.reset();

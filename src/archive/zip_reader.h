@@ -98,7 +98,7 @@ class ZipReader {
   /// of the reader's own before it is parsed: names, times and extra fields
   /// come from that copy, and the input's pages that hold the directory are
   /// never touched. The input is still read for the end records and by
-  /// locate, until forgetInput.
+  /// locate, until forgetInput. With a null `reader`, the same as open.
   const char* openHeld(const uint8_t* data, size_t size, DirectoryReader reader, const void* context);
   /// Stops reading the input of a reader opened with openHeld: data() is
   /// null afterwards and locate refuses, as entry data is read from where
@@ -172,7 +172,6 @@ class ZipReader {
   };
   bool readZip64End(uint64_t position, EndRecord& end, uint64_t& directoryEnd) const;
   const char* readDirectory(uint64_t directoryStart, uint64_t directorySize, uint64_t count);
-  const char* openWith(const uint8_t* data, size_t size, DirectoryReader reader, const void* context);
   const uint8_t* extraField(const ZipEntry& entry, uint16_t& length) const;
   // The byte at `position` of the central directory: in the held copy when
   // there is one.
